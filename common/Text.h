@@ -1,0 +1,20 @@
+#pragma once
+// Small formatting helpers shared by the task-log writers.
+
+#include <string>
+#include <string_view>
+
+namespace verno {
+
+// i * 100 / n rounded to a whole number with halves to the even neighbour, followed by "%".
+// n must be positive.
+std::string Percent(long i, long n);
+
+// At least two decimal digits, as the "00" format pattern writes them.
+std::string TwoDigitNumber(long value);
+
+// Texts read from the DC and the firmware file are single-byte (ANSI) characters; the front
+// ends show UTF-8.
+std::string Latin1ToUtf8(std::string_view bytes);
+
+}  // namespace verno

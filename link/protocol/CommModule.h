@@ -1,0 +1,111 @@
+#pragma once
+// The device link: the link's buffers and flags, the byte layer, the receive handler, the
+// wait-and-resend loop and every DC command. One object per open link; nothing global.
+//
+// Flags and buffers are public data, as every layer above reads and writes them (the update
+// clears TransferFailed, Close sets LinkAborted, the profile code reads RxBuf); their meaning is
+// that of the device link's state table. Every write into a buffer is bounds-checked: a byte
+// that would fall beyond a buffer is dropped.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/protocol/MonotonicClock.h"
+#include "link/protocol/Port.h"
+#include "link/protocol/Pump.h"
+
+namespace verno::link {
+
+// Command bytes and reply bytes on the wire.
+namespace wire {
+inline constexpr std::uint8_t kAck = 0x5A;
+inline constexpr std::uint8_t kNak = 0xA5;
+inline constexpr std::uint8_t kReadIdentity = 0x84;
+inline constexpr std::uint8_t kSetDateTime = 0x97;
+inline constexpr std::uint8_t kEndConnection = 0xA8;
+inline constexpr std::uint8_t kEndConnectionArg = 0x55;
+inline constexpr std::uint8_t kWriteProfileBlock = 0xB2;
+inline constexpr std::uint8_t kReadMemory = 0xB4;
+inline constexpr std::uint8_t kWriteArea1Block = 0xB5;
+inline constexpr std::uint8_t kCloseArea1 = 0xB6;
+inline constexpr std::uint8_t kWriteArea2Block = 0xB7;
+inline constexpr std::uint8_t kArea2Word = 0xB8;
+inline constexpr std::uint8_t kCloseArea2 = 0xB9;
+inline constexpr std::uint8_t kReadRevision = 0xBA;
+inline constexpr std::size_t kIdentityReplyLength = 18;
+inline constexpr std::size_t kRevisionReplyLength = 2;
+inline constexpr std::size_t kMemoryReplyLength = 129;  // ack + 128 bytes
+inline constexpr std::uint8_t kClockExtraByte = 233;
+}  // namespace wire
+
+class CommModule {
+public:
+    static constexpr std::int16_t kNoCommand = -1;
+    // The longest reply is 129 bytes and ReadMemory copies indices 1..129.
+    static constexpr std::size_t kMinReceiveBuffer = 130;
+
+    CommModule(Port& port, MonotonicClock& clock, Pump& pump);
+
+    // --- state (the device link's own) ---
+    std::array<std::uint8_t, 257> TxBuf{};
+    std::array<std::uint8_t, 129> DataBuf{};
+    std::vector<std::uint8_t> RxBuf;     // sized by ResizeReceiveBuffers, never written past
+    std::vector<std::uint8_t> BlockBuf;  // same size as RxBuf; 0xB4 replies only
+    std::int32_t RxCount = 0;
+    std::int32_t RxExpected = 0;
+    std::int16_t PendingCmd = kNoCommand;
+    bool ReplyOk = false;
+    bool NakReceived = false;
+    bool CommError = false;
+    bool LinkAborted = false;
+    bool TransferFailed = false;
+    std::array<std::uint8_t, 17> IdentityBytes{};
+    std::string IdentityText;  // 16 single-byte characters after a successful ReadIdentity
+
+    // Sizes RxBuf and BlockBuf to indices 0..lastIndex (never below kMinReceiveBuffer bytes);
+    // their contents are discarded.
+    void ResizeReceiveBuffers(std::size_t lastIndex);
+    // Close: both buffers keep index 0 only; late bytes are dropped from then on.
+    void ShrinkReceiveBuffers();
+
+    // --- byte layer ---
+    // Sends TxBuf(0..count-1) followed by one 0x00 byte; nothing when PendingCmd is -1.
+    PortResult SendBytes(int count);
+    // Every received chunk, in arrival order; runs only inside the pump.
+    void ReceiveData(std::span<const std::uint8_t> chunk);
+    // Waits without letting any notification run (sleeps; never spins).
+    void Pause(Seconds duration);
+
+    // --- query and control commands ---
+    bool ReadIdentity();
+    std::uint8_t ReadRevision();
+    void SendWordCommand(std::uint8_t command, std::int32_t value);
+    void SendB8WordCommand(std::int32_t value);
+    bool EndConnection();
+
+    // --- block transfers ---
+    bool SendBlockHeader(std::uint16_t address, std::uint8_t command);
+    void WriteCodeBlock(std::uint16_t address, std::uint8_t command);
+    bool SendProfileBlockHeader(std::uint16_t address);
+    void WriteProfileBlock(std::uint16_t address);
+    bool SendDateTimeHeader();
+    // date "mm/dd/yy", time "hh:mm:ss".
+    void SetDateTime(std::string_view date, std::string_view time, std::uint8_t extra);
+    void ReadMemory(std::uint16_t first, std::uint16_t last);
+
+    // The 9-byte clock record SetDateTime sends.
+    static std::array<std::uint8_t, 9> BuildClockRecord(std::string_view date, std::string_view time,
+                                                        std::uint8_t extra);
+
+private:
+    Port& port_;
+    MonotonicClock& clock_;
+    Pump& pump_;
+};
+
+}  // namespace verno::link

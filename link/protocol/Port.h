@@ -1,0 +1,22 @@
+#pragma once
+// The serial port as the protocol sees it. The protocol never opens a port: it is given one.
+// Received bytes do not come through here; the port layer hands them to
+// CommModule::ReceiveData from inside a pump.
+
+#include <cstdint>
+#include <span>
+
+namespace verno::link {
+
+enum class PortResult { Ok, WriteFailed, NotOpen };
+
+class Port {
+public:
+    virtual ~Port() = default;
+    // Queues the bytes for sending, in order.
+    virtual PortResult Write(std::span<const std::uint8_t> bytes) = 0;
+    // Discards input pending in the driver and output not yet sent.
+    virtual void Clear() = 0;
+};
+
+}  // namespace verno::link
