@@ -1,9 +1,451 @@
 #include "link/protocol/CommModule.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace verno::link {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Flags an exchange can test; combined as a mask.
+enum FlagMask : unsigned { kReplyOk = 1u, kLinkAborted = 2u, kCommError = 4u };
+
+enum class Clearing { Never, FirstOnly, Every };
+
+void Store(std::vector<std::uint8_t>& buffer, std::int32_t index, std::uint8_t byte) {
+    // A reply longer than the buffer is dropped, never written past it.
+    if (index >= 0 && static_cast<std::size_t>(index) < buffer.size()) buffer[static_cast<std::size_t>(index)] = byte;
+}
+
+std::uint8_t First(const std::vector<std::uint8_t>& buffer) { return buffer.empty() ? 0 : buffer[0]; }
+
+std::uint8_t HighByte(std::int32_t value) { return static_cast<std::uint8_t>((value / 256) & 0xFF); }
+std::uint8_t LowByte(std::int32_t value) { return static_cast<std::uint8_t>(value % 256 & 0xFF); }
+
+std::uint8_t Bcd(int value) { return static_cast<std::uint8_t>((value / 10) * 16 + value % 10); }
+
+// The number in two decimal digits at pos; a missing or non-digit character counts as 0.
+int TwoDigits(std::string_view text, std::size_t pos) {
+    auto digit = [&](std::size_t i) {
+        if (i >= text.size() || text[i] < '0' || text[i] > '9') return 0;
+        return text[i] - '0';
+    };
+    return digit(pos) * 10 + digit(pos + 1);
+}
+
+std::size_t LastTwo(std::string_view text) { return text.size() >= 2 ? text.size() - 2 : 0; }
+
+}  // namespace
+
+struct CommModule::Exchange {
+    Seconds timeout;
+    int maxResends;        // sent at most maxResends + 2 times
+    unsigned resendUnless;  // a timed resend needs every one of these flags False
+    bool resendOnRefusal;
+    unsigned stopWhen;      // any of these flags True ends the wait
+    Clearing clearing;
+    int frameLength;
+};
 
 CommModule::CommModule(Port& port, MonotonicClock& clock, Pump& pump) : port_(port), clock_(clock), pump_(pump) {
     ResizeReceiveBuffers(kMinReceiveBuffer - 1);
+}
+
+void CommModule::ResizeReceiveBuffers(std::size_t lastIndex) {
+    const std::size_t size =
+        std::max(lastIndex == std::numeric_limits<std::size_t>::max() ? lastIndex : lastIndex + 1, kMinReceiveBuffer);
+    RxBuf.assign(size, 0);
+    BlockBuf.assign(size, 0);
+}
+
+void CommModule::ShrinkReceiveBuffers() {
+    RxBuf.assign(1, 0);
+    BlockBuf.assign(1, 0);
+}
+
+// --- byte layer ---
+
+PortResult CommModule::SendBytes(int count) {
+    if (PendingCmd == kNoCommand) return PortResult::Ok;
+    NakReceived = false;
+    if (count < 1 || static_cast<std::size_t>(count) > TxBuf.size()) return PortResult::WriteFailed;
+    std::array<std::uint8_t, 258> frame{};
+    std::copy_n(TxBuf.begin(), count, frame.begin());
+    frame[static_cast<std::size_t>(count)] = 0x00;
+    return port_.Write(std::span<const std::uint8_t>(frame.data(), static_cast<std::size_t>(count) + 1));
+}
+
+void CommModule::ReceiveData(std::span<const std::uint8_t> chunk) {
+    if (chunk.empty()) return;
+    const auto completeReply = [this] {
+        PendingCmd = kNoCommand;
+        ReplyOk = true;
+    };
+    switch (PendingCmd) {
+    case wire::kReadIdentity:
+    case wire::kReadRevision:
+        // The revision reply is also stored at the running count, so its second byte lands at
+        // RxBuf(1) however the port groups the two bytes.
+        for (const std::uint8_t byte : chunk) Store(RxBuf, RxCount++, byte);
+        if (First(RxBuf) == wire::kNak) NakReceived = true;
+        if (PendingCmd == wire::kReadIdentity ? RxCount >= RxExpected : RxCount >= 2) completeReply();
+        break;
+    case wire::kEndConnection: {
+        // Every chunk from index 0: RxBuf(0) is the first byte of the latest chunk, which lets a
+        // late acknowledgement complete a reply that began with a refusal.
+        std::int32_t k = 0;
+        for (const std::uint8_t byte : chunk) {
+            Store(RxBuf, k++, byte);
+            ++RxCount;
+        }
+        if (First(RxBuf) == wire::kNak) NakReceived = true;
+        if (First(RxBuf) == wire::kAck && RxCount >= 1) completeReply();
+        break;
+    }
+    case wire::kReadMemory:
+        for (const std::uint8_t byte : chunk) Store(BlockBuf, RxCount++, byte);
+        if (First(BlockBuf) == wire::kNak) NakReceived = true;
+        if (First(BlockBuf) == wire::kAck && RxCount >= RxExpected) completeReply();
+        break;
+    case wire::kSetDateTime:
+    case wire::kWriteProfileBlock:
+    case wire::kWriteArea1Block:
+    case wire::kCloseArea1:
+    case wire::kWriteArea2Block:
+    case wire::kArea2Word:
+    case wire::kCloseArea2:
+        // Acknowledgement family: PendingCmd stays set so a payload can follow its header.
+        for (const std::uint8_t byte : chunk) Store(RxBuf, RxCount++, byte);
+        if (First(RxBuf) == wire::kNak) {
+            NakReceived = true;
+            ReplyOk = true;
+        }
+        if (First(RxBuf) == wire::kAck && RxCount >= 1) ReplyOk = true;
+        break;
+    default:
+        break;  // no reply outstanding: discarded
+    }
+}
+
+void CommModule::Pause(Seconds duration) { clock_.SleepFor(duration); }
+
+// --- the exchange loop ---
+
+bool CommModule::TimedOut(Seconds start, Seconds timeout) const { return clock_.Now() - start > timeout; }
+
+CommModule::ExchangeOutcome CommModule::RunExchange(const Exchange& x, const std::function<void()>& reinitialise) {
+    const auto anySet = [this](unsigned mask) {
+        return ((mask & kReplyOk) != 0 && ReplyOk) || ((mask & kLinkAborted) != 0 && LinkAborted) ||
+               ((mask & kCommError) != 0 && CommError);
+    };
+    ExchangeOutcome outcome;
+    reinitialise();
+    if (x.clearing != Clearing::Never) port_.Clear();
+    Seconds start = clock_.Now();
+    if (SendBytes(x.frameLength) != PortResult::Ok) {
+        outcome.writeFailed = true;
+        return outcome;
+    }
+    for (;;) {
+        pump_.RunPending();
+        if ((outcome.resends <= x.maxResends && TimedOut(start, x.timeout) && !anySet(x.resendUnless)) ||
+            (x.resendOnRefusal && NakReceived)) {
+            ++outcome.resends;
+            reinitialise();
+            if (x.clearing == Clearing::Every) port_.Clear();
+            start = clock_.Now();
+            if (SendBytes(x.frameLength) != PortResult::Ok) {
+                outcome.writeFailed = true;
+                return outcome;
+            }
+        }
+        // Checked right after a resend: the last transmission is never awaited.
+        if (outcome.resends > x.maxResends || ReplyOk || anySet(x.stopWhen)) return outcome;
+    }
+}
+
+void CommModule::TrapWriteFailure() {
+    CommError = true;
+    LinkAborted = true;
+}
+
+std::uint8_t CommModule::RxAt(std::size_t index) const { return index < RxBuf.size() ? RxBuf[index] : 0; }
+
+void CommModule::SetWordFrame(std::uint8_t command, std::int32_t value) {
+    TxBuf[0] = command;
+    TxBuf[1] = HighByte(value);
+    TxBuf[2] = LowByte(value);
+}
+
+// --- query and control commands ---
+
+bool CommModule::ReadIdentity() {
+    const Exchange x{2s, 10, kReplyOk | kLinkAborted, true, kLinkAborted, Clearing::Every, 1};
+    const ExchangeOutcome outcome = RunExchange(x, [this] {
+        PendingCmd = wire::kReadIdentity;
+        RxExpected = static_cast<std::int32_t>(wire::kIdentityReplyLength);
+        RxCount = 0;
+        ReplyOk = false;
+        TxBuf[0] = wire::kReadIdentity;
+    });
+    if (outcome.writeFailed || !ReplyOk) return false;
+    IdentityText.clear();
+    for (std::size_t i = 0; i < 16; ++i) {
+        IdentityBytes[i] = RxAt(i + 1);
+        IdentityText.push_back(static_cast<char>(IdentityBytes[i]));
+    }
+    return true;
+}
+
+std::uint8_t CommModule::ReadRevision() {
+    const Exchange x{1s, 10, kReplyOk | kLinkAborted, true, kLinkAborted, Clearing::Never, 1};
+    const ExchangeOutcome outcome = RunExchange(x, [this] {
+        PendingCmd = wire::kReadRevision;
+        RxExpected = static_cast<std::int32_t>(wire::kRevisionReplyLength);
+        RxCount = 0;
+        ReplyOk = false;
+        TxBuf[0] = wire::kReadRevision;
+    });
+    if (outcome.writeFailed || !ReplyOk) return 0;
+    return RxAt(1);
+}
+
+void CommModule::SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped) {
+    CommError = false;
+    PendingCmd = command;
+    // ReplyOk is not part of the resend test: an acknowledgement taken in during the pass in
+    // which the timeout runs out is overridden by the resend.
+    const Exchange x{1s, 3, kCommError, true, kCommError, Clearing::Every, 3};
+    const ExchangeOutcome outcome = RunExchange(x, [this, command, value] {
+        RxExpected = 1;
+        RxCount = 0;
+        ReplyOk = false;
+        SetWordFrame(command, value);
+    });
+    if (outcome.writeFailed) {
+        if (trapped) TrapWriteFailure();
+        TransferFailed = true;
+        return;
+    }
+    if (outcome.resends > 3 || CommError) TransferFailed = true;
+}
+
+void CommModule::SendWordCommand(std::uint8_t command, std::int32_t value) { SendWordExchange(command, value, true); }
+
+void CommModule::SendB8WordCommand(std::int32_t value) { SendWordExchange(wire::kArea2Word, value, false); }
+
+bool CommModule::EndConnection() {
+    CommError = false;
+    TransferFailed = false;
+    PendingCmd = wire::kEndConnection;
+    RxExpected = 1;
+    RxCount = 0;
+    ReplyOk = false;
+    TxBuf[0] = wire::kEndConnection;
+    TxBuf[1] = wire::kEndConnectionArg;
+    Seconds start = clock_.Now();
+    if (SendBytes(2) != PortResult::Ok) {
+        TransferFailed = true;
+        return false;
+    }
+    int resends = 0;
+    for (;;) {
+        pump_.RunPending();
+        if ((TimedOut(start, 1s) && resends <= 3 && !CommError) || NakReceived) {
+            ++resends;
+            // RxCount and ReplyOk stay: a late acknowledgement still completes the reply.
+            TxBuf[0] = static_cast<std::uint8_t>(PendingCmd & 0xFF);
+            TxBuf[1] = wire::kEndConnectionArg;
+            start = clock_.Now();
+            if (SendBytes(2) != PortResult::Ok) {
+                TransferFailed = true;
+                return false;
+            }
+        }
+        if (ReplyOk) {
+            if (resends > 3) TransferFailed = true;
+            break;
+        }
+        if (resends > 3 || CommError) {
+            TransferFailed = true;
+            break;
+        }
+    }
+    return !TransferFailed;
+}
+
+// --- block transfers ---
+
+bool CommModule::SendBlockHeader(std::uint16_t address, std::uint8_t command) {
+    const Exchange x{200ms, 20, kReplyOk | kLinkAborted | kCommError, true, kLinkAborted | kCommError,
+                     Clearing::Every, 3};
+    const ExchangeOutcome outcome = RunExchange(x, [this, address, command] {
+        PendingCmd = command;
+        ReplyOk = false;
+        NakReceived = false;
+        RxCount = 0;
+        SetWordFrame(command, address);
+    });
+    if (outcome.writeFailed) {
+        TrapWriteFailure();
+        TransferFailed = true;
+        return false;
+    }
+    if (ReplyOk) return true;
+    TransferFailed = true;
+    return false;
+}
+
+void CommModule::WriteCodeBlock(std::uint16_t address, std::uint8_t command) {
+    int attempts = 0;
+    bool newAttempt = true;
+    Seconds start{};
+    for (;;) {
+        if (newAttempt) {
+            newAttempt = false;
+            LinkAborted = false;
+            port_.Clear();
+            if (!SendBlockHeader(address, command) || TransferFailed) return;
+            std::copy(DataBuf.begin(), DataBuf.end(), TxBuf.begin());
+            RxCount = 0;
+            ReplyOk = false;
+            NakReceived = false;
+            start = clock_.Now();
+            port_.Clear();
+            if (SendBytes(static_cast<int>(DataBuf.size())) != PortResult::Ok) {
+                TrapWriteFailure();
+                TransferFailed = true;
+                return;
+            }
+        }
+        pump_.RunPending();
+        if ((TimedOut(start, 1s) && !ReplyOk && !LinkAborted && !CommError) || NakReceived) {
+            ++attempts;
+            if (attempts < 4) {
+                newAttempt = true;  // header and payload both go out again
+                continue;
+            }
+            TransferFailed = true;
+        }
+        if (attempts > 3 || ReplyOk || TransferFailed || LinkAborted || CommError) break;
+    }
+    if (!ReplyOk && !(attempts > 3 || TransferFailed || LinkAborted || CommError)) TransferFailed = true;
+}
+
+bool CommModule::SendProfileBlockHeader(std::uint16_t address) {
+    LinkAborted = false;
+    // A refusal sets ReplyOk for this command, so the first refusal ends the exchange.
+    const Exchange x{100ms, 10, kReplyOk | kLinkAborted | kCommError, false, kLinkAborted | kCommError,
+                     Clearing::FirstOnly, 3};
+    const ExchangeOutcome outcome = RunExchange(x, [this, address] {
+        PendingCmd = wire::kWriteProfileBlock;
+        ReplyOk = false;
+        RxCount = 0;
+        SetWordFrame(wire::kWriteProfileBlock, address);
+    });
+    if (outcome.writeFailed) {
+        TrapWriteFailure();
+        return false;
+    }
+    return ReplyOk && !NakReceived;
+}
+
+void CommModule::WriteProfileBlock(std::uint16_t address) {
+    LinkAborted = false;
+    port_.Clear();
+    if (!SendProfileBlockHeader(address)) {
+        TransferFailed = true;
+        return;
+    }
+    Store(RxBuf, 0, 0);
+    std::copy_n(DataBuf.begin(), 17, TxBuf.begin());
+    const Exchange x{200ms, 10, kReplyOk | kLinkAborted, true, kLinkAborted, Clearing::Never, 17};
+    const ExchangeOutcome outcome = RunExchange(x, [this] {
+        ReplyOk = false;
+        RxCount = 0;
+    });
+    if (outcome.writeFailed || LinkAborted || outcome.resends > 10) TransferFailed = true;
+}
+
+bool CommModule::SendDateTimeHeader() {
+    PendingCmd = wire::kSetDateTime;
+    TxBuf[0] = wire::kSetDateTime;
+    const Exchange x{100ms, 3, kReplyOk | kLinkAborted, true, kLinkAborted, Clearing::Every, 1};
+    const ExchangeOutcome outcome = RunExchange(x, [this] {
+        ReplyOk = false;
+        RxCount = 0;
+    });
+    return !outcome.writeFailed && ReplyOk && !NakReceived;
+}
+
+std::array<std::uint8_t, 9> CommModule::BuildClockRecord(std::string_view date, std::string_view time,
+                                                         std::uint8_t extra) {
+    std::array<std::uint8_t, 9> record{};
+    record[0] = Bcd(TwoDigits(date, LastTwo(date)));
+    record[1] = Bcd(TwoDigits(date, 3));
+    record[2] = Bcd(TwoDigits(date, 0));
+    record[3] = Bcd(TwoDigits(time, LastTwo(time)));
+    record[4] = Bcd(TwoDigits(time, 3));
+    const int hour = TwoDigits(time, 0);
+    // 12-hour clock, bit 7 for the afternoon; noon is 12 with bit 7, midnight is 0.
+    if (hour > 12) {
+        record[5] = static_cast<std::uint8_t>(0x80 + Bcd(hour - 12));
+    } else if (hour == 12) {
+        record[5] = 0x92;
+    } else {
+        record[5] = Bcd(hour);
+    }
+    record[6] = extra;
+    record[7] = 0;
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < 8; ++i) sum += record[i];
+    record[8] = static_cast<std::uint8_t>(sum & 0xFF);
+    return record;
+}
+
+void CommModule::SetDateTime(std::string_view date, std::string_view time, std::uint8_t extra) {
+    const auto record = BuildClockRecord(date, time, extra);
+    std::copy(record.begin(), record.end(), DataBuf.begin());
+    port_.Clear();
+    LinkAborted = false;
+    if (!SendDateTimeHeader()) {
+        TransferFailed = true;
+        return;
+    }
+    std::copy_n(DataBuf.begin(), record.size(), TxBuf.begin());
+    // A refusal of the record sets ReplyOk and ends the exchange like an acknowledgement.
+    const Exchange x{1s, 3, kReplyOk | kLinkAborted, false, kLinkAborted, Clearing::Every,
+                     static_cast<int>(record.size())};
+    const ExchangeOutcome outcome = RunExchange(x, [this] {
+        ReplyOk = false;
+        RxCount = 0;
+    });
+    if (outcome.writeFailed || (!LinkAborted && outcome.resends > 3)) TransferFailed = true;
+}
+
+void CommModule::ReadMemory(std::uint16_t first, std::uint16_t /*last*/) {
+    LinkAborted = false;
+    const Exchange x{200ms, 3, kReplyOk | kLinkAborted | kCommError, true, kLinkAborted | kCommError,
+                     Clearing::Every, 3};
+    const ExchangeOutcome outcome = RunExchange(x, [this, first] {
+        PendingCmd = wire::kReadMemory;
+        RxExpected = static_cast<std::int32_t>(wire::kMemoryReplyLength);
+        RxCount = 0;
+        ReplyOk = false;
+        SetWordFrame(wire::kReadMemory, first);
+    });
+    if (outcome.writeFailed) {
+        TrapWriteFailure();
+        TransferFailed = true;
+        return;
+    }
+    if (ReplyOk) {
+        const std::size_t end = std::min({std::size_t{130}, RxBuf.size(), BlockBuf.size()});
+        for (std::size_t i = 1; i < end; ++i) RxBuf[i] = BlockBuf[i];
+    }
+    if (LinkAborted || CommError || outcome.resends > 3) TransferFailed = true;
 }
 
 }  // namespace verno::link

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -103,6 +104,20 @@ public:
                                                         std::uint8_t extra);
 
 private:
+    // One send-wait-resend exchange: its parameters and how it ended.
+    struct Exchange;
+    struct ExchangeOutcome {
+        int resends = 0;
+        bool writeFailed = false;  // the port refused a write; the exchange stopped there
+    };
+    ExchangeOutcome RunExchange(const Exchange& exchange, const std::function<void()>& reinitialise);
+    bool TimedOut(Seconds start, Seconds timeout) const;
+    // Sets the frame: byte, then a 16-bit value high byte first.
+    void SetWordFrame(std::uint8_t command, std::int32_t value);
+    void SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped);
+    void TrapWriteFailure();
+    std::uint8_t RxAt(std::size_t index) const;
+
     Port& port_;
     MonotonicClock& clock_;
     Pump& pump_;
