@@ -1,0 +1,192 @@
+#include "firmware/FirmwareFile.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/Resources.h"
+
+namespace verno::firmware {
+
+namespace {
+
+using Record = std::array<std::uint8_t, kRecordSize>;
+
+constexpr std::size_t kKeyFirst = 8;
+constexpr std::size_t kKeyLast = 15;
+constexpr std::size_t kTextsStart = 32;
+
+std::uint16_t Word(const Record& r, std::size_t offset) {
+    return static_cast<std::uint16_t>(r[offset] << 8 | r[offset + 1]);
+}
+
+// Record n (from 1) of the file, or nothing when the file ends before its last byte.
+std::optional<Record> ReadRecord(std::span<const std::uint8_t> file, std::size_t n) {
+    const std::size_t start = kRecordSize * (n - 1);
+    if (n == 0 || file.size() < start + kRecordSize) return std::nullopt;
+    Record r;
+    std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(start), kRecordSize, r.begin());
+    return r;
+}
+
+// A header text: each stored byte XOR the key bytes 8..15 in turn, ending at a stored 0.
+// Returns the position of the terminator, or nothing when the record ends first.
+std::optional<std::size_t> ReadText(const Record& r, std::size_t position, std::string& text) {
+    std::size_t key = kKeyFirst;
+    text.clear();
+    while (position < kRecordSize && r[position] != 0) {
+        text.push_back(static_cast<char>(r[position] ^ r[key]));
+        key = key == kKeyLast ? kKeyFirst : key + 1;
+        ++position;
+    }
+    if (position >= kRecordSize) return std::nullopt;
+    return position;
+}
+
+// Reads count records from record number first on into blocks; the sum of their block bytes.
+bool ReadArea(std::span<const std::uint8_t> file, std::size_t first, std::size_t count,
+              std::vector<CodeBlock>& blocks, std::uint16_t& sum) {
+    if (count > kMaxAreaRecords) return false;
+    blocks.clear();
+    blocks.reserve(count);
+    std::uint32_t running = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto r = ReadRecord(file, first + i);
+        if (!r || (*r)[0] >= 0x80) return false;  // a signed 16-bit address cannot hold it
+        CodeBlock b;
+        b.address = Word(*r, 0);
+        b.blockByte = (*r)[130];
+        for (std::size_t c = 0; c < b.code.size(); ++c) b.code[c] = (*r)[c + 2] ^ b.blockByte;
+        running = (running + b.blockByte) % 65536;
+        blocks.push_back(b);
+    }
+    sum = static_cast<std::uint16_t>(running);
+    return true;
+}
+
+void ApplyIdentityRecord(FirmwareImage& fw) {
+    std::string_view record = resources::kDeviceIdentityRecord;
+    std::size_t field = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= record.size(); ++i) {
+        if (i == record.size() || record[i] == '|') {
+            if (field == 4) {
+                const std::string_view required = record.substr(start, i - start);
+                fw.RequiredVersion = std::string(required.substr(0, 2));
+                if (required.size() > 2) {
+                    const std::string_view last2 = required.substr(required.size() - 2);
+                    int value = 0;
+                    for (const char c : last2) {
+                        if (c < '0' || c > '9') break;
+                        value = value * 10 + (c - '0');
+                    }
+                    fw.RequiredRevision = static_cast<std::uint8_t>(value);
+                }
+            }
+            ++field;
+            start = i + 1;
+        }
+    }
+}
+
+}  // namespace
+
+const char* ChecksumMessage(FirmwareError error) {
+    switch (error) {
+        case FirmwareError::ChecksumError1: return "Check sum error 1!";
+        case FirmwareError::ChecksumError2: return "Check sum error 2!";
+        case FirmwareError::ChecksumError3: return "Check sum error 3!";
+        default: return nullptr;
+    }
+}
+
+DecodeResult DecodeFirmware(std::span<const std::uint8_t> file) {
+    DecodeResult result;
+    FirmwareImage& fw = result.image;
+    auto fail = [&result](FirmwareError e) {
+        result.error = e;
+        return result;
+    };
+
+    auto header = ReadRecord(file, 1);
+    if (!header) return fail(FirmwareError::Unreadable);
+    Record& h = *header;
+    for (std::size_t k = 0; k < 8; ++k) h[k] ^= h[k + 8];
+
+    fw.DcModelNumber = Word(h, 0);
+    fw.FwVersion = {static_cast<char>(h[2]), static_cast<char>(h[3])};
+    fw.DcMemoryBlocks = Word(h, 6);
+
+    const auto nameEnd = ReadText(h, kTextsStart, fw.FwModelName);
+    if (!nameEnd) return fail(FirmwareError::Unreadable);
+    if (fw.FwModelName.empty()) result.errorCode = 4;
+    const auto tagEnd = ReadText(h, *nameEnd + 1, fw.FwModelTag);
+    if (!tagEnd) return fail(FirmwareError::Unreadable);
+    if (fw.FwModelTag.empty()) result.errorCode = 5;
+
+    if (h[30] == h[16] && h[31] == h[17]) {
+        fw.layout = Layout::Area1Only;
+    } else if (h[30] == h[20] && h[31] == h[21]) {
+        fw.layout = Layout::Area2Only;
+    } else {
+        fw.layout = Layout::BothAreas;
+    }
+    fw.FwRevision = h[24];
+    if (!fw.Area2Only()) {
+        fw.Area1Sum = Word(h, 4);
+        fw.Area1Records = Word(h, 16);
+    }
+    if (!fw.Area1Only()) {
+        fw.Area2Sum = Word(h, 18);
+        fw.Area2Records = Word(h, 20);
+        fw.Area2Word = Word(h, 22);
+    }
+    ApplyIdentityRecord(fw);
+
+    bool read = true;
+    switch (fw.layout) {
+        case Layout::Area1Only:
+            read = ReadArea(file, 2, fw.Area1Records, fw.Area1Blocks, fw.Area1Computed);
+            break;
+        case Layout::Area2Only:
+            read = ReadArea(file, 2, fw.Area2Records, fw.Area2Blocks, fw.Area2Computed);
+            break;
+        case Layout::BothAreas:
+            // The record between the two areas is read but carries nothing for the DC.
+            read = ReadArea(file, 2, fw.Area1Records, fw.Area1Blocks, fw.Area1Computed) &&
+                   ReadRecord(file, fw.Area1Records + 2).has_value() &&
+                   ReadArea(file, fw.Area1Records + 3u, fw.Area2Records, fw.Area2Blocks, fw.Area2Computed);
+            break;
+    }
+    if (!read) return fail(FirmwareError::Unreadable);
+    if (result.errorCode == 4) return fail(FirmwareError::EmptyModelName);
+    if (result.errorCode == 5) return fail(FirmwareError::EmptyModelTag);
+
+    if ((fw.Area1Only() && fw.Area1Computed != fw.Area1Sum) || (fw.Area2Only() && fw.Area2Computed != fw.Area2Sum))
+        return fail(FirmwareError::ChecksumError1);
+    if (fw.BothAreas() && fw.Area1Computed != fw.Area1Sum) return fail(FirmwareError::ChecksumError2);
+    if (fw.BothAreas() && fw.Area2Computed != fw.Area2Sum) return fail(FirmwareError::ChecksumError3);
+    return result;
+}
+
+DecodeResult LoadFirmwareFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        DecodeResult missing;
+        missing.error = FirmwareError::Missing;
+        return missing;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        DecodeResult unreadable;
+        unreadable.error = FirmwareError::Unreadable;
+        return unreadable;
+    }
+    return DecodeFirmware(bytes);
+}
+
+}  // namespace verno::firmware
