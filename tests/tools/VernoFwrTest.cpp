@@ -1,0 +1,129 @@
+// verno-fwr as other programs use it: its JSON keys, its exit status and its messages.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;  // stdout and stderr together
+};
+
+Outcome Fwr(const std::string& args) {
+    Outcome run;
+    const std::string command = std::string(VERNO_FWR) + " " + args + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::array<char, 512> buffer{};
+    while (std::fgets(buffer.data(), buffer.size(), pipe)) run.out += buffer.data();
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
+}
+
+class VernoFwr : public ::testing::Test {
+protected:
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("verno-fwr-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    void SetUp() override { std::filesystem::create_directories(dir); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::string Path(const char* name) const { return (dir / name).string(); }
+};
+
+TEST_F(VernoFwr, InfoJsonDecodesEveryLayout) {
+    ASSERT_EQ(Fwr("demo --layout area1 --area1-blocks 3 " + Path("a1.fwr")).status, 0);
+    ASSERT_EQ(Fwr("demo --layout area2 --area2-blocks 2 " + Path("a2.fwr")).status, 0);
+    ASSERT_EQ(Fwr("demo --layout both --area1-blocks 3 --area2-blocks 2 " + Path("both.fwr")).status, 0);
+
+    const Outcome a1 = Fwr("info --json " + Path("a1.fwr"));
+    EXPECT_EQ(a1.status, 0);
+    EXPECT_NE(a1.out.find("\"layout\": \"area1\""), std::string::npos) << a1.out;
+    EXPECT_NE(a1.out.find("\"area1_records\": 3,"), std::string::npos);
+    EXPECT_NE(a1.out.find("\"area2_records\": 0,"), std::string::npos);
+    EXPECT_NE(a1.out.find("\"model_tag\": \"VERNO1B\""), std::string::npos);
+
+    const Outcome a2 = Fwr("info --json " + Path("a2.fwr"));
+    EXPECT_NE(a2.out.find("\"layout\": \"area2\""), std::string::npos) << a2.out;
+    EXPECT_NE(a2.out.find("\"area2_word\": 258,"), std::string::npos);
+    EXPECT_NE(a2.out.find("\"area1_sum\": 0,"), std::string::npos);
+
+    const Outcome both = Fwr("info --json " + Path("both.fwr"));
+    EXPECT_NE(both.out.find("\"layout\": \"both\""), std::string::npos) << both.out;
+    for (const char* key : {"model_number", "model_name", "model_tag", "version", "revision", "layout", "memory_blocks",
+                            "area1_records", "area2_records", "area1_sum", "area2_sum", "area2_word", "area1_computed",
+                            "area2_computed"})
+        EXPECT_NE(both.out.find("\"" + std::string(key) + "\": "), std::string::npos) << key;
+}
+
+TEST_F(VernoFwr, PackBuildsAFileFromRawAreas) {
+    std::ofstream(Path("code.bin"), std::ios::binary) << std::string(300, '\x11');  // three blocks, the last padded
+    const Outcome pack = Fwr("pack --layout area1 --version 2C --revision 3 --name \"Test model\" --tag TST --area1 " +
+                         Path("code.bin") + " " + Path("p.fwr"));
+    ASSERT_EQ(pack.status, 0) << pack.out;
+    const Outcome info = Fwr("info --json " + Path("p.fwr"));
+    EXPECT_EQ(info.status, 0);
+    EXPECT_NE(info.out.find("\"version\": \"2C\""), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"model_name\": \"Test model\""), std::string::npos);
+    EXPECT_NE(info.out.find("\"area1_records\": 3,"), std::string::npos);
+}
+
+TEST_F(VernoFwr, BrokenFilesAreRefusedWithTheWizardsMessage) {
+    ASSERT_EQ(Fwr("demo --layout both --area1-blocks 2 --area2-blocks 2 " + Path("both.fwr")).status, 0);
+    {
+        std::fstream f(Path("both.fwr"), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(131 + 130);  // block byte of area 1's first record
+        f.put('\x01');
+    }
+    const Outcome sum = Fwr("info " + Path("both.fwr"));
+    EXPECT_EQ(sum.status, 1);
+    EXPECT_NE(sum.out.find("Check sum error 2!"), std::string::npos) << sum.out;
+
+    std::ofstream(Path("short.fwr"), std::ios::binary) << "too short";
+    const Outcome shortFile = Fwr("info --json " + Path("short.fwr"));
+    EXPECT_EQ(shortFile.status, 1);
+    EXPECT_EQ(shortFile.out.find('{'), std::string::npos);
+    EXPECT_NE(shortFile.out.find(Path("short.fwr")), std::string::npos) << shortFile.out;
+
+    const Outcome missing = Fwr("info " + Path("none.fwr"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.out.find("not found"), std::string::npos) << missing.out;
+}
+
+TEST_F(VernoFwr, InfoEscapesTextsAndCarriesTheErrorCode) {
+    std::ofstream(Path("code.bin"), std::ios::binary) << std::string(128, '\x22');
+    ASSERT_EQ(Fwr("pack --name 'Say \"hi\" \\ bye' --area1 " + Path("code.bin") + " " + Path("q.fwr")).status, 0);
+    const Outcome info = Fwr("info --json " + Path("q.fwr"));
+    EXPECT_NE(info.out.find(R"("model_name": "Say \"hi\" \\ bye")"), std::string::npos) << info.out;
+
+    ASSERT_EQ(Fwr("pack --tag '' --area1 " + Path("code.bin") + " " + Path("e5.fwr")).status, 0);
+    const Outcome e5 = Fwr("info " + Path("e5.fwr"));
+    EXPECT_EQ(e5.status, 1);
+    EXPECT_NE(e5.out.find("Firmware file error 5!"), std::string::npos) << e5.out;
+}
+
+TEST_F(VernoFwr, PackRefusesValuesItCannotWrite) {
+    std::ofstream(Path("code.bin"), std::ios::binary) << std::string(10, '\x01');
+    EXPECT_EQ(Fwr("pack --version 1 --area1 " + Path("code.bin") + " " + Path("x.fwr")).status, 2);
+    EXPECT_EQ(Fwr("pack --layout area2 --area1 " + Path("code.bin") + " " + Path("x.fwr")).status, 2);
+    EXPECT_EQ(Fwr("pack --area1-start 0x7FFC --area1 " + Path("code.bin") + " " + Path("x.fwr")).status, 0);
+    std::ofstream(Path("two.bin"), std::ios::binary) << std::string(200, '\x01');
+    const Outcome high = Fwr("pack --area1-start 0x7FFC --area1 " + Path("two.bin") + " " + Path("y.fwr"));
+    EXPECT_EQ(high.status, 2);  // the second block would start at 0x8004
+    EXPECT_FALSE(std::filesystem::exists(Path("y.fwr")));
+    EXPECT_EQ(Fwr("demo --area1-blocks 1025 " + Path("z.fwr")).status, 2);
+}
+
+TEST(VernoFwrBundle, ShipsTheDemoFirmwareTheWizardLooksFor) {
+    const Outcome info = Fwr(std::string("info --json ") + VERNO_BUNDLE_FIRMWARE);
+    EXPECT_EQ(info.status, 0) << info.out;
+    EXPECT_NE(info.out.find("\"layout\": \"area1\""), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"area1_records\": 192,"), std::string::npos);
+}
+
+}  // namespace
