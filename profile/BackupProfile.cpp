@@ -1,0 +1,115 @@
+#include "profile/BackupProfile.h"
+
+#include "common/Text.h"
+#include "profile/BackupFile.h"
+#include "profile/GetBackupProfile.h"
+#include "profile/ProfileRange.h"
+#include "profile/FillPlaceholders.h"
+#include "profile/TextNumbers.h"
+
+namespace verno::profile {
+
+namespace {
+
+std::uint8_t RxByte(const link::CommModule& comm, std::size_t index) {
+    return index < comm.RxBuf.size() ? comm.RxBuf[index] : 0;
+}
+
+BackupOutcome Refuse(ProfileSession& s, const std::string& failureRow) {
+    s.surface.SetTaskStatus(s.Text(text::kFailed));
+    s.surface.InsertTaskList(TaskIcon::Error, failureRow, "");
+    s.comm.TransferFailed = true;
+    // Nothing was saved and the DC is left untouched, so there is nothing to put back.
+    s.profile.KeepProfile = false;
+    s.surface.ResetStage();
+    return BackupOutcome::Refused;
+}
+
+}  // namespace
+
+BackupOutcome BackupProfile(ProfileSession& s) {
+    ProfileState& st = s.profile;
+    link::CommModule& comm = s.comm;
+
+    const BackupLookup lookup = GetBackupProfile(s);
+    if (lookup == BackupLookup::Found) {
+        // No backup row of its own: the status goes to the row before it.
+        if (comm.TransferFailed) {
+            s.surface.SetTaskStatus(s.Text(text::kFailed));
+            s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kBackupFailed), "");
+            s.surface.ResetStage();
+            return BackupOutcome::ReadFailed;
+        }
+        s.surface.SetTaskStatus(s.Text(text::kDone));
+        return BackupOutcome::Reused;
+    }
+    if (IsUnusable(lookup)) {
+        // Never replace a file that may hold the only copy of an earlier profile.
+        s.surface.InsertTaskList(TaskIcon::Information, kBackupRowEvent, "");
+        return Refuse(s, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()));
+    }
+
+    unsigned sum = 0;
+    for (std::size_t k = 0; k < 16; ++k) {
+        st.ProfileHeader[k] = RxByte(comm, 65 + k);
+        sum += st.ProfileHeader[k];
+    }
+    st.ProfileHeader[16] = static_cast<std::uint8_t>(sum % 256);
+
+    const std::int32_t start = DecodePointer(RxByte(comm, 73), RxByte(comm, 74), s.fw.DcMemoryBlocks);
+    const std::int32_t end = DecodePointer(RxByte(comm, 75), RxByte(comm, 76), s.fw.DcMemoryBlocks);
+    st.ProfileStart = start;
+    st.ProfileEnd = end;
+    if (start == end) {
+        st.KeepProfile = false;
+        return BackupOutcome::Empty;
+    }
+
+    st.KeepProfile = true;
+    const ProfileRange range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);
+    st.ProfileStart = range.start;
+    st.ProfileEnd = range.end;
+    s.surface.InsertTaskList(TaskIcon::Information, kBackupRowEvent, "");
+    if (!range.Fits()) {
+        // A damaged header: its range would run past the table.
+        st.ProfileBlockCount = 0;
+        return Refuse(s, s.Text(text::kBackupFailed));
+    }
+    st.ProfileBlockCount = static_cast<std::int16_t>(range.blockCount);
+
+    std::int32_t a = range.firstReadAddress;
+    for (std::int32_t j = 1; j <= range.blockCount; ++j) {
+        s.surface.SetTaskStatus(Percent(j, range.blockCount));
+        ProfileRow& row = st.ProfileBlocks[static_cast<std::size_t>(j - 1)];
+        row[0] = static_cast<std::int16_t>(a - 256);
+        comm.ReadMemory(static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(a));
+        unsigned blockSum = 0;
+        for (std::size_t k = 1; k <= 128; ++k) {
+            const std::uint8_t b = RxByte(comm, k);
+            row[k] = b;
+            blockSum += b;
+        }
+        row[kSumColumn] = static_cast<std::int16_t>(blockSum % 256);
+        a += 8;
+        if (comm.TransferFailed) break;
+    }
+
+    if (!comm.TransferFailed) {
+        const BackupWriteResult written = WriteBackupFile(st.BackupFilePath, EncodeBackupFile(st));
+        if (!written.ok) {
+            return Refuse(s, FillPlaceholders(s.Text(text::kBackupNotWritten), st.BackupFilePath.string(),
+                                              written.reason));
+        }
+    }
+
+    if (comm.TransferFailed) {
+        s.surface.SetTaskStatus(s.Text(text::kFailed));
+        s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kBackupFailed), "");
+        s.surface.ResetStage();
+        return BackupOutcome::ReadFailed;
+    }
+    s.surface.SetTaskStatus(s.Text(text::kDone));
+    return BackupOutcome::Saved;
+}
+
+}  // namespace verno::profile

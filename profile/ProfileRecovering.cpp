@@ -1,0 +1,83 @@
+#include "profile/ProfileRecovering.h"
+
+#include <system_error>
+
+#include "profile/GetBackupProfile.h"
+#include "profile/RestoreProfile.h"
+#include "profile/FillPlaceholders.h"
+#include "profile/TextNumbers.h"
+
+namespace verno::profile {
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+
+void DeleteBackupFile(const ProfileState& st) {
+    std::error_code ignored;
+    std::filesystem::remove(st.BackupFilePath, ignored);
+}
+
+}  // namespace
+
+std::string RecoveryInstructions(WizardSurface& surface) {
+    int step = 1;
+    auto numbered = [&](int n) { return std::to_string(step++) + ". " + surface.LoadText(n) + kCrLf; };
+    std::string t;
+    t += numbered(text::kRecoveryStep1);
+    t += numbered(text::kRecoveryStep2);
+    t += numbered(text::kRecoveryStep3);
+    t += surface.LoadText(text::kRecoveryStep3a) + kCrLf;
+    t += surface.LoadText(text::kRecoveryStep3b) + kCrLf;
+    t += surface.LoadText(text::kRecoveryStep3c) + kCrLf + kCrLf;
+    t += numbered(text::kRecoveryStep4);
+    t += numbered(text::kRecoveryStep5);
+    t += numbered(text::kRecoveryStep6);
+    return t;
+}
+
+void ProfileRecovering(ProfileSession& s) {
+    ProfileState& st = s.profile;
+    WizardSurface& ui = s.surface;
+    const std::string title = s.Text(text::kRecoveryTitle);
+
+    if (ui.ShowMessage(title, s.Text(text::kRecoveryQuestion), MessageIcon::Exclamation, MessageButtons::YesNo) !=
+        MessageAnswer::Yes) {
+        DeleteBackupFile(st);
+        return;
+    }
+
+    while (!st.ProfileSafe) {
+        if (ui.ShowMessage(title, RecoveryInstructions(ui), MessageIcon::Information, MessageButtons::OkCancel) !=
+            MessageAnswer::Ok) {
+            st.ProfileSafe = true;
+            DeleteBackupFile(st);
+            break;
+        }
+        s.setPriority(kHighPriorityClass);
+        st.ProfileSafe = false;
+        if (!s.comm.ReadIdentity()) {
+            s.setPriority(kNormalPriorityClass);
+            continue;
+        }
+        const BackupLookup lookup = GetBackupProfile(s);
+        if (IsUnusable(lookup)) {
+            // The file may still hold the only copy of the dive log: keep it and say where it is.
+            st.ProfileSafe = true;
+            ui.InsertTaskList(TaskIcon::Error, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()),
+                              "");
+            break;
+        }
+        if (lookup == BackupLookup::NotFound) {
+            st.ProfileSafe = true;
+            DeleteBackupFile(st);
+            break;
+        }
+        RestoreProfile(s);
+    }
+
+    s.SetDcClock();
+    s.comm.EndConnection();
+}
+
+}  // namespace verno::profile

@@ -1,0 +1,24 @@
+#include "profile/ProfileSession.h"
+
+#include <utility>
+
+namespace verno::profile {
+
+ProfileSession::ProfileSession(link::CommModule& commModule, const firmware::FirmwareImage& image,
+                               WizardSurface& frontEnd, const WallClock& pcClock, std::filesystem::path folder,
+                               PrioritySetter prioritySetter)
+    : comm(commModule),
+      fw(image),
+      surface(frontEnd),
+      wallClock(pcClock),
+      programFolder(std::move(folder)),
+      setPriority(std::move(prioritySetter)) {
+    if (!setPriority) setPriority = [](std::uint32_t priorityClass) { return priorityClass; };
+}
+
+void ProfileSession::SetDcClock() {
+    const LocalDateTime now = wallClock.Now();
+    comm.SetDateTime(FormatDate(now), FormatTime(now), link::wire::kClockExtraByte);
+}
+
+}  // namespace verno::profile

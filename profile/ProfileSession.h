@@ -1,0 +1,46 @@
+#pragma once
+// What the profile procedures work with: the link, the firmware image, the front end, the PC's
+// clock, the program's folder, the process priority and the shared profile state.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "common/WallClock.h"
+#include "common/WizardSurface.h"
+#include "firmware/FirmwareImage.h"
+#include "link/protocol/CommModule.h"
+#include "profile/ProfileState.h"
+
+namespace verno::profile {
+
+// Sets the priority class of the program's own process; returns the class in force.
+using PrioritySetter = std::function<std::uint32_t(std::uint32_t priorityClass)>;
+
+inline constexpr std::uint32_t kNormalPriorityClass = 0x20;
+inline constexpr std::uint32_t kHighPriorityClass = 0x80;
+inline constexpr std::uint32_t kRealtimePriorityClass = 0x100;
+
+class ProfileSession {
+public:
+    ProfileSession(link::CommModule& comm, const firmware::FirmwareImage& fw, WizardSurface& surface,
+                   const WallClock& wallClock, std::filesystem::path programFolder, PrioritySetter setPriority);
+    ProfileSession(const ProfileSession&) = delete;
+    ProfileSession& operator=(const ProfileSession&) = delete;
+    virtual ~ProfileSession() = default;
+
+    link::CommModule& comm;
+    const firmware::FirmwareImage& fw;
+    WizardSurface& surface;
+    const WallClock& wallClock;
+    std::filesystem::path programFolder;
+    PrioritySetter setPriority;
+    ProfileState profile;
+
+    std::string Text(int n) { return surface.LoadText(n); }
+    // SetDateTime with the PC's date and time now and the extra byte 233.
+    void SetDcClock();
+};
+
+}  // namespace verno::profile

@@ -1,0 +1,99 @@
+#include "profile/RestoreProfile.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "common/Text.h"
+#include "profile/TextNumbers.h"
+
+namespace verno::profile {
+
+namespace {
+
+constexpr std::uint16_t kHeaderWriteAddress = 4;  // byte 64 of block 0
+constexpr std::size_t kHeaderInRxBuf = 65;
+
+void SendPieces(ProfileSession& s, const ProfileRow& row) {
+    auto& data = s.comm.DataBuf;
+    auto w = static_cast<std::uint16_t>(row[0]);
+    // Column 129, the row sum, falls on piece slot 0 and is never sent.
+    for (std::size_t g = 1; g <= kSumColumn; ++g) {
+        data[(g - 1) % 16] = static_cast<std::uint8_t>(row[g]);
+        if ((g - 1) % 16 == 15) {
+            unsigned sum = 0;
+            for (std::size_t i = 0; i < 16; ++i) sum += data[i];
+            data[16] = static_cast<std::uint8_t>(sum % 256);
+            s.comm.WriteProfileBlock(w);
+            ++w;
+        }
+    }
+}
+
+}  // namespace
+
+bool RestoreProfile(ProfileSession& s) {
+    ProfileState& st = s.profile;
+    link::CommModule& comm = s.comm;
+    WizardSurface& ui = s.surface;
+
+    ui.InsertTaskList(TaskIcon::Information, s.Text(text::kRestoreRow), "");
+    comm.TransferFailed = false;
+
+    const int count = std::clamp<int>(st.ProfileBlockCount, 0, static_cast<int>(kProfileRows));
+    int failedAt = 0;  // 1-based position of the block the DC did not take
+    for (int j = 1; j <= count; ++j) {
+        ui.SetTaskStatus(Percent(j, count));
+        const ProfileRow& row = st.ProfileBlocks[static_cast<std::size_t>(j - 1)];
+        for (std::size_t k = 1; k <= kSumColumn; ++k) comm.DataBuf[k - 1] = static_cast<std::uint8_t>(row[k]);
+        comm.WriteCodeBlock(static_cast<std::uint16_t>(row[0]), link::wire::kWriteArea1Block);
+        if (comm.TransferFailed) {
+            failedAt = j;
+            break;
+        }
+    }
+
+    if (failedAt > 0) {
+        const std::int16_t address = st.ProfileBlocks[static_cast<std::size_t>(failedAt - 1)][0];
+        if (address == kFallbackAddressA || address == kFallbackAddressB) {
+            comm.TransferFailed = false;
+            // A failed piece does not stop the pass: every remaining piece is still sent.
+            for (int k = failedAt; k <= count; ++k) {
+                ui.SetTaskStatus(Percent(k, count));
+                SendPieces(s, st.ProfileBlocks[static_cast<std::size_t>(k - 1)]);
+            }
+        }
+    }
+
+    if (comm.TransferFailed) {
+        st.ProfileSafe = false;
+        ui.SetTaskStatus(s.Text(text::kFailed));
+        ui.InsertTaskList(TaskIcon::Error, s.Text(text::kTransferFailed), "");
+        ui.ResetStage();
+    } else {
+        std::copy(st.ProfileHeader.begin(), st.ProfileHeader.end(), comm.DataBuf.begin());
+        comm.WriteProfileBlock(kHeaderWriteAddress);
+        comm.Pause(link::Seconds(2.0));
+
+        comm.ReadMemory(0, 0);
+        comm.Pause(link::Seconds(1.0));
+        bool same = comm.RxBuf.size() >= kHeaderInRxBuf + 16;
+        for (std::size_t i = 0; same && i < 16; ++i) same = st.ProfileHeader[i] == comm.RxBuf[kHeaderInRxBuf + i];
+
+        if (!same) {
+            st.ProfileSafe = false;
+            ui.SetTaskStatus(s.Text(text::kFailed));
+            ui.InsertTaskList(TaskIcon::Error, s.Text(text::kHeaderMismatch), "");
+            ui.ResetStage();
+        } else {
+            ui.SetTaskStatus(s.Text(text::kDone));
+            st.ProfileSafe = true;
+            std::error_code ignored;
+            std::filesystem::remove(st.BackupFilePath, ignored);
+        }
+    }
+
+    s.SetDcClock();
+    return st.ProfileSafe;
+}
+
+}  // namespace verno::profile

@@ -1,0 +1,428 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "profile/BackupFile.h"
+#include "profile/BackupProfile.h"
+#include "profile/GetBackupProfile.h"
+#include "profile/ProfileRecovering.h"
+#include "profile/RestoreProfile.h"
+#include "tests/profile/DcFixture.h"
+
+namespace verno::profile {
+namespace {
+
+std::vector<std::uint8_t> FileBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class ProfileTest : public DcFixture {
+protected:
+    using DcFixture::DcFixture;
+    ProfileState& st() { return session->profile; }
+    // The profile's four blocks lie at bytes 4608..5119 of the DC.
+    std::vector<std::uint8_t> ProfileBytes() const { return MemoryRange(4608, 5120); }
+};
+
+class Profile1024Test : public ProfileTest {
+protected:
+    Profile1024Test() : ProfileTest(MakeFirmware(firmware::Layout::Area1Only, 3, 0, 1024)) {}
+};
+
+// --- reader ---
+
+TEST_F(ProfileTest, SerialFromPackedBcdNamesTheFileAndLeavesTheTableWhenThereIsNoFile) {
+    st().ProfileBlocks[0][1] = 99;
+    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::NotFound);
+    EXPECT_EQ(st().DcSerial, 56);
+    EXPECT_EQ(st().BackupFilePath, BackupPath());
+    const std::array<std::uint8_t, 17> digits{0, 0, 0, 0, 5, 6};
+    EXPECT_EQ(st().SerialDigits, digits);
+    EXPECT_EQ(st().ProfileBlocks[0][1], 99);
+}
+
+// --- backup ---
+
+TEST_F(ProfileTest, BackupReadsEveryBlockAndWritesTheFile) {
+    ui.InsertTaskList(TaskIcon::Warning, "accepted", "");
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Saved);
+
+    ASSERT_EQ(ui.rows.size(), 2u);
+    EXPECT_EQ(ui.rows[1].event, "Backup dive computer profile");
+    EXPECT_EQ(ui.rows[1].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T777"}));
+    EXPECT_TRUE(st().KeepProfile);
+    EXPECT_FALSE(comm.TransferFailed);
+    ASSERT_EQ(st().ProfileBlockCount, 4);
+    for (int j = 0; j < 4; ++j) {
+        EXPECT_EQ(st().ProfileBlocks[j][0], 32 + 8 * j);
+        unsigned sum = 0;
+        for (int k = 1; k <= 128; ++k) {
+            EXPECT_EQ(st().ProfileBlocks[j][k], dc.memory[4608 + 128 * j + k - 1]);
+            sum += dc.memory[4608 + 128 * j + k - 1];
+        }
+        EXPECT_EQ(st().ProfileBlocks[j][129], static_cast<int>(sum % 256));
+    }
+    unsigned headerSum = 0;
+    for (int k = 0; k < 16; ++k) {
+        EXPECT_EQ(st().ProfileHeader[k], dc.memory[64 + k]);
+        headerSum += dc.memory[64 + k];
+    }
+    EXPECT_EQ(st().ProfileHeader[16], headerSum % 256);
+
+    EXPECT_EQ(FileBytes(BackupPath()), EncodeBackupFile(st()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no temporary left";
+    EXPECT_EQ(ui.resetStages, 0);
+}
+
+TEST_F(ProfileTest, EightBlocksShowHalvesRoundedToEven) {
+    SetPointers(0x1000, 0x13F0);
+    BackupProfile(*session);
+    EXPECT_EQ(ui.rows.back().statuses,
+              (std::vector<std::string>{"", "12%", "25%", "38%", "50%", "62%", "75%", "88%", "100%", "T777"}));
+}
+
+TEST_F(ProfileTest, EmptyProfileSavesNothingAndLogsNothing) {
+    SetPointers(0x2000, 0x2000);
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Empty);
+    EXPECT_FALSE(st().KeepProfile);
+    EXPECT_TRUE(ui.rows.empty());
+    EXPECT_EQ(dc.Count(0xB4), 1);  // block 0 only
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+}
+
+TEST_F(ProfileTest, WrappedAndClampedRanges) {
+    SetPointers(0x8000, 0x2000);
+    BackupProfile(*session);
+    EXPECT_EQ(st().ProfileBlockCount, 476);
+    EXPECT_EQ(st().ProfileBlocks[0][0], 0);
+    EXPECT_EQ(st().ProfileBlocks[475][0], 8 * 475);
+    EXPECT_EQ(dc.Count(0xB4), 477);
+
+    std::filesystem::remove(BackupPath());  // else it would be reused
+    NewSession();
+    SetPointers(0x0100, 0x0200);  // wholly below unit 256
+    BackupProfile(*session);
+    EXPECT_EQ(st().ProfileBlockCount, 1);
+    EXPECT_EQ(st().ProfileBlocks[0][0], 0);
+}
+
+TEST_F(Profile1024Test, PointersInUnitsAndWrappedArea) {
+    SetPointers(0x0120, 0x0138);  // units on a 1024-block DC
+    BackupProfile(*session);
+    EXPECT_EQ(st().ProfileBlockCount, 4);
+    EXPECT_EQ(st().ProfileBlocks[0][0], 0x0120 - 256);
+
+    std::filesystem::remove(BackupPath());
+    NewSession();
+    SetPointers(0x1000, 0x0200);
+    BackupProfile(*session);
+    EXPECT_EQ(st().ProfileBlockCount, 988);
+}
+
+TEST_F(Profile1024Test, ADamagedHeaderBeyondTheTableIsRefusedBeforeAnyBlockIsRead) {
+    SetPointers(0x0100, 0x3000);  // 1505 blocks
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
+    EXPECT_EQ(dc.Count(0xB4), 1);
+    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_FALSE(st().KeepProfile);
+    EXPECT_EQ(st().ProfileBlockCount, 0);
+    ASSERT_EQ(ui.rows.size(), 2u);
+    EXPECT_EQ(ui.rows[0].status(), "T280");
+    EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
+    EXPECT_EQ(ui.rows[1].event, "T797");
+    EXPECT_EQ(ui.resetStages, 1);
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+}
+
+TEST_F(ProfileTest, ABlockNotReadWritesNoFile) {
+    dc.ignore = [](const std::vector<std::uint8_t>& f) { return f[0] == 0xB4 && f[1] == 0x01 && f[2] == 0x30; };
+    ui.InsertTaskList(TaskIcon::Warning, "accepted", "");
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::ReadFailed);
+    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(st().KeepProfile);
+    EXPECT_EQ(ui.rows[1].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "T280"}));
+    EXPECT_EQ(ui.rows[2].event, "T797");
+    EXPECT_EQ(ui.resetStages, 1);
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+}
+
+TEST_F(ProfileTest, AnExistingBackupOfThisDcIsReusedWithoutReadingOrWriting) {
+    BackupProfile(*session);
+    const auto saved = FileBytes(BackupPath());
+    const auto firstRows = st().ProfileBlocks;
+    SetPointers(0x1000, 0x13F0);  // the DC's profile changed meanwhile
+    NewSession();
+    ui.rows.clear();
+    const int readsBefore = dc.Count(0xB4);
+
+    ui.InsertTaskList(TaskIcon::Warning, "accepted", "");
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);
+    EXPECT_EQ(dc.Count(0xB4), readsBefore + 1);
+    ASSERT_EQ(ui.rows.size(), 1u) << "no backup row of its own";
+    EXPECT_EQ(ui.rows[0].status(), "T777");
+    EXPECT_EQ(st().ProfileBlockCount, 4);
+    EXPECT_EQ(st().ProfileBlocks, firstRows);
+    EXPECT_EQ(FileBytes(BackupPath()), saved);
+    // Asked twice, the same answer.
+    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::Found);
+}
+
+TEST_F(ProfileTest, AnotherDcsSerialDigitsInTheFileAreNotFound) {
+    BackupProfile(*session);
+    auto bytes = FileBytes(BackupPath());
+    bytes[17 + 5] = 7;
+    ASSERT_TRUE(WriteBackupFile(BackupPath(), bytes).ok);
+    NewSession();
+    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::NotFound);
+    EXPECT_EQ(st().ProfileBlockCount, 4) << "the arrays hold the file's content";
+    EXPECT_EQ(st().SerialDigits[5], 6) << "but the serial digits are the DC's";
+}
+
+TEST_F(ProfileTest, ADamagedBackupFileIsKeptAndStopsTheBackup) {
+    for (const bool shortFile : {true, false}) {
+        SCOPED_TRACE(shortFile ? "short file" : "value out of range");
+        NewSession();
+        ui = RecordingSurface{};
+        ui.onResetStage = [this] { priorities.push_back(0x20); };
+        comm.TransferFailed = false;
+        std::vector<std::uint8_t> bytes = EncodeBackupFile(st());
+        if (shortFile) bytes.resize(1000);
+        else bytes[BackupValueOffset(2, 7) + 1] = 0x01;
+        {
+            std::ofstream out(BackupPath(), std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        }
+        const int readsBefore = dc.Count(0xB4);
+        EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
+        EXPECT_EQ(dc.Count(0xB4), readsBefore + 1);
+        EXPECT_EQ(FileBytes(BackupPath()), bytes);
+        EXPECT_TRUE(comm.TransferFailed);
+        EXPECT_FALSE(st().KeepProfile);
+        ASSERT_EQ(ui.rows.size(), 2u);
+        EXPECT_EQ(ui.rows[0].status(), "T280");
+        EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
+        EXPECT_EQ(ui.rows[1].event, "T824");
+        EXPECT_EQ(ui.resetStages, 1);
+    }
+}
+
+TEST_F(ProfileTest, ABackupThatCannotBeWrittenNamesTheFileAndTheReason) {
+    ui.texts[823] = "file %1 not written: %2";
+    session->programFolder = dir.path() / "gone";
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
+    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_FALSE(st().KeepProfile);
+    ASSERT_EQ(ui.rows.size(), 2u);
+    EXPECT_EQ(ui.rows[0].status(), "T280");
+    EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
+    const std::string expectedStart = "file " + (dir.path() / "gone" / "6978.000056.bin").string() + " not written: ";
+    EXPECT_EQ(ui.rows[1].event.rfind(expectedStart, 0), 0u) << ui.rows[1].event;
+    EXPECT_GT(ui.rows[1].event.size(), expectedStart.size());
+    EXPECT_EQ(ui.resetStages, 1);
+}
+
+// --- restore ---
+
+TEST_F(ProfileTest, RestorePutsTheProfileBackAndDeletesTheFile) {
+    BackupProfile(*session);
+    const auto before = ProfileBytes();
+    const auto header = MemoryRange(64, 80);
+    for (std::size_t i = 4608; i < 5120; ++i) dc.memory[i] = 0xEE;
+    for (std::size_t i = 64; i < 80; ++i) dc.memory[i] = 0;
+    ui.rows.clear();
+
+    EXPECT_TRUE(RestoreProfile(*session));
+    EXPECT_EQ(ProfileBytes(), before);
+    EXPECT_EQ(MemoryRange(64, 80), header);
+    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    ASSERT_EQ(ui.rows.size(), 1u);
+    EXPECT_EQ(ui.rows[0].event, "T796");
+    EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T777"}));
+    ASSERT_TRUE(dc.clockRecord.has_value());
+    EXPECT_EQ((*dc.clockRecord)[0], 0x26);  // 12/07/26
+    EXPECT_EQ(dc.Count(0xB2), 1);
+    // The header goes to unit 4, then 2 s and 1 s pauses around the read-back.
+    EXPECT_EQ(dc.Last(0xB2)->bytes, (std::vector<std::uint8_t>{0xB2, 0x00, 0x04}));
+    EXPECT_GE(dc.Last(0x97)->at - dc.Last(0xB2)->at, link::Seconds(3.0));
+}
+
+TEST_F(ProfileTest, RestoreOfAnEmptyTableStillWritesAndChecksTheHeader) {
+    st().ProfileBlockCount = 0;
+    for (int k = 0; k < 16; ++k) st().ProfileHeader[k] = dc.memory[64 + k];
+    EXPECT_TRUE(RestoreProfile(*session));
+    EXPECT_EQ(dc.Count(0xB5), 0);
+    EXPECT_EQ(dc.Count(0xB2), 1);
+    EXPECT_EQ(dc.Count(0xB4), 1);
+    EXPECT_TRUE(dc.clockRecord.has_value());
+    EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "T777"}));
+}
+
+class FallbackTest : public ProfileTest, public ::testing::WithParamInterface<std::uint16_t> {};
+
+TEST_P(FallbackTest, ARefused128ByteWriteAtTheSpecialAddressGoesOutIn16BytePieces) {
+    const std::uint16_t special = GetParam();
+    SetPointers(0xCF80, 0xD100);  // read units 3320..3344: write addresses 3064, 3072, 3080, 3088
+    BackupProfile(*session);
+    ASSERT_EQ(st().ProfileBlockCount, 4);
+    const auto before = MemoryRange(16 * 3320, 16 * 3352);
+    for (std::size_t i = 16 * 3320; i < 16 * 3352; ++i) dc.memory[i] = 0;
+    dc.refuseBlockWriteAt = {special};
+    ui.rows.clear();
+
+    EXPECT_TRUE(RestoreProfile(*session));
+    EXPECT_EQ(MemoryRange(16 * 3320, 16 * 3352), before);
+    const int firstPieceBlock = special == 3072 ? 2 : 3;
+    std::vector<std::uint16_t> pieceAddresses;
+    for (const auto& f : dc.frames)
+        if (!f.payload && f.bytes[0] == 0xB2) pieceAddresses.push_back(static_cast<std::uint16_t>(f.bytes[1] * 256 + f.bytes[2]));
+    std::vector<std::uint16_t> expected;
+    for (std::uint16_t w = special; w < 3096; ++w) expected.push_back(w);
+    expected.push_back(4);  // then the header
+    EXPECT_EQ(pieceAddresses, expected);
+    // Block j before the special one went out whole; the special one was tried four times.
+    EXPECT_EQ(dc.Count(0xB5), (firstPieceBlock - 1) + 4);
+    EXPECT_EQ(ui.rows[0].status(), "T777");
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+}
+
+INSTANTIATE_TEST_SUITE_P(SpecialAddresses, FallbackTest, ::testing::Values(3072, 3080));
+
+TEST_F(ProfileTest, ARefusedWriteElsewhereEndsTheRestoreAndKeepsTheFile) {
+    BackupProfile(*session);
+    dc.refuseBlockWriteAt = {40};
+    ui.rows.clear();
+    EXPECT_FALSE(RestoreProfile(*session));
+    EXPECT_FALSE(st().ProfileSafe);
+    EXPECT_EQ(dc.Count(0xB2), 0) << "no header after a failed block";
+    EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "25%", "50%", "T280"}));
+    EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
+    EXPECT_EQ(ui.rows[1].event, "T790");
+    EXPECT_EQ(ui.resetStages, 1);
+    EXPECT_TRUE(std::filesystem::exists(BackupPath()));
+    EXPECT_TRUE(dc.clockRecord.has_value());
+}
+
+TEST_F(ProfileTest, AHeaderReadBackWrongKeepsTheFile) {
+    BackupProfile(*session);
+    dc.corruptHeaderWrite = true;
+    ui.rows.clear();
+    EXPECT_FALSE(RestoreProfile(*session));
+    EXPECT_FALSE(st().ProfileSafe);
+    EXPECT_EQ(ui.rows[0].status(), "T280");
+    EXPECT_EQ(ui.rows[1].event, "T816");
+    EXPECT_EQ(ui.resetStages, 1);
+    EXPECT_TRUE(std::filesystem::exists(BackupPath()));
+    EXPECT_TRUE(dc.clockRecord.has_value());
+}
+
+// --- recovery ---
+
+class RecoveryTest : public ProfileTest {
+protected:
+    RecoveryTest() {
+        BackupProfile(*session);
+        for (std::size_t i = 4608; i < 5120; ++i) dc.memory[i] = 0xEE;  // the update overwrote it
+        st().ProfileSafe = false;
+        ui.rows.clear();
+        dc.frames.clear();
+        priorities.clear();
+    }
+};
+
+TEST(RecoveryInstructionsText, NumberedOneToSixWithCrLf) {
+    RecordingSurface ui;
+    EXPECT_EQ(RecoveryInstructions(ui),
+              "1. T640\r\n2. T654\r\n3. T804\r\nT805\r\nT806\r\nT807\r\n\r\n4. T808\r\n5. T809\r\n6. T819\r\n");
+}
+
+TEST_F(RecoveryTest, NoDeletesTheBackupAndSendsNothing) {
+    ui.answers = {MessageAnswer::No};
+    ProfileRecovering(*session);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "T817");
+    EXPECT_EQ(ui.messages[0].text, "T818");
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    EXPECT_TRUE(dc.frames.empty());
+}
+
+TEST_F(RecoveryTest, CancelDeletesTheBackupThenSetsTheClockAndEndsTheConnection) {
+    ui.answers = {MessageAnswer::Yes, MessageAnswer::Cancel};
+    ProfileRecovering(*session);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].text, RecoveryInstructions(ui));
+    EXPECT_EQ(ui.messages[1].icon, MessageIcon::Information);
+    EXPECT_EQ(ui.messages[1].buttons, MessageButtons::OkCancel);
+    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    EXPECT_EQ(dc.Commands(), (std::vector<std::uint8_t>{0x97, 0xA8}));
+}
+
+TEST_F(RecoveryTest, ASilentDcShowsTheInstructionsAgainThenTheProfileIsRestored) {
+    const auto saved = [&] {
+        auto c = std::make_unique<BackupContents>();
+        ReadBackupFile(BackupPath(), *c);
+        return c;
+    }();
+    dc.silent = true;
+    ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::Ok};
+    ui.onMessage = [&](const RecordedMessage&) {
+        if (ui.messages.size() == 3) dc.silent = false;
+    };
+    ProfileRecovering(*session);
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages[1].text, ui.messages[2].text);
+    EXPECT_EQ(priorities, (std::vector<std::uint32_t>{0x80, 0x20, 0x80}));
+    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    for (int j = 0; j < 4; ++j)
+        for (int k = 1; k <= 128; ++k) ASSERT_EQ(dc.memory[4608 + 128 * j + k - 1], saved->ProfileBlocks[j][k]);
+    EXPECT_EQ(dc.Commands().back(), 0xA8);
+}
+
+TEST_F(RecoveryTest, AnotherDcEndsTheLoopAndLeavesTheFirstDcsFile) {
+    SetSerial(0x00, 0x01, 0x23);
+    ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
+    ProfileRecovering(*session);
+    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_EQ(st().BackupFilePath, dir.path() / "6978.000123.bin");
+    EXPECT_TRUE(std::filesystem::exists(BackupPath()));
+    EXPECT_EQ(dc.Count(0xB5), 0);
+}
+
+TEST_F(RecoveryTest, AFailedRestoreIsTriedAgainFromTheFile) {
+    dc.corruptHeaderWrite = true;
+    ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::Ok};
+    ui.onMessage = [&](const RecordedMessage&) {
+        if (ui.messages.size() == 3) dc.corruptHeaderWrite = false;
+    };
+    ProfileRecovering(*session);
+    EXPECT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.Events(), (std::vector<std::string>{"T796", "T816", "T796"}));
+    EXPECT_EQ(ui.rows.back().status(), "T777");
+    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    EXPECT_EQ(dc.Count(0xB2), 2);
+}
+
+TEST_F(RecoveryTest, ADamagedFileIsNeverDeletedByTheRecovery) {
+    auto bytes = FileBytes(BackupPath());
+    bytes.pop_back();
+    {
+        std::ofstream out(BackupPath(), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
+    ProfileRecovering(*session);
+    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_EQ(FileBytes(BackupPath()), bytes);
+    ASSERT_EQ(ui.rows.size(), 1u);
+    EXPECT_EQ(ui.rows[0].event, "T824");
+    EXPECT_EQ(dc.Count(0xB5), 0);
+}
+
+}  // namespace
+}  // namespace verno::profile

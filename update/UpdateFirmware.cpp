@@ -1,0 +1,172 @@
+#include "update/UpdateFirmware.h"
+
+#include "common/Text.h"
+#include "firmware/Identity.h"
+#include "profile/BackupProfile.h"
+#include "profile/GetBackupProfile.h"
+#include "profile/RestoreProfile.h"
+#include "profile/FillPlaceholders.h"
+#include "profile/TextNumbers.h"
+#include "update/UploadCode.h"
+#include "update/VerifyNewCode.h"
+#include "update/VersionDecision.h"
+#include "update/WaitForReset.h"
+
+namespace verno::update {
+
+namespace text = profile::text;
+
+namespace {
+
+constexpr link::Seconds kWaitArea1Only{12.0};
+constexpr link::Seconds kWaitArea2{45.0};
+constexpr link::Seconds kWaitBetweenAreas{10.0};
+
+bool ReadsRevision(const firmware::FirmwareImage& fw) { return fw.RequiredRevision >= 1 && fw.RequiredRevision <= 99; }
+
+void DcNotAnswering(Session& s) {
+    s.surface.SetTaskStatus(s.Text(text::kFailed));
+    s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kDcNotAnswering), "");
+    s.comm.TransferFailed = true;
+    s.surface.ResetStage();
+}
+
+// Refusals after the DC has been heard: the connection is closed first, then the failure is
+// recorded, since EndConnection clears TransferFailed.
+void RefuseAndClose(Session& s, TaskIcon icon, const std::string& event) {
+    s.surface.InsertTaskList(icon, event, "");
+    s.comm.EndConnection();
+    s.comm.TransferFailed = true;
+    s.surface.ResetStage();
+}
+
+// Uploads the file's areas with their restart waits and the verification.
+Verification RunUpload(Session& s) {
+    const firmware::FirmwareImage& fw = s.fw;
+    link::CommModule& comm = s.comm;
+    if (fw.Area1Only()) {
+        UploadCode(s);
+        if (comm.TransferFailed) return Verification::Failed;
+        WaitForReset(s, kWaitArea1Only);
+        return VerifyNewCode(s);
+    }
+    if (fw.Area2Only()) {
+        UploadCode2(s);
+        if (comm.TransferFailed) return Verification::Failed;
+        WaitForReset(s, kWaitArea2);
+        return VerifyNewCode(s);
+    }
+    UploadCode(s);
+    if (comm.TransferFailed) return Verification::Failed;
+    WaitForReset(s, kWaitBetweenAreas);
+    if (!comm.ReadIdentity()) {
+        DcNotAnswering(s);
+        return Verification::Failed;
+    }
+    UploadCode2(s);
+    if (comm.TransferFailed) return Verification::Failed;
+    WaitForReset(s, kWaitArea2);
+    return VerifyNewCode(s);
+}
+
+// Profile write-back, clock, end of the connection and the verdict.
+void Finish(Session& s, bool dcNotUpdated) {
+    link::CommModule& comm = s.comm;
+    profile::ProfileState& st = s.profile;
+    if (st.KeepProfile) {
+        if (comm.TransferFailed) {
+            st.ProfileSafe = false;  // the profile stays in its backup file for the recovery
+        } else {
+            profile::RestoreProfile(s);
+        }
+    } else {
+        st.ProfileSafe = true;
+    }
+    // Counted only now, so that a DC that answers with old code still gets its profile back.
+    if (dcNotUpdated) comm.TransferFailed = true;
+
+    s.SetDcClock();
+    const bool failedBefore = comm.TransferFailed;
+    comm.EndConnection();
+    comm.TransferFailed = comm.TransferFailed || failedBefore;
+
+    if (comm.TransferFailed || !st.ProfileSafe) {
+        s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kUpdateFailed), "");
+        s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateFailedHint), "");
+    } else {
+        s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateDone), "");
+    }
+}
+
+}  // namespace
+
+void UpdateFirmware(Session& s) {
+    link::CommModule& comm = s.comm;
+    WizardSurface& ui = s.surface;
+    const firmware::FirmwareImage& fw = s.fw;
+    profile::ProfileState& st = s.profile;
+    const std::string modelName = Latin1ToUtf8(fw.FwModelName);
+
+    s.setPriority(profile::kRealtimePriorityClass);
+    ui.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...");
+
+    if (!comm.ReadIdentity()) {
+        DcNotAnswering(s);
+        return;
+    }
+    ui.SetTaskStatus(s.Text(text::kDone));
+    // The model text is joined with a space, as the Next click's warning joins it.
+    if (!firmware::CheckIdentity(comm.IdentityText, fw, s.DcVersion)) {
+        ui.InsertTaskList(TaskIcon::Error, s.Text(text::kNotModel) + " " + modelName + "!", "");
+        comm.TransferFailed = true;
+        ui.ResetStage();
+        return;
+    }
+    if (ReadsRevision(fw)) s.DcRevision = comm.ReadRevision();
+
+    switch (DecideVersion(fw, s.DcVersion, s.DcRevision)) {
+        case VersionDecision::BelowRequired:
+            RefuseAndClose(s, TaskIcon::Error,
+                           s.Text(text::kNotModel) + " " + modelName + ", " + s.Text(text::kVersionWord) + " " +
+                               Latin1ToUtf8(fw.RequiredVersion) + " " + s.Text(text::kBelowRequired));
+            return;
+        case VersionDecision::NewerRevision:
+            RefuseAndClose(s, TaskIcon::Warning, s.Text(text::kNoUpdateNeeded));
+            return;
+        case VersionDecision::NoUpdateNeeded: {
+            ui.InsertTaskList(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded), "");
+            if (st.KeepProfile) {
+                const profile::BackupLookup lookup = profile::GetBackupProfile(s);
+                // The saved profile of an earlier, interrupted update goes back now.
+                if (lookup == profile::BackupLookup::Found) {
+                    Finish(s, false);
+                    return;
+                }
+                if (profile::IsUnusable(lookup)) {
+                    ui.InsertTaskList(TaskIcon::Warning,
+                                      profile::FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()),
+                                      "");
+                }
+                st.KeepProfile = false;
+            }
+            ui.ResetStage();
+            comm.EndConnection();
+            return;
+        }
+        case VersionDecision::Update:
+            break;
+    }
+
+    std::string accepted = modelName + ", " + s.Text(text::kVersionWord) + ": " + Latin1ToUtf8(s.DcVersion);
+    if (ReadsRevision(fw)) accepted += "." + TwoDigitNumber(s.DcRevision);
+    ui.InsertTaskList(TaskIcon::Warning, accepted, "");
+
+    bool backupRefused = false;
+    if (st.KeepProfile) backupRefused = profile::BackupProfile(s) == profile::BackupOutcome::Refused;
+
+    // Nothing is sent to the DC when its profile could not be saved safely.
+    const Verification verification = backupRefused ? Verification::Failed : RunUpload(s);
+    Finish(s, verification == Verification::NotUpdated);
+}
+
+}  // namespace verno::update

@@ -1,0 +1,86 @@
+#include "update/UploadCode.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "common/Text.h"
+#include "profile/TextNumbers.h"
+
+namespace verno::update {
+
+namespace text = profile::text;
+
+namespace {
+
+enum class BlocksResult { Sent, Failed, PortError };
+
+BlocksResult SendBlocks(Session& s, const std::vector<firmware::CodeBlock>& blocks, std::uint16_t records,
+                        std::uint8_t command, bool trapPortErrors) {
+    link::CommModule& comm = s.comm;
+    const long n = static_cast<long>(std::min<std::size_t>(records, blocks.size()));
+    for (long i = 1; i <= n; ++i) {
+        s.surface.SetTaskStatus(Percent(i, n));
+        const firmware::CodeBlock& block = blocks[static_cast<std::size_t>(i - 1)];
+        std::copy(block.code.begin(), block.code.end(), comm.DataBuf.begin());
+        comm.DataBuf[128] = block.blockByte;
+        const bool commErrorBefore = comm.CommError;
+        comm.WriteCodeBlock(block.address, command);
+        // The link reports a failed port write by raising CommError.
+        if (trapPortErrors && comm.CommError && !commErrorBefore) return BlocksResult::PortError;
+        if (comm.TransferFailed) return BlocksResult::Failed;
+    }
+    return comm.TransferFailed ? BlocksResult::Failed : BlocksResult::Sent;
+}
+
+void ReportFailure(Session& s) {
+    s.surface.SetTaskStatus(s.Text(text::kFailed));
+    s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kTransferFailed), "");
+    s.surface.ResetStage();
+}
+
+}  // namespace
+
+bool UploadCode(Session& s) {
+    link::CommModule& comm = s.comm;
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(s.fw.Area1Only() ? text::kUploadOnly : text::kUploadArea1), "");
+    const BlocksResult sent = SendBlocks(s, s.fw.Area1Blocks, s.fw.Area1Records, link::wire::kWriteArea1Block, true);
+    if (sent == BlocksResult::PortError) {
+        // The area-1 upload stops the link on a port error and leaves the reporting to the
+        // steps after it.
+        comm.CommError = true;
+        comm.LinkAborted = true;
+        s.surface.ResetStage();
+        return false;
+    }
+    if (sent == BlocksResult::Failed) {
+        ReportFailure(s);
+        return false;
+    }
+    comm.SendWordCommand(link::wire::kCloseArea1, s.fw.Area1Sum);
+    if (comm.TransferFailed) {
+        ReportFailure(s);
+        return false;
+    }
+    s.surface.SetTaskStatus(s.Text(text::kDone));
+    return true;
+}
+
+bool UploadCode2(Session& s) {
+    link::CommModule& comm = s.comm;
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(s.fw.Area2Only() ? text::kUploadOnly : text::kUploadArea2), "");
+    if (SendBlocks(s, s.fw.Area2Blocks, s.fw.Area2Records, link::wire::kWriteArea2Block, false) != BlocksResult::Sent) {
+        ReportFailure(s);
+        return false;
+    }
+    // Both closing commands go out; a refusal of the first shows only after the second.
+    comm.SendB8WordCommand(s.fw.Area2Word);
+    comm.SendWordCommand(link::wire::kCloseArea2, s.fw.Area2Sum);
+    if (comm.TransferFailed) {
+        ReportFailure(s);
+        return false;
+    }
+    s.surface.SetTaskStatus(s.Text(text::kDone));
+    return true;
+}
+
+}  // namespace verno::update
