@@ -11,6 +11,7 @@
 #include "common/WizardSurface.h"
 #include "firmware/FirmwareImage.h"
 #include "link/protocol/CommModule.h"
+#include "platform/ProcessPriority.h"
 #include "profile/ProfileState.h"
 
 namespace verno::profile {
@@ -18,9 +19,9 @@ namespace verno::profile {
 // Sets the priority class of the program's own process; returns the class in force.
 using PrioritySetter = std::function<std::uint32_t(std::uint32_t priorityClass)>;
 
-inline constexpr std::uint32_t kNormalPriorityClass = 0x20;
-inline constexpr std::uint32_t kHighPriorityClass = 0x80;
-inline constexpr std::uint32_t kRealtimePriorityClass = 0x100;
+using platform::kHighPriorityClass;
+using platform::kNormalPriorityClass;
+using platform::kRealtimePriorityClass;
 
 class ProfileSession {
 public:

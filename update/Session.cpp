@@ -2,9 +2,7 @@
 
 #include <utility>
 
-#if defined(VERNO_HAVE_PROCESS_PRIORITY)
 #include "platform/ProcessPriority.h"
-#endif
 
 namespace verno::update {
 
@@ -12,9 +10,7 @@ namespace {
 
 // The program's own process: process id 0, no window.
 profile::PrioritySetter OrPlatformDefault(profile::PrioritySetter setter) {
-#if defined(VERNO_HAVE_PROCESS_PRIORITY)
     if (!setter) setter = [](std::uint32_t priorityClass) { return platform::SetProcessPriority(0, 0, priorityClass); };
-#endif
     return setter;
 }
 
