@@ -1,12 +1,14 @@
 #include "firmware/FirmwareFile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "common/ConfigRecord.h"
 #include "common/Resources.h"
 
 namespace verno::firmware {
@@ -67,8 +69,9 @@ bool ReadArea(std::span<const std::uint8_t> file, std::size_t first, std::size_t
     return true;
 }
 
-void ApplyIdentityRecord(FirmwareImage& fw) {
-    std::string_view record = resources::kDeviceIdentityRecord;
+}  // namespace
+
+void ReadIdentityRecord(std::string_view record, FirmwareImage& fw) {
     std::size_t field = 0;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= record.size(); ++i) {
@@ -77,13 +80,9 @@ void ApplyIdentityRecord(FirmwareImage& fw) {
                 const std::string_view required = record.substr(start, i - start);
                 fw.RequiredVersion = std::string(required.substr(0, 2));
                 if (required.size() > 2) {
-                    const std::string_view last2 = required.substr(required.size() - 2);
-                    int value = 0;
-                    for (const char c : last2) {
-                        if (c < '0' || c > '9') break;
-                        value = value * 10 + (c - '0');
-                    }
-                    fw.RequiredRevision = static_cast<std::uint8_t>(value);
+                    // The revision is read the way the configuration's language code is: leniently.
+                    const double value = std::nearbyint(LenientNumber(required.substr(required.size() - 2)));
+                    fw.RequiredRevision = static_cast<std::uint8_t>(std::clamp(value, 0.0, 255.0));
                 }
             }
             ++field;
@@ -91,8 +90,6 @@ void ApplyIdentityRecord(FirmwareImage& fw) {
         }
     }
 }
-
-}  // namespace
 
 const char* ChecksumMessage(FirmwareError error) {
     switch (error) {
@@ -144,7 +141,7 @@ DecodeResult DecodeFirmware(std::span<const std::uint8_t> file) {
         fw.Area2Records = Word(h, 20);
         fw.Area2Word = Word(h, 22);
     }
-    ApplyIdentityRecord(fw);
+    ReadIdentityRecord(resources::kDeviceIdentityRecord, fw);
 
     bool read = true;
     switch (fw.layout) {
@@ -179,9 +176,13 @@ DecodeResult LoadFirmwareFile(const std::filesystem::path& path) {
         missing.error = FirmwareError::Missing;
         return missing;
     }
+    // No header can ask for more than this; anything after it is never read.
+    constexpr std::size_t kLongestUsefulFile = kRecordSize * (1 + kMaxAreaRecords + 1 + kMaxAreaRecords);
     std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    std::vector<std::uint8_t> bytes(kLongestUsefulFile);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (!in.is_open() || in.bad()) {
         DecodeResult unreadable;
         unreadable.error = FirmwareError::Unreadable;
         return unreadable;

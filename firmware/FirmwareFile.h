@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string_view>
 
 #include "firmware/FirmwareImage.h"
 
@@ -30,6 +31,10 @@ struct DecodeResult {
 // Decodes the whole file and runs the three sum checks.
 DecodeResult DecodeFirmware(std::span<const std::uint8_t> fileBytes);
 DecodeResult LoadFirmwareFile(const std::filesystem::path& path);
+
+// Sets RequiredVersion and RequiredRevision from field 4 of a device-identity record
+// ("brand|family|512|6978|1A", optionally with a revision after the version).
+void ReadIdentityRecord(std::string_view record, FirmwareImage& fw);
 
 // "Check sum error n!" for the three sum checks, nullptr for any other result.
 const char* ChecksumMessage(FirmwareError error);

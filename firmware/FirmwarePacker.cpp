@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <numeric>
+#include <string_view>
 
 namespace verno::firmware {
 
@@ -40,7 +41,6 @@ std::array<std::uint8_t, 8> ChooseKey(const std::string& name, const std::string
 void PutText(Record& r, std::size_t& position, const std::string& text) {
     std::size_t key = 8;
     for (const char c : text) {
-        if (position >= kRecordSize - 1) return;  // leave room for the terminator
         r[position++] = static_cast<std::uint8_t>(c) ^ r[key];
         key = key == 15 ? 8 : key + 1;
     }
@@ -67,7 +67,24 @@ std::uint16_t MarkerDifferentFrom(std::uint16_t a, std::uint16_t b) {
 
 }  // namespace
 
+PackError CheckSource(const FirmwareSource& s) {
+    if (s.FwVersion.size() != 2) return PackError::VersionNotTwoCharacters;
+    if (s.FwModelName.size() + s.FwModelTag.size() + 2 > kRecordSize - 32) return PackError::TextsTooLong;
+    if (s.FwModelName.find('\0') != std::string::npos || s.FwModelTag.find('\0') != std::string::npos)
+        return PackError::TextHasZero;
+    const bool hasArea1 = s.layout != Layout::Area2Only;
+    const bool hasArea2 = s.layout != Layout::Area1Only;
+    if ((hasArea1 && s.Area1Blocks.size() > kMaxAreaRecords) || (hasArea2 && s.Area2Blocks.size() > kMaxAreaRecords))
+        return PackError::TooManyBlocks;
+    auto tooHigh = [](const std::vector<CodeBlock>& blocks) {
+        return std::any_of(blocks.begin(), blocks.end(), [](const CodeBlock& b) { return b.address >= 0x8000; });
+    };
+    if ((hasArea1 && tooHigh(s.Area1Blocks)) || (hasArea2 && tooHigh(s.Area2Blocks))) return PackError::AddressTooHigh;
+    return PackError::None;
+}
+
 std::vector<std::uint8_t> PackFirmware(const FirmwareSource& s) {
+    if (CheckSource(s) != PackError::None) return {};
     const bool hasArea1 = s.layout != Layout::Area2Only;
     const bool hasArea2 = s.layout != Layout::Area1Only;
     const auto area1Count = static_cast<std::uint16_t>(hasArea1 ? s.Area1Blocks.size() : 0);
@@ -120,7 +137,7 @@ FirmwareSource DemoFirmware(Layout layout, int area1Blocks, int area2Blocks) {
     s.FwRevision = layout == Layout::Area1Only ? 0 : 2;
     s.Area2Word = 0x0102;
     auto makeArea = [](int count, std::uint32_t seed) {
-        std::vector<CodeBlock> blocks(static_cast<std::size_t>(count));
+        std::vector<CodeBlock> blocks(static_cast<std::size_t>(std::clamp(count, 0, 1024)));
         std::uint32_t state = seed;
         for (std::size_t i = 0; i < blocks.size(); ++i) {
             CodeBlock& b = blocks[i];
@@ -129,6 +146,9 @@ FirmwareSource DemoFirmware(Layout layout, int area1Blocks, int area2Blocks) {
                 state = state * 1664525u + 1013904223u;
                 byte = static_cast<std::uint8_t>(state >> 24);
             }
+            // Says what it is to anyone who dumps the file or the DC's code store.
+            constexpr std::string_view kLabel = "VERNO DEMO FIRMWARE - NOT DC CODE";
+            std::copy(kLabel.begin(), kLabel.end(), b.code.begin());
             b.blockByte = static_cast<std::uint8_t>(std::accumulate(b.code.begin(), b.code.end(), 0u) & 0xFF);
         }
         return blocks;

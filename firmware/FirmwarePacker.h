@@ -22,7 +22,20 @@ struct FirmwareSource {
     std::vector<CodeBlock> Area2Blocks;  // ignored for Area1Only
 };
 
-// The header's sums are those of the blocks given, so the result passes every check.
+enum class PackError {
+    None,
+    VersionNotTwoCharacters,
+    TextsTooLong,    // name and tag with their terminators exceed the header's 99 text bytes
+    TextHasZero,     // a 0 would end the text early
+    TooManyBlocks,   // more than 1024 in an area
+    AddressTooHigh,  // 0x8000 or more
+};
+
+// Why a source cannot become a file the decoder reads back as given.
+PackError CheckSource(const FirmwareSource& source);
+
+// The header's sums are those of the blocks given, so the result passes every check. Empty when
+// CheckSource refuses the source. Empty texts are allowed (they make error 4 / 5 files).
 std::vector<std::uint8_t> PackFirmware(const FirmwareSource& source);
 
 // A generated, clearly-not-real image: pattern code bytes, blocks at units 0, 8, 16, ...,

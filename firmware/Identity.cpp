@@ -1,7 +1,6 @@
 #include "firmware/Identity.h"
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 namespace verno::firmware {
@@ -11,7 +10,13 @@ namespace {
 std::string Lower(std::string_view s) {
     std::string out(s);
     std::transform(out.begin(), out.end(), out.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+                   [](char c) {
+                       // The DC and the firmware file speak single-byte Latin-1: fold its capitals too.
+                       const auto u = static_cast<unsigned char>(c);
+                       if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
+                           return static_cast<char>(u + 0x20);
+                       return c;
+                   });
     return out;
 }
 
