@@ -1,0 +1,54 @@
+#pragma once
+// The cable's serial device under the link: frames go out through Write, received bytes go to
+// the attached CommModule, and only from inside RunPending.
+
+#include <QSerialPort>
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "link/protocol/CommModule.h"
+#include "link/protocol/Port.h"
+#include "link/protocol/Pump.h"
+
+namespace verno::link {
+
+struct PortOpenResult {
+    bool opened = false;
+    std::string reason;            // the system's text when the device could not be opened
+    bool permissionDenied = false;
+    std::string deviceGroup;       // the group that owns the device node, when known
+};
+
+class SerialPort final : public Port, public Pump {
+public:
+    SerialPort();
+    ~SerialPort() override;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // 38400 baud, 8 data bits, no parity, 1 stop bit, no flow control, DTR and RTS asserted where
+    // the device has them; the driver is asked for low latency.
+    PortOpenResult Open(const std::string& path);
+    bool IsOpen() const;
+    void Close();
+
+    // Where received bytes go; until then they are read and dropped.
+    void Attach(CommModule& comm);
+
+    PortResult Write(std::span<const std::uint8_t> bytes) override;
+    void Clear() override;
+    // Runs pending Qt events (user actions), then delivers every byte available as one chunk,
+    // waiting for input at most about 2 ms. Never spins.
+    void RunPending() override;
+
+private:
+    void RequestLowLatency();
+    void Deliver();
+
+    QSerialPort port_;
+    CommModule* comm_ = nullptr;
+};
+
+}  // namespace verno::link

@@ -1,0 +1,63 @@
+#include "link/port/TestInterface.h"
+
+#include "link/port/FindInterfacePort.h"
+
+namespace verno::link {
+
+namespace {
+
+constexpr int kTitleText = 605;
+constexpr int kNotFoundText = 593;
+constexpr int kPlugInText = 802;
+constexpr int kOpenFailedText = 825;  // %1 device, %2 the system's reason
+constexpr int kNoPermissionText = 826;  // %1 device, %2 group
+constexpr const char* kLineBreak = "\r\n";
+
+std::string Fill(std::string text, const std::string& first, const std::string& second) {
+    // One pass, so a device name or reason holding "%2" is not filled in again.
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
+            out += text[i + 1] == '1' ? first : second;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string OpenFailureText(WizardSurface& surface, const std::string& path, const PortOpenResult& failure) {
+    std::string text = Fill(surface.LoadText(kOpenFailedText), path, failure.reason) + "." + kLineBreak;
+    if (failure.permissionDenied && !failure.deviceGroup.empty())
+        text += Fill(surface.LoadText(kNoPermissionText), path, failure.deviceGroup) + kLineBreak;
+    return text + surface.LoadText(kPlugInText);
+}
+
+}  // namespace
+
+std::optional<std::string> TestInterface(WizardSurface& surface, const PortFinder& find, const PortOpener& open) {
+    for (;;) {
+        std::string text;
+        if (const auto path = find()) {
+            const PortOpenResult result = open(*path);
+            if (result.opened) return path;
+            // "Not found" would be wrong here: say which port failed, and why.
+            text = OpenFailureText(surface, *path, result);
+        } else {
+            text = surface.LoadText(kNotFoundText) + "." + kLineBreak + surface.LoadText(kPlugInText);
+        }
+        const MessageAnswer answer =
+            surface.ShowMessage(surface.LoadText(kTitleText), text, MessageIcon::Critical, MessageButtons::OkCancel);
+        if (answer != MessageAnswer::Ok) return std::nullopt;
+    }
+}
+
+std::optional<std::string> TestInterface(WizardSurface& surface, SerialPort& port,
+                                         const std::optional<std::string>& overridePath) {
+    return TestInterface(
+        surface, [&overridePath] { return FindInterfacePort(overridePath); },
+        [&port](const std::string& path) { return port.Open(path); });
+}
+
+}  // namespace verno::link

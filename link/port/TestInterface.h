@@ -1,0 +1,25 @@
+#pragma once
+// The start-up step that finds and opens the cable's port, asking the user to plug the cable in
+// and retry, or to quit, for as long as it cannot.
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "common/WizardSurface.h"
+#include "link/port/SerialPort.h"
+
+namespace verno::link {
+
+using PortFinder = std::function<std::optional<std::string>()>;
+using PortOpener = std::function<PortOpenResult(const std::string& path)>;
+
+// The path of the port that is now open; nullopt when the user chose Cancel (the caller ends
+// the program).
+std::optional<std::string> TestInterface(WizardSurface& surface, const PortFinder& find, const PortOpener& open);
+
+// The cable found through FindInterfacePort(overridePath), opened on port.
+std::optional<std::string> TestInterface(WizardSurface& surface, SerialPort& port,
+                                         const std::optional<std::string>& overridePath = std::nullopt);
+
+}  // namespace verno::link

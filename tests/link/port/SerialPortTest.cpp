@@ -1,0 +1,189 @@
+// Real-time tests against a pseudo-terminal: the test holds the master side and plays the DC.
+#include "link/port/SerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "link/protocol/CommModule.h"
+#include "link/protocol/MonotonicClock.h"
+
+namespace verno::link {
+namespace {
+
+class Pty {
+public:
+    Pty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        termios raw{};
+        tcgetattr(master_, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(master_, TCSANOW, &raw);
+        name_ = ptsname(master_);
+    }
+    ~Pty() {
+        if (master_ >= 0) close(master_);
+    }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    bool ok() const { return !name_.empty(); }
+    // The peer goes away, as the simulated DC does when it ends.
+    void CloseMaster() {
+        close(master_);
+        master_ = -1;
+    }
+    const std::string& device() const { return name_; }
+
+    // Reads up to count bytes, giving up after timeout without input.
+    std::vector<std::uint8_t> Read(std::size_t count, std::chrono::milliseconds timeout) {
+        std::vector<std::uint8_t> got;
+        while (got.size() < count) {
+            pollfd fd{master_, POLLIN, 0};
+            if (poll(&fd, 1, static_cast<int>(timeout.count())) <= 0) break;
+            std::array<std::uint8_t, 256> buf{};
+            const ssize_t n = read(master_, buf.data(), std::min(buf.size(), count - got.size()));
+            if (n <= 0) break;
+            got.insert(got.end(), buf.begin(), buf.begin() + n);
+        }
+        return got;
+    }
+    void Write(const std::vector<std::uint8_t>& bytes) {
+        ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+
+private:
+    int master_ = -1;
+    std::string name_;
+};
+
+std::vector<std::uint8_t> IdentityReply() {
+    std::vector<std::uint8_t> reply{wire::kAck};
+    for (const char c : std::string("VERNO1B FW-1A DC")) reply.push_back(static_cast<std::uint8_t>(c));
+    reply.push_back(0x00);
+    return reply;  // 18 bytes
+}
+
+TEST(SerialPort, ReadIdentityOverAPtyGetsTheReplyThroughThePump) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    SerialPort port;
+    const PortOpenResult opened = port.Open(pty.device());
+    ASSERT_TRUE(opened.opened) << opened.reason;
+    SteadyClock clock;
+    CommModule comm(port, clock, port);
+    port.Attach(comm);
+
+    auto peer = std::async(std::launch::async, [&pty] {
+        auto request = pty.Read(2, std::chrono::milliseconds(1500));
+        if (request.size() == 2) pty.Write(IdentityReply());
+        // Anything more would be a resend or a stray byte.
+        auto extra = pty.Read(1, std::chrono::milliseconds(300));
+        request.insert(request.end(), extra.begin(), extra.end());
+        return request;
+    });
+    const bool answered = comm.ReadIdentity();
+    const std::vector<std::uint8_t> wire = peer.get();
+
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(wire, (std::vector<std::uint8_t>{0x84, 0x00}));
+    EXPECT_EQ(comm.IdentityText, "VERNO1B FW-1A DC");
+    EXPECT_EQ(comm.RxCount, 18);
+}
+
+// CPU time over wall time of a second of pumping.
+double PumpLoad(SerialPort& port, int& calls) {
+    const std::clock_t cpuStart = std::clock();
+    const auto wallStart = std::chrono::steady_clock::now();
+    calls = 0;
+    while (std::chrono::steady_clock::now() - wallStart < std::chrono::seconds(1)) {
+        port.RunPending();
+        ++calls;
+    }
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    return cpu / wall;
+}
+
+TEST(SerialPort, PumpWithASilentOrVanishedPeerDoesNotSpin) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    SerialPort port;
+    ASSERT_TRUE(port.Open(pty.device()).opened);
+    int calls = 0;
+    EXPECT_LT(PumpLoad(port, calls), 0.2) << calls << " calls";
+    EXPECT_GT(calls, 100);  // still responsive: the wait is bounded
+
+    pty.CloseMaster();  // every wait on the port now returns at once
+    EXPECT_LT(PumpLoad(port, calls), 0.2) << calls << " calls";
+}
+
+TEST(SerialPort, ClearDiscardsBytesNotYetDelivered) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    SerialPort port;
+    ASSERT_TRUE(port.Open(pty.device()).opened);
+    SteadyClock clock;
+    CommModule comm(port, clock, port);
+    port.Attach(comm);
+
+    pty.Write({0x11, 0x22, 0x33});
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    port.Clear();
+    comm.PendingCmd = wire::kReadIdentity;
+    comm.RxExpected = 18;
+    for (int i = 0; i < 20; ++i) port.RunPending();
+    EXPECT_EQ(comm.RxCount, 0);
+
+    // Later bytes still arrive, all available ones as one chunk.
+    pty.Write({0x5A, 0x41});
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    port.RunPending();
+    EXPECT_EQ(comm.RxCount, 2);
+    EXPECT_EQ(comm.RxBuf[1], 0x41);
+}
+
+TEST(SerialPort, FailuresAreValues) {
+    SerialPort port;
+    const std::array<std::uint8_t, 2> frame{0x84, 0x00};
+    EXPECT_EQ(port.Write(frame), PortResult::NotOpen);
+    port.Clear();
+    port.RunPending();  // no port: returns after a short wait
+
+    const PortOpenResult missing = port.Open("/dev/verno-no-such-device");
+    EXPECT_FALSE(missing.opened);
+    EXPECT_FALSE(missing.reason.empty());
+    EXPECT_FALSE(missing.permissionDenied);
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialPort, OpensThroughASymlinkAsThePtyItNames) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    const std::string link = testing::TempDir() + "verno-port-link";
+    unlink(link.c_str());
+    ASSERT_EQ(symlink(pty.device().c_str(), link.c_str()), 0);
+    SerialPort port;
+    const PortOpenResult opened = port.Open(link);
+    unlink(link.c_str());
+    ASSERT_TRUE(opened.opened) << opened.reason;
+    const std::array<std::uint8_t, 3> frame{0xBA, 0x01, 0x00};
+    EXPECT_EQ(port.Write(frame), PortResult::Ok);
+    EXPECT_EQ(pty.Read(3, std::chrono::milliseconds(500)), (std::vector<std::uint8_t>{0xBA, 0x01, 0x00}));
+}
+
+}  // namespace
+}  // namespace verno::link
