@@ -1,0 +1,126 @@
+// The bundle's programs against each other in real time: verno-update drives verno-dcsim over a
+// pseudo-terminal through the real serial adapter. The DC's memory afterwards is the verdict.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+
+#include "tests/e2e/Processes.h"
+
+namespace verno::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr std::size_t kBlock = 128;
+constexpr int kProfileStart = 256;  // units
+constexpr int kProfileEnd = 1800;
+constexpr std::size_t kProfileFirstByte = 16 * kProfileStart;
+constexpr std::size_t kProfileLastByte = 16 * (kProfileEnd / 8 * 8) + kBlock;
+
+class UpdateOverPty : public ::testing::Test {
+protected:
+    fs::path work;
+    fs::path bundle;  // a copy of the programs and data, so backup files land in this test's folder
+
+    void SetUp() override {
+        work = fs::temp_directory_path() /
+               ("verno-e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                std::to_string(getpid()));
+        fs::remove_all(work);
+        bundle = work / "bundle";
+        fs::create_directories(bundle);
+        for (const char* name : {"verno-update", "FirmwareUpdate.lng", "VERNO.1B.FWR"})
+            fs::copy_file(fs::path(VERNO_BUNDLE) / name, bundle / name);
+    }
+    void TearDown() override {
+        if (!HasFailure()) fs::remove_all(work);
+    }
+
+    // Starts verno-dcsim; the DC's memory is written to memoryOut when it is stopped.
+    pid_t StartDc(const std::string& name, std::vector<std::string> extra) {
+        std::vector<std::string> argv = {fs::path(VERNO_BUNDLE) / "verno-dcsim", "--link", (work / name).string(),
+                                         "--serial", "4711", "--profile-start", std::to_string(kProfileStart),
+                                         "--profile-end", std::to_string(kProfileEnd), "--firmware",
+                                         (bundle / "VERNO.1B.FWR").string(), "--memory-out",
+                                         (work / (name + ".out")).string()};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        const pid_t pid = Spawn(argv, work / (name + ".log"));
+        EXPECT_TRUE(WaitForPath(work / name, 5s)) << ReadText(work / (name + ".log"));
+        return pid;
+    }
+    std::vector<std::uint8_t> StopDc(pid_t pid, const std::string& name) {
+        kill(pid, SIGTERM);
+        EXPECT_EQ(Wait(pid), 0);
+        return ReadBytes(work / (name + ".out"));
+    }
+    int Update(const std::string& dc, const std::string& recover, const std::string& log) {
+        return Wait(Spawn({(bundle / "verno-update").string(), "--port", (work / dc).string(), "--recover", recover},
+                          work / log));
+    }
+    // The memory a fresh DC starts with.
+    std::vector<std::uint8_t> InitialMemory() {
+        const pid_t pid = StartDc("initial", {});
+        return StopDc(pid, "initial");
+    }
+    fs::path BackupFile() const { return bundle / "6978.004711.bin"; }
+
+    static void ExpectProfileEqual(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after) {
+        ASSERT_EQ(before.size(), after.size());
+        EXPECT_TRUE(std::equal(before.begin(), before.begin() + kBlock, after.begin())) << "block 0 differs";
+        const auto firstDifference =
+            std::mismatch(before.begin() + kProfileFirstByte, before.begin() + kProfileLastByte,
+                          after.begin() + kProfileFirstByte);
+        EXPECT_EQ(firstDifference.first, before.begin() + kProfileLastByte)
+            << "profile differs at byte " << (firstDifference.first - before.begin());
+    }
+};
+
+TEST_F(UpdateOverPty, FullUpdateLeavesTheProfileAsItWasAndNoBackupFile) {
+    const auto before = InitialMemory();
+    const pid_t dc = StartDc("dc", {"--memory-in", (work / "initial.out").string()});
+    EXPECT_EQ(Update("dc", "keep", "update.log"), 0) << ReadText(work / "update.log");
+    const auto after = StopDc(dc, "dc");
+    ExpectProfileEqual(before, after);
+    EXPECT_FALSE(fs::exists(BackupFile()));
+    EXPECT_NE(ReadText(work / "update.log").find("The firmware update completed successfully."), std::string::npos);
+}
+
+TEST_F(UpdateOverPty, UploadCutOffKeepsTheBackupAndTheNextRunPutsTheProfileBack) {
+    const auto before = InitialMemory();
+    pid_t dc = StartDc("dc", {"--memory-in", (work / "initial.out").string(), "--fault", "power-loss=40"});
+    EXPECT_EQ(Update("dc", "keep", "first.log"), 1) << ReadText(work / "first.log");
+    const auto cutOff = StopDc(dc, "dc");
+    ASSERT_TRUE(fs::exists(BackupFile())) << ReadText(work / "first.log");
+    EXPECT_EQ(fs::file_size(BackupFile()), 266274u);
+    // The upload wrote over the profile in the DC: the file is now its only copy.
+    EXPECT_FALSE(std::equal(before.begin() + kProfileFirstByte, before.begin() + kProfileLastByte,
+                            cutOff.begin() + kProfileFirstByte));
+    // Row 0 of the file's first data column is byte 0 of the first saved block.
+    const auto file = ReadBytes(BackupFile());
+    EXPECT_EQ(file[34 + 2 * 1024], before[kProfileFirstByte]);
+
+    // The DC has power again; a new run reuses the backup and writes it back.
+    fs::copy_file(work / "dc.out", work / "cutoff.bin");
+    dc = StartDc("dc2", {"--memory-in", (work / "cutoff.bin").string()});
+    EXPECT_EQ(Update("dc2", "yes", "second.log"), 0) << ReadText(work / "second.log");
+    const auto after = StopDc(dc, "dc2");
+    ExpectProfileEqual(before, after);
+    EXPECT_FALSE(fs::exists(BackupFile()));
+}
+
+TEST_F(UpdateOverPty, RecoveryAtCloseWritesTheProfileBackWhenTheDcAnswersAgain) {
+    const auto before = InitialMemory();
+    // The DC stays silent after its restart for longer than the verification waits.
+    const pid_t dc = StartDc("dc", {"--memory-in", (work / "initial.out").string(), "--restart-seconds", "40"});
+    EXPECT_EQ(Update("dc", "yes", "update.log"), 1) << ReadText(work / "update.log");
+    const auto after = StopDc(dc, "dc");
+    ExpectProfileEqual(before, after);
+    EXPECT_FALSE(fs::exists(BackupFile())) << ReadText(work / "update.log");
+}
+
+}  // namespace
+}  // namespace verno::e2e
