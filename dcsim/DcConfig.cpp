@@ -1,0 +1,79 @@
+#include "dcsim/DcConfig.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace verno::dcsim {
+
+namespace {
+
+template <typename T>
+bool Number(std::string_view text, T& out, int base = 10) {
+    if (text.empty()) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out, base);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+bool Number(std::string_view text, double& out) {
+    if (text.empty()) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+bool Seconds(std::string_view text, double& out) {
+    if (!Number(text, out) || out < 0.0 || out > 3600.0) return false;
+    return true;
+}
+
+}  // namespace
+
+bool ApplyFault(const std::string& spec, DcFaults& faults) {
+    const std::string_view all(spec);
+    const std::size_t eq = all.find('=');
+    const std::string_view name = all.substr(0, eq);
+    const bool hasArg = eq != std::string_view::npos;
+    const std::string_view arg = hasArg ? all.substr(eq + 1) : std::string_view{};
+
+    if (name == "silent" && !hasArg) {
+        faults.silent = true;
+        return true;
+    }
+    if (name == "byte-at-a-time" && !hasArg) {
+        faults.byteAtATime = true;
+        return true;
+    }
+    if (name == "refuse-special-writes" && !hasArg) {
+        faults.refuseSpecialWrites = true;
+        return true;
+    }
+    if (name == "refuse" && hasArg) {
+        const std::size_t colon = arg.find(':');
+        std::string_view command = arg.substr(0, colon);
+        if (command.starts_with("0x") || command.starts_with("0X")) command.remove_prefix(2);
+        unsigned value = 0;
+        int count = 1;
+        if (!Number(command, value, 16) || value > 0xFF) return false;
+        if (colon != std::string_view::npos && (!Number(arg.substr(colon + 1), count) || count < 0)) return false;
+        faults.refuseCommand = static_cast<std::uint8_t>(value);
+        faults.refuseCount = count;
+        return true;
+    }
+    if ((name == "lose-ack" || name == "power-loss" || name == "garbage") && hasArg) {
+        int value = 0;
+        if (!Number(arg, value) || value < 0 || value > 100000) return false;
+        if (name == "lose-ack") faults.loseAckOfCodeBlock = value;
+        if (name == "power-loss") faults.powerLossAtBlock = value;
+        if (name == "garbage") faults.garbageBeforeReply = value;
+        return true;
+    }
+    if (name == "latency" && hasArg) return Seconds(arg, faults.replyLatency);
+    if (name == "long-restart") {
+        double seconds = 60.0;
+        if (hasArg && !Seconds(arg, seconds)) return false;
+        faults.restartSeconds = seconds;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace verno::dcsim

@@ -1,0 +1,45 @@
+#include "dcsim/SimulatedLink.h"
+
+#include <algorithm>
+
+namespace verno::dcsim {
+
+namespace {
+constexpr link::Seconds kStep{0.001};
+// Keeps time moving when the next byte is due within rounding distance of now.
+constexpr link::Seconds kMinStep{1e-6};
+}  // namespace
+
+SimulatedLink::SimulatedLink(SimulatedDc& dc, link::VirtualClock& clock) : dc_(dc), clock_(clock) {}
+
+void SimulatedLink::Attach(link::CommModule& comm) { comm_ = &comm; }
+
+void SimulatedLink::SetOnPump(std::function<void()> action) { onPump_ = std::move(action); }
+
+link::PortResult SimulatedLink::Write(std::span<const std::uint8_t> bytes) {
+    dc_.Write(clock_.Now(), bytes);
+    return link::PortResult::Ok;
+}
+
+void SimulatedLink::Clear() {
+    ++clears_;
+    dc_.DropPendingReplies();
+}
+
+void SimulatedLink::RunPending() {
+    const link::Seconds now = clock_.Now();
+    link::Seconds step = kStep;
+    if (const auto next = dc_.NextEvent(); next && *next > now) step = std::min(step, *next - now);
+    clock_.Advance(std::max(step, kMinStep));
+    const std::vector<std::uint8_t> due = dc_.TakeDue(clock_.Now());
+    if (comm_ != nullptr && !due.empty()) {
+        if (dc_.Faults().byteAtATime) {
+            for (const std::uint8_t byte : due) comm_->ReceiveData(std::span<const std::uint8_t>(&byte, 1));
+        } else {
+            comm_->ReceiveData(due);
+        }
+    }
+    if (onPump_) onPump_();
+}
+
+}  // namespace verno::dcsim

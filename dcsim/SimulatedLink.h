@@ -1,0 +1,37 @@
+#pragma once
+// The in-process link to a SimulatedDc on virtual time: the port the protocol writes to and the
+// pump that moves time on and delivers the DC's replies. It never sleeps on the wall clock.
+
+#include <functional>
+#include <span>
+
+#include "dcsim/SimulatedDc.h"
+#include "link/protocol/CommModule.h"
+#include "link/protocol/Port.h"
+#include "link/protocol/Pump.h"
+#include "link/protocol/VirtualClock.h"
+
+namespace verno::dcsim {
+
+class SimulatedLink : public link::Port, public link::Pump {
+public:
+    SimulatedLink(SimulatedDc& dc, link::VirtualClock& clock);
+    void Attach(link::CommModule& comm);           // where received chunks go
+    void SetOnPump(std::function<void()> action);  // user actions run inside the pump
+    link::PortResult Write(std::span<const std::uint8_t> bytes) override;
+    void Clear() override;
+    // Advances virtual time by 1 ms, or less when a byte falls due sooner, delivers every due
+    // reply byte as one chunk (one chunk a byte with that fault), then runs the on-pump action.
+    void RunPending() override;
+
+    int Clears() const { return clears_; }
+
+private:
+    SimulatedDc& dc_;
+    link::VirtualClock& clock_;
+    link::CommModule* comm_ = nullptr;
+    std::function<void()> onPump_;
+    int clears_ = 0;
+};
+
+}  // namespace verno::dcsim

@@ -1,0 +1,316 @@
+// verno-dcsim: serves a SimulatedDc on a pseudo-terminal in real time.
+//   verno-dcsim [options]     prints the pty's path as its first line, then serves until
+//                             SIGTERM or SIGINT, writes --memory-out and exits 0.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dcsim/SimulatedDc.h"
+#include "firmware/FirmwareFile.h"
+
+namespace {
+
+using verno::dcsim::DcConfig;
+using verno::dcsim::DcFaults;
+using verno::dcsim::Seconds;
+using verno::dcsim::SimulatedDc;
+using verno::dcsim::TraceEntry;
+
+constexpr const char* kUsage =
+    "usage: verno-dcsim [--link PATH] [--memory-blocks 512|1024] [--serial N] [--version XY]\n"
+    "  [--revision N] [--identity TEXT] [--profile-start UNITS] [--profile-end UNITS]\n"
+    "  [--memory-in FILE] [--memory-out FILE] [--firmware FILE] [--version-after XY]\n"
+    "  [--revision-after N] [--restart-seconds S] [--trace FILE] [--seed N] [--fault NAME[=ARG]]...\n"
+    "faults: silent, refuse=CMD[:N], lose-ack=K, power-loss=K, byte-at-a-time, latency=S,\n"
+    "  garbage=N, refuse-special-writes, long-restart[=S]\n";
+
+struct Options {
+    DcConfig config;
+    DcFaults faults;
+    std::filesystem::path link;
+    std::filesystem::path memoryIn;
+    std::filesystem::path memoryOut;
+    std::filesystem::path trace;
+    std::filesystem::path firmware;
+    std::optional<std::string> versionAfter;
+    std::optional<int> revisionAfter;
+};
+
+template <typename T>
+bool ParseNumber(std::string_view text, T& out) {
+    if (text.empty()) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+bool Fail(const std::string& message) {
+    std::fprintf(stderr, "verno-dcsim: %s\n%s", message.c_str(), kUsage);
+    return false;
+}
+
+bool ParseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view name = argv[i];
+        if (name == "--help" || name == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        }
+        if (i + 1 >= argc) return Fail("missing value for " + std::string(name));
+        const std::string_view value = argv[++i];
+        const auto number = [&](auto& out, long long lo, long long hi) {
+            long long v = 0;
+            if (!ParseNumber(value, v) || v < lo || v > hi) return Fail("bad value for " + std::string(name));
+            out = static_cast<std::remove_reference_t<decltype(out)>>(v);
+            return true;
+        };
+        bool ok = true;
+        if (name == "--link") {
+            o.link = value;
+        } else if (name == "--memory-blocks") {
+            ok = number(o.config.memoryBlocks, 512, 1024) &&
+                 (o.config.memoryBlocks == 512 || o.config.memoryBlocks == 1024 || Fail("memory blocks: 512 or 1024"));
+        } else if (name == "--serial") {
+            ok = number(o.config.serial, 0, 999999);
+        } else if (name == "--version") {
+            o.config.version = value;
+            ok = value.size() == 2 || Fail("a version has two characters");
+        } else if (name == "--revision") {
+            ok = number(o.config.revision, 0, 255);
+        } else if (name == "--identity") {
+            o.config.identity = std::string(value);
+        } else if (name == "--profile-start") {
+            ok = number(o.config.profileStart, 0, 65535);
+        } else if (name == "--profile-end") {
+            ok = number(o.config.profileEnd, 0, 65535);
+        } else if (name == "--memory-in") {
+            o.memoryIn = value;
+        } else if (name == "--memory-out") {
+            o.memoryOut = value;
+        } else if (name == "--firmware") {
+            o.firmware = value;
+        } else if (name == "--version-after") {
+            o.versionAfter = std::string(value);
+            ok = value.size() == 2 || Fail("a version has two characters");
+        } else if (name == "--revision-after") {
+            int r = 0;
+            ok = number(r, 0, 255);
+            o.revisionAfter = r;
+        } else if (name == "--restart-seconds") {
+            double s = 0;
+            ok = (ParseNumber(value, s) && s >= 0 && s <= 3600) || Fail("bad value for --restart-seconds");
+            o.config.restartSeconds = s;
+        } else if (name == "--trace") {
+            o.trace = value;
+        } else if (name == "--seed") {
+            ok = number(o.config.seed, 0, 0xFFFFFFFFLL);
+        } else if (name == "--fault") {
+            ok = verno::dcsim::ApplyFault(std::string(value), o.faults) || Fail("unknown fault " + std::string(value));
+        } else {
+            return Fail("unknown option " + std::string(name));
+        }
+        if (!ok) return false;
+    }
+    return true;
+}
+
+bool Given(int argc, char** argv, std::string_view option) {
+    for (int i = 1; i < argc; ++i)
+        if (argv[i] == option) return true;
+    return false;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
+}
+
+// The master side of a pty, plus a slave fd of our own so that a PC closing and reopening the
+// slave never leaves the master reading EIO.
+struct Pty {
+    int master = -1;
+    int slave = -1;
+    std::string path;
+    ~Pty() {
+        if (slave >= 0) close(slave);
+        if (master >= 0) close(master);
+    }
+};
+
+bool OpenPty(Pty& pty) {
+    pty.master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (pty.master < 0 || grantpt(pty.master) != 0 || unlockpt(pty.master) != 0) return false;
+    char name[256];
+    if (ptsname_r(pty.master, name, sizeof name) != 0) return false;
+    pty.path = name;
+    pty.slave = open(name, O_RDWR | O_NOCTTY);
+    if (pty.slave < 0) return false;
+    termios tio{};
+    if (tcgetattr(pty.slave, &tio) != 0) return false;
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, B38400);
+    cfsetospeed(&tio, B38400);
+    if (tcsetattr(pty.slave, TCSANOW, &tio) != 0) return false;
+    const int flags = fcntl(pty.master, F_GETFL);
+    return flags >= 0 && fcntl(pty.master, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+void WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;  // nobody reads: the bytes are lost, as on an open line
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!ParseOptions(argc, argv, o)) return 2;
+
+    if (!o.memoryIn.empty()) {
+        auto image = ReadFile(o.memoryIn);
+        if (!image) {
+            std::fprintf(stderr, "verno-dcsim: cannot read %s\n", o.memoryIn.c_str());
+            return 1;
+        }
+        // A 1024-block image keeps its size unless told otherwise.
+        if (!Given(argc, argv, "--memory-blocks")) o.config.memoryBlocks = image->size() > 512u * 128u ? 1024 : 512;
+        o.config.memory = std::move(*image);
+        // Block 0 of an image is its own unless told otherwise.
+        o.config.writeSerial = Given(argc, argv, "--serial");
+        o.config.writePointers = Given(argc, argv, "--profile-start") || Given(argc, argv, "--profile-end");
+        if (o.config.writePointers && !(Given(argc, argv, "--profile-start") && Given(argc, argv, "--profile-end"))) {
+            std::fprintf(stderr, "verno-dcsim: with --memory-in give both --profile-start and --profile-end\n");
+            return 2;
+        }
+    }
+    if (!o.firmware.empty()) {
+        const auto decoded = verno::firmware::LoadFirmwareFile(o.firmware);
+        if (!decoded.ok()) {
+            std::fprintf(stderr, "verno-dcsim: firmware file %s cannot be used\n", o.firmware.c_str());
+            return 1;
+        }
+        verno::dcsim::TakeVersionFrom(decoded.image, o.config);
+    }
+    if (o.versionAfter) o.config.versionAfterUpdate = *o.versionAfter;
+    if (o.revisionAfter) o.config.revisionAfterUpdate = static_cast<std::uint8_t>(*o.revisionAfter);
+
+    SimulatedDc dc(o.config, o.faults);
+
+    const auto start = std::chrono::steady_clock::now();
+    const auto now = [start] { return Seconds(std::chrono::steady_clock::now() - start); };
+
+    std::FILE* trace = nullptr;
+    if (!o.trace.empty()) {
+        trace = std::fopen(o.trace.c_str(), "w");
+        if (trace == nullptr) {
+            std::fprintf(stderr, "verno-dcsim: cannot write %s\n", o.trace.c_str());
+            return 1;
+        }
+    }
+    // Time stamps are when a PC byte was read and when a reply starts on the wire.
+    dc.SetTraceSink([trace](const TraceEntry& e) {
+        if (trace == nullptr) return;
+        std::fprintf(trace, "%.6f %s", e.time.count(), e.fromPc ? "PC>" : "DC>");
+        for (const std::uint8_t b : e.bytes) std::fprintf(trace, " %02X", b);
+        std::fputc('\n', trace);
+        std::fflush(trace);
+    });
+
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) return 1;
+    const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+    if (signalFd < 0) return 1;
+
+    Pty pty;
+    if (!OpenPty(pty)) {
+        std::fprintf(stderr, "verno-dcsim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
+        return 1;
+    }
+    if (!o.link.empty()) {
+        std::error_code ec;
+        if (std::filesystem::is_symlink(o.link, ec)) std::filesystem::remove(o.link, ec);
+        std::filesystem::create_symlink(pty.path, o.link, ec);
+        if (ec) {
+            std::fprintf(stderr, "verno-dcsim: cannot link %s: %s\n", o.link.c_str(), ec.message().c_str());
+            return 1;
+        }
+    }
+    std::printf("%s\n", pty.path.c_str());
+    std::fflush(stdout);
+
+    std::vector<std::uint8_t> buffer(4096);
+    for (;;) {
+        timespec timeout{};
+        timespec* wait = nullptr;  // nothing under way: sleep until a byte or a signal comes
+        if (const auto next = dc.NextEvent()) {
+            const double s = std::max(0.0, (*next - now()).count());
+            timeout.tv_sec = static_cast<time_t>(s);
+            timeout.tv_nsec = static_cast<long>((s - static_cast<double>(timeout.tv_sec)) * 1e9);
+            wait = &timeout;
+        }
+        pollfd fds[2] = {{pty.master, POLLIN, 0}, {signalFd, POLLIN, 0}};
+        if (ppoll(fds, 2, wait, nullptr) < 0 && errno != EINTR) break;
+        if (fds[1].revents & POLLIN) break;
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t n = read(pty.master, buffer.data(), buffer.size());
+            if (n > 0) {
+                dc.Write(now(), std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)));
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                // Should not happen while we hold the slave; never turn it into a spin.
+                pollfd sig{signalFd, POLLIN, 0};
+                if (poll(&sig, 1, 10) > 0) break;
+            }
+        }
+        const std::vector<std::uint8_t> due = dc.TakeDue(now());
+        if (dc.Faults().byteAtATime) {
+            for (const std::uint8_t b : due) WriteAll(pty.master, &b, 1);
+        } else if (!due.empty()) {
+            WriteAll(pty.master, due.data(), due.size());
+        }
+    }
+
+    int rc = 0;
+    if (!o.memoryOut.empty() && !WriteFile(o.memoryOut, dc.Memory())) {
+        std::fprintf(stderr, "verno-dcsim: cannot write %s\n", o.memoryOut.c_str());
+        rc = 1;
+    }
+    if (!o.link.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(o.link, ec);
+    }
+    if (trace != nullptr) std::fclose(trace);
+    close(signalFd);
+    return rc;
+}

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Reads until `count` bytes or the deadline; returns what arrived.
+std::vector<std::uint8_t> ReadFor(int fd, std::size_t count, std::chrono::milliseconds limit) {
+    std::vector<std::uint8_t> got;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (got.size() < count) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+        std::uint8_t buffer[64];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        got.insert(got.end(), buffer, buffer + n);
+    }
+    return got;
+}
+
+// End to end in real time: the program on its pty answers the identity frame and dumps its
+// memory on SIGTERM.
+TEST(DcsimProgram, AnswersOnItsPtyAndWritesTheMemoryOnSigterm) {
+    const auto folder = std::filesystem::temp_directory_path() / ("dcsim-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string memoryOut = (folder / "memory.bin").string();
+    const std::string linkPath = (folder / "ttyDC").string();
+
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::execl(VERNO_DCSIM_PATH, "verno-dcsim", "--memory-out", memoryOut.c_str(), "--link", linkPath.c_str(),
+                "--serial", "56", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    const std::vector<std::uint8_t> firstLine = ReadFor(out[0], 11, std::chrono::milliseconds(1000));
+    std::string line(firstLine.begin(), firstLine.end());
+    line = line.substr(0, line.find('\n'));
+    ASSERT_FALSE(line.empty());
+    EXPECT_TRUE(std::filesystem::is_symlink(linkPath));
+
+    const int fd = ::open(line.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0) << line;
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    ::cfmakeraw(&tio);
+    ::cfsetispeed(&tio, B38400);
+    ::cfsetospeed(&tio, B38400);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &tio), 0);
+
+    const std::uint8_t frame[] = {0x84, 0x00};
+    ASSERT_EQ(::write(fd, frame, sizeof frame), 2);
+    const std::vector<std::uint8_t> reply = ReadFor(fd, 18, std::chrono::milliseconds(500));
+    ASSERT_EQ(reply.size(), 18u);
+    EXPECT_EQ(std::string(reply.begin() + 1, reply.begin() + 17), "VERNO1B FW-1A DC");
+    ::close(fd);
+
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ::close(out[0]);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(std::filesystem::file_size(memoryOut), 512u * 128u);
+    std::FILE* f = std::fopen(memoryOut.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::uint8_t head[13];
+    ASSERT_EQ(std::fread(head, 1, sizeof head, f), sizeof head);
+    std::fclose(f);
+    EXPECT_EQ(head[12], 0x56);
+    EXPECT_FALSE(std::filesystem::exists(linkPath));
+    std::filesystem::remove_all(folder);
+}
+
+// An image given with --memory-in comes back unchanged, block 0 included, from --memory-out.
+TEST(DcsimProgram, AMemoryImageRoundTripsWithItsBlock0) {
+    const auto folder = std::filesystem::temp_directory_path() / ("dcsim-rt-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string in = (folder / "in.bin").string();
+    const std::string outFile = (folder / "out.bin").string();
+    std::vector<char> image(1024 * 128);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    {
+        std::FILE* f = std::fopen(in.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(image.data(), 1, image.size(), f), image.size());
+        std::fclose(f);
+    }
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::execl(VERNO_DCSIM_PATH, "verno-dcsim", "--memory-in", in.c_str(), "--memory-out", outFile.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    EXPECT_FALSE(ReadFor(out[0], 11, std::chrono::milliseconds(1000)).empty());  // started
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ::close(out[0]);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::vector<char> back(image.size() + 1);
+    std::FILE* f = std::fopen(outFile.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    back.resize(std::fread(back.data(), 1, back.size(), f));
+    std::fclose(f);
+    EXPECT_EQ(back, image);
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace
