@@ -27,8 +27,8 @@ bool Seconds(std::string_view text, double& out) {
 
 }  // namespace
 
-bool ApplyFault(const std::string& spec, DcFaults& faults) {
-    const std::string_view all(spec);
+bool ApplyFault(const std::string& text, DcFaults& faults) {
+    const std::string_view all(text);
     const std::size_t eq = all.find('=');
     const std::string_view name = all.substr(0, eq);
     const bool hasArg = eq != std::string_view::npos;

@@ -54,6 +54,6 @@ struct DcFaults {
 // Parses one "--fault" argument: NAME or NAME=ARG. Names: silent, refuse=CMD[:N] (CMD in hex),
 // lose-ack=K, power-loss=K, byte-at-a-time, latency=SECONDS, garbage=N, refuse-special-writes,
 // long-restart[=SECONDS] (default 60). False for an unknown name or a bad argument.
-bool ApplyFault(const std::string& spec, DcFaults& faults);
+bool ApplyFault(const std::string& text, DcFaults& faults);
 
 }  // namespace verno::dcsim

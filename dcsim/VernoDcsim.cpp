@@ -249,6 +249,8 @@ int main(int argc, char** argv) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
+    // Blocked, both arrive only through the fd (even when started with SIGINT ignored, as a shell
+    // starts a background job: a blocked signal is queued, not discarded).
     if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) return 1;
     const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
     if (signalFd < 0) return 1;
