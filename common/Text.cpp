@@ -16,6 +16,20 @@ std::string TwoDigitNumber(long value) {
     return value < 0 ? "-" + digits : digits;
 }
 
+std::string FillPlaceholders(std::string_view text, std::string_view first, std::string_view second) {
+    std::string out;
+    out.reserve(text.size() + first.size() + second.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
+            out += text[i + 1] == '1' ? first : second;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string Latin1ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());

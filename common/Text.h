@@ -13,6 +13,10 @@ std::string Percent(long i, long n);
 // At least two decimal digits, as the "00" format pattern writes them.
 std::string TwoDigitNumber(long value);
 
+// Fills %1 and %2 of one of our own texts in a single pass, so that a value holding "%2" is
+// left as it is.
+std::string FillPlaceholders(std::string_view text, std::string_view first, std::string_view second = {});
+
 // Texts read from the DC and the firmware file are single-byte (ANSI) characters; the front
 // ends show UTF-8.
 std::string Latin1ToUtf8(std::string_view bytes);

@@ -4,7 +4,7 @@
 #include "profile/BackupFile.h"
 #include "profile/GetBackupProfile.h"
 #include "profile/ProfileRange.h"
-#include "profile/FillPlaceholders.h"
+#include "common/Text.h"
 #include "profile/TextNumbers.h"
 
 namespace verno::profile {

@@ -4,7 +4,7 @@
 
 #include "profile/GetBackupProfile.h"
 #include "profile/RestoreProfile.h"
-#include "profile/FillPlaceholders.h"
+#include "common/Text.h"
 #include "profile/TextNumbers.h"
 
 namespace verno::profile {

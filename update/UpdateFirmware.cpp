@@ -5,7 +5,7 @@
 #include "profile/BackupProfile.h"
 #include "profile/GetBackupProfile.h"
 #include "profile/RestoreProfile.h"
-#include "profile/FillPlaceholders.h"
+#include "common/Text.h"
 #include "profile/TextNumbers.h"
 #include "update/UploadCode.h"
 #include "update/VerifyNewCode.h"
@@ -144,7 +144,7 @@ void UpdateFirmware(Session& s) {
                 }
                 if (profile::IsUnusable(lookup)) {
                     ui.InsertTaskList(TaskIcon::Warning,
-                                      profile::FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()),
+                                      FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()),
                                       "");
                 }
                 st.KeepProfile = false;

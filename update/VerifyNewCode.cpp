@@ -5,7 +5,7 @@
 
 #include "common/Text.h"
 #include "firmware/Identity.h"
-#include "profile/FillPlaceholders.h"
+#include "common/Text.h"
 #include "profile/TextNumbers.h"
 
 namespace verno::update {
@@ -69,7 +69,7 @@ Verification VerifyNewCode(Session& s) {
         const bool withRevision = !fw.Area1Only();
         const std::string reported = withRevision ? VersionWithRevision(s.DcVersion, s.DcRevision) : Latin1ToUtf8(s.DcVersion);
         const std::string expected = withRevision ? VersionWithRevision(fw.FwVersion, fw.FwRevision) : Latin1ToUtf8(fw.FwVersion);
-        ui.InsertTaskList(TaskIcon::Error, profile::FillPlaceholders(s.Text(text::kVersionMismatch), reported, expected), "");
+        ui.InsertTaskList(TaskIcon::Error, FillPlaceholders(s.Text(text::kVersionMismatch), reported, expected), "");
         result = Verification::NotUpdated;
     }
 

@@ -1,5 +1,6 @@
 #include "link/port/TestInterface.h"
 
+#include "common/Text.h"
 #include "link/port/FindInterfacePort.h"
 
 namespace verno::link {
@@ -13,24 +14,10 @@ constexpr int kOpenFailedText = 825;  // %1 device, %2 the system's reason
 constexpr int kNoPermissionText = 826;  // %1 device, %2 group
 constexpr const char* kLineBreak = "\r\n";
 
-std::string Fill(std::string text, const std::string& first, const std::string& second) {
-    // One pass, so a device name or reason holding "%2" is not filled in again.
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
-            out += text[i + 1] == '1' ? first : second;
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 std::string OpenFailureText(WizardSurface& surface, const std::string& path, const PortOpenResult& failure) {
-    std::string text = Fill(surface.LoadText(kOpenFailedText), path, failure.reason) + "." + kLineBreak;
+    std::string text = FillPlaceholders(surface.LoadText(kOpenFailedText), path, failure.reason) + "." + kLineBreak;
     if (failure.permissionDenied && !failure.deviceGroup.empty())
-        text += Fill(surface.LoadText(kNoPermissionText), path, failure.deviceGroup) + kLineBreak;
+        text += FillPlaceholders(surface.LoadText(kNoPermissionText), path, failure.deviceGroup) + kLineBreak;
     return text + surface.LoadText(kPlugInText);
 }
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <memory>
 
-#include "profile/FillPlaceholders.h"
+#include "common/Text.h"
 #include "profile/ProfileRange.h"
 #include "tests/profile/TempFolder.h"
 
