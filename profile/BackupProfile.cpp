@@ -4,7 +4,6 @@
 #include "profile/BackupFile.h"
 #include "profile/GetBackupProfile.h"
 #include "profile/ProfileRange.h"
-#include "common/Text.h"
 #include "profile/TextNumbers.h"
 
 namespace verno::profile {

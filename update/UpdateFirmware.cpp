@@ -5,7 +5,6 @@
 #include "profile/BackupProfile.h"
 #include "profile/GetBackupProfile.h"
 #include "profile/RestoreProfile.h"
-#include "common/Text.h"
 #include "profile/TextNumbers.h"
 #include "update/UploadCode.h"
 #include "update/VerifyNewCode.h"

@@ -5,7 +5,6 @@
 
 #include "common/Text.h"
 #include "firmware/Identity.h"
-#include "common/Text.h"
 #include "profile/TextNumbers.h"
 
 namespace verno::update {
