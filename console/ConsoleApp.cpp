@@ -65,8 +65,14 @@ MessageAnswer ConsoleApp::Answer(const std::string& title, MessageIcon, MessageB
             return MessageAnswer::Ok;
         case MessageButtons::YesNo:
             if (recover_ == RecoverMode::Ask) {
-                const std::string line = AskLine(title + " [y/N] ");
-                return !line.empty() && (line[0] == 'y' || line[0] == 'Y') ? MessageAnswer::Yes : MessageAnswer::No;
+                // No deletes the saved profile: only an explicit answer counts, and a closed input
+                // keeps the file.
+                for (;;) {
+                    const std::string line = AskLine(title + " [y/n] ");
+                    if (!std::cin) KeepBackupAndEnd(status_);
+                    if (line == "y" || line == "Y" || line == "yes") return MessageAnswer::Yes;
+                    if (line == "n" || line == "N" || line == "no") return MessageAnswer::No;
+                }
             }
             return recover_ == RecoverMode::Yes ? MessageAnswer::Yes : MessageAnswer::No;
         case MessageButtons::OkCancel:
@@ -80,9 +86,10 @@ MessageAnswer ConsoleApp::Answer(const std::string& title, MessageIcon, MessageB
                                                                                    : MessageAnswer::Ok;
     }
     if (recover_ == RecoverMode::Ask) {
-        const std::string line = AskLine("Press Enter when ready (OK), or type c and Enter to give up (Cancel): ");
-        return !std::cin || (!line.empty() && (line[0] == 'c' || line[0] == 'C')) ? MessageAnswer::Cancel
-                                                                                   : MessageAnswer::Ok;
+        const std::string line =
+            AskLine("Press Enter when ready (OK), or type cancel and Enter to delete the saved profile (Cancel): ");
+        if (!std::cin) KeepBackupAndEnd(status_);
+        return line == "cancel" ? MessageAnswer::Cancel : MessageAnswer::Ok;
     }
     if (recoveryAttempts_ < options_.attempts) {
         ++recoveryAttempts_;
