@@ -1,0 +1,31 @@
+#pragma once
+// The instruction view: a white frame with a caption, holding the text of the current page.
+
+#include <QFrame>
+#include <QString>
+
+#include <string>
+
+class QLabel;
+
+namespace verno::shell {
+
+// The text of instruction page n (lines broken by CR LF); empty for a page the wizard has not.
+std::string StepInstructions(int n);
+
+class InstructionFrame final : public QFrame {
+    Q_OBJECT
+public:
+    explicit InstructionFrame(QWidget* parent = nullptr);
+
+    void SetCaption(const QString& caption);
+    QString Caption() const { return caption_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString caption_;
+};
+
+}  // namespace verno::shell

@@ -1,0 +1,14 @@
+#pragma once
+// The desktop's modal message boxes.
+
+#include "shell/FrontEnd.h"
+
+namespace verno::shell {
+
+class MessageBoxDialogs final : public Dialogs {
+public:
+    MessageAnswer Show(QWidget* parent, const std::string& title, const std::string& text, MessageIcon icon,
+                       MessageButtons buttons) override;
+};
+
+}  // namespace verno::shell

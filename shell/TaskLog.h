@@ -1,0 +1,38 @@
+#pragma once
+// The task log: one row per task of the firmware check, the update and the profile backup and
+// restore, with a status icon, the time of day the row was added, the event and its status.
+
+#include <QTableWidget>
+
+#include <string>
+
+#include "common/WallClock.h"
+#include "common/WizardSurface.h"
+
+namespace verno::shell {
+
+class TaskLog final : public QTableWidget {
+    Q_OBJECT
+public:
+    enum Column { kIconColumn = 0, kTimeColumn = 1, kEventColumn = 2, kStatusColumn = 3 };
+    static constexpr int kColumnWidths[] = {32, 60, 360, 80};
+
+    TaskLog(const WallClock& clock, QWidget* parent = nullptr);
+
+    // Headings for the time, event and status columns; the icon column has none.
+    void SetHeadings(const std::string& time, const std::string& event, const std::string& status);
+
+    void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status);
+    // Rewrites the status of the newest row; nothing on an empty log.
+    void SetTaskStatus(const std::string& status);
+    void Empty();
+
+    // What a row shows, for the tests and for accessibility tools.
+    QString CellText(int row, Column column) const;
+    TaskIcon RowIcon(int row) const;
+
+private:
+    const WallClock& clock_;
+};
+
+}  // namespace verno::shell

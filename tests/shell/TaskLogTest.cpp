@@ -1,0 +1,68 @@
+// The task log on its own: its columns, time stamps and status rewrites.
+
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+
+#include "shell/TaskLog.h"
+#include "tests/profile/RecordingSurface.h"
+
+namespace verno::shell {
+namespace {
+
+TEST(TaskLog, StampsRowsWithTheTwentyFourHourTimeOfDay) {
+    FixedWallClock wall;
+    TaskLog log(wall);
+    wall.now = {2026, 12, 7, 9, 7, 5};
+    log.InsertTaskList(TaskIcon::Information, "morning", "...");
+    wall.now = {2026, 12, 7, 21, 7, 5};
+    log.InsertTaskList(TaskIcon::Error, "evening", "");
+    ASSERT_EQ(log.rowCount(), 2);
+    EXPECT_EQ(log.CellText(0, TaskLog::kTimeColumn), "09:07:05");
+    EXPECT_EQ(log.CellText(1, TaskLog::kTimeColumn), "21:07:05");
+    EXPECT_EQ(log.CellText(0, TaskLog::kEventColumn), "morning");
+    EXPECT_EQ(log.CellText(0, TaskLog::kStatusColumn), "...");
+    EXPECT_EQ(log.CellText(0, TaskLog::kIconColumn), "");
+    EXPECT_EQ(log.RowIcon(0), TaskIcon::Information);
+    EXPECT_EQ(log.RowIcon(1), TaskIcon::Error);
+    EXPECT_FALSE(log.item(1, TaskLog::kIconColumn)->icon().isNull());
+}
+
+TEST(TaskLog, StatusRewritesGoToTheNewestRowOnly) {
+    FixedWallClock wall;
+    TaskLog log(wall);
+    log.SetTaskStatus("ignored");  // an empty log stays empty
+    EXPECT_EQ(log.rowCount(), 0);
+    log.InsertTaskList(TaskIcon::Information, "first", "");
+    log.InsertTaskList(TaskIcon::Warning, "second", "");
+    log.SetTaskStatus("50%");
+    log.SetTaskStatus("Done");
+    EXPECT_EQ(log.CellText(0, TaskLog::kStatusColumn), "");
+    EXPECT_EQ(log.CellText(1, TaskLog::kStatusColumn), "Done");
+    log.Empty();
+    EXPECT_EQ(log.rowCount(), 0);
+    log.InsertTaskList(TaskIcon::Information, "again", "");
+    EXPECT_EQ(log.CellText(0, TaskLog::kEventColumn), "again");
+}
+
+TEST(TaskLog, HasFixedColumnsAndCellsTheUserCannotEdit) {
+    FixedWallClock wall;
+    TaskLog log(wall);
+    log.SetHeadings("Zeit", "Vorgang", "Status");
+    EXPECT_EQ(log.columnCount(), 4);
+    const int widths[] = {32, 60, 360, 80};
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(log.columnWidth(c), widths[c]);
+    EXPECT_EQ(log.horizontalHeaderItem(0)->text(), "");
+    EXPECT_EQ(log.horizontalHeaderItem(1)->text(), "Zeit");
+    EXPECT_EQ(log.horizontalHeaderItem(2)->text(), "Vorgang");
+    EXPECT_TRUE(log.showGrid());
+    EXPECT_FALSE(log.isSortingEnabled());
+    EXPECT_FALSE(log.wordWrap());
+    EXPECT_EQ(log.editTriggers(), QAbstractItemView::NoEditTriggers);
+    log.InsertTaskList(TaskIcon::Information, "a", "b");
+    EXPECT_FALSE(log.item(0, TaskLog::kEventColumn)->flags().testFlag(Qt::ItemIsEditable));
+    EXPECT_EQ(log.verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+}
+
+}  // namespace
+}  // namespace verno::shell
