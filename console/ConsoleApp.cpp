@@ -167,6 +167,8 @@ void ConsoleApp::KeepBackupAndEnd(int status) {
     std::cerr << "verno-update: the dive computer's profile is kept in " << session_->profile.BackupFilePath.string()
               << ". Run verno-update again with the same dive computer on the cable to write it back.\n";
     std::fflush(stdout);
+    // Closing the port removes its lock file; a stale one can keep the port from opening next time.
+    port_.Close();
     std::_Exit(status);
 }
 
@@ -186,6 +188,8 @@ void ConsoleApp::Close(int status) {
     catalogue_.Close();
     surface_.Flush();
     std::fflush(stdout);
+    // Closing the port removes its lock file; a stale one can keep the port from opening next time.
+    port_.Close();
     std::_Exit(status);
 }
 

@@ -49,6 +49,8 @@ void DesktopFrontEnd::EndProgram() {
     // No destructor, event or handler may run after Close: the interrupted update must not resume.
     std::fflush(stdout);
     std::fflush(stderr);
+    // Closing the port removes its lock file; a stale one can keep the port from opening next time.
+    port_.Close();
     std::_Exit(0);
 }
 

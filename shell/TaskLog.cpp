@@ -51,7 +51,10 @@ TaskLog::TaskLog(const WallClock& clock, QWidget* parent) : QTableWidget(0, 4, p
     setWordWrap(false);
     setTextElideMode(Qt::ElideRight);
     setIconSize(QSize(kIconSize, kIconSize));
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The columns are 3 pixels wider than the list: a scroll bar for those would cover a row,
+    // and scrolling by whole columns would hide the event text behind the status.
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 void TaskLog::SetHeadings(const std::string& time, const std::string& event, const std::string& status) {
@@ -70,7 +73,7 @@ void TaskLog::InsertTaskList(TaskIcon icon, const std::string& event, const std:
     setItem(row, kEventColumn, Cell(QString::fromStdString(event)));
     setItem(row, kStatusColumn, Cell(QString::fromStdString(status)));
     // The newest task is the one the user follows.
-    scrollToItem(item(row, kEventColumn));
+    scrollToBottom();
 }
 
 void TaskLog::SetTaskStatus(const std::string& status) {

@@ -83,6 +83,9 @@ TEST_F(UpdateOverPty, FullUpdateLeavesTheProfileAsItWasAndNoBackupFile) {
     const auto before = InitialMemory();
     const pid_t dc = StartDc("dc", {"--memory-in", (work / "initial.out").string()});
     EXPECT_EQ(Update("dc", "keep", "update.log"), 0) << ReadText(work / "update.log");
+    // The port's lock file (where the system keeps them) goes with the program.
+    const fs::path pty = fs::read_symlink(work / "dc");
+    EXPECT_FALSE(fs::exists("/var/lock/LCK.." + pty.parent_path().filename().string() + "_" + pty.filename().string()));
     const auto after = StopDc(dc, "dc");
     ExpectProfileEqual(before, after);
     EXPECT_FALSE(fs::exists(BackupFile()));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QScrollBar>
 
 #include "shell/TaskLog.h"
 #include "tests/profile/RecordingSurface.h"
@@ -62,6 +63,20 @@ TEST(TaskLog, HasFixedColumnsAndCellsTheUserCannotEdit) {
     log.InsertTaskList(TaskIcon::Information, "a", "b");
     EXPECT_FALSE(log.item(0, TaskLog::kEventColumn)->flags().testFlag(Qt::ItemIsEditable));
     EXPECT_EQ(log.verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+}
+
+TEST(TaskLog, KeepsTheNewestRowInViewWithTheEventColumnAtItsPlace) {
+    FixedWallClock wall;
+    TaskLog log(wall);
+    log.setGeometry(0, 0, 529, 361);
+    log.show();
+    for (int i = 0; i < 40; ++i) log.InsertTaskList(TaskIcon::Information, "task " + std::to_string(i), "Done");
+    const QRect newest = log.visualItemRect(log.item(39, TaskLog::kEventColumn));
+    EXPECT_TRUE(log.viewport()->rect().contains(newest)) << newest.y();
+    EXPECT_FALSE(log.viewport()->rect().contains(log.visualItemRect(log.item(0, TaskLog::kEventColumn))));
+    // Scrolling to a row must not shift the columns sideways.
+    EXPECT_EQ(log.horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(newest.x(), 32 + 60);
 }
 
 }  // namespace
