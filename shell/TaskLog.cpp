@@ -1,8 +1,9 @@
 #include "shell/TaskLog.h"
 
-#include <QApplication>
 #include <QHeaderView>
-#include <QStyle>
+#include <QPainter>
+#include <QPixmap>
+#include <QStyledItemDelegate>
 
 namespace verno::shell {
 
@@ -12,18 +13,56 @@ constexpr int kRowHeight = 18;
 constexpr int kIconSize = 16;
 constexpr int kIconRole = Qt::UserRole;
 
+// The three status signs, drawn at 16 x 16 so that they stay sharp at the row height.
 QIcon StatusIcon(TaskIcon icon) {
-    QStyle* style = QApplication::style();
+    QPixmap pixmap(kIconSize, kIconSize);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont font = p.font();
+    font.setBold(true);
+    font.setPixelSize(11);
+    p.setFont(font);
+    const QRectF box(1.5, 1.5, kIconSize - 3, kIconSize - 3);
     switch (icon) {
         case TaskIcon::Information:
-            return style->standardIcon(QStyle::SP_MessageBoxInformation);
-        case TaskIcon::Warning:
-            return style->standardIcon(QStyle::SP_MessageBoxWarning);
+            p.setPen(QPen(QColor(20, 70, 150), 1));
+            p.setBrush(QColor(40, 110, 210));
+            p.drawEllipse(box);
+            p.setPen(Qt::white);
+            p.drawText(box, Qt::AlignCenter, QStringLiteral("i"));
+            break;
+        case TaskIcon::Warning: {
+            const QPointF corners[] = {{8, 1.5}, {14.5, 14.5}, {1.5, 14.5}};
+            p.setPen(QPen(QColor(150, 110, 0), 1));
+            p.setBrush(QColor(250, 200, 30));
+            p.drawPolygon(corners, 3);
+            p.setPen(Qt::black);
+            p.drawText(QRectF(0, 3.5, kIconSize, 12), Qt::AlignCenter, QStringLiteral("!"));
+            break;
+        }
         case TaskIcon::Error:
-            return style->standardIcon(QStyle::SP_MessageBoxCritical);
+            p.setPen(QPen(QColor(130, 20, 20), 1));
+            p.setBrush(QColor(210, 40, 40));
+            p.drawEllipse(box);
+            p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(5.5, 5.5), QPointF(10.5, 10.5));
+            p.drawLine(QPointF(10.5, 5.5), QPointF(5.5, 10.5));
+            break;
     }
-    return {};
+    return QIcon(pixmap);
 }
+
+class UnelidedDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideNone;
+    }
+};
 
 QTableWidgetItem* Cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
@@ -51,6 +90,8 @@ TaskLog::TaskLog(const WallClock& clock, QWidget* parent) : QTableWidget(0, 4, p
     setWordWrap(false);
     setTextElideMode(Qt::ElideRight);
     setIconSize(QSize(kIconSize, kIconSize));
+    // In the narrow time column a cut-off "hh:mm:" would say less than a clipped last digit.
+    setItemDelegateForColumn(kTimeColumn, new UnelidedDelegate(this));
     // The columns are 3 pixels wider than the list: a scroll bar for those would cover a row,
     // and scrolling by whole columns would hide the event text behind the status.
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
