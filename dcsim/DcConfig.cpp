@@ -58,6 +58,18 @@ bool ApplyFault(const std::string& text, DcFaults& faults) {
         faults.refuseCount = count;
         return true;
     }
+    if (name == "arm" && hasArg) {
+        const std::size_t colon = arg.find(':');
+        if (colon == std::string_view::npos) return false;
+        std::string_view command = arg.substr(0, colon);
+        if (command.starts_with("0x") || command.starts_with("0X")) command.remove_prefix(2);
+        unsigned value = 0;
+        int frame = 0;
+        if (!Number(command, value, 16) || value > 0xFF) return false;
+        if (!Number(arg.substr(colon + 1), frame) || frame < 1) return false;
+        faults.armAt = FaultArming{static_cast<std::uint8_t>(value), frame};
+        return true;
+    }
     if ((name == "lose-ack" || name == "power-loss" || name == "garbage") && hasArg) {
         int value = 0;
         if (!Number(arg, value) || value < 0 || value > 100000) return false;

@@ -37,7 +37,15 @@ struct DcConfig {
 // Version and revision after an upload as a firmware image carries them.
 void TakeVersionFrom(const firmware::FirmwareImage& image, DcConfig& config);
 
-// Fault switches; 0 / empty means off. Block numbers count from 1.
+// Aims the switches at one phase: they act from the `frame`-th frame of `command` on, that frame
+// included; frames count from 1 over the DC's life. Before it the DC behaves.
+struct FaultArming {
+    std::uint8_t command = 0;
+    int frame = 1;
+};
+
+// Fault switches; 0 / empty means off. Block numbers count from 1, from the arming frame when
+// armAt is set.
 struct DcFaults {
     bool silent = false;                          // hears and stores, never sends a byte
     std::optional<std::uint8_t> refuseCommand;    // reply 0xA5 to the first refuseCount frames
@@ -49,11 +57,13 @@ struct DcFaults {
     int garbageBeforeReply = 0;   // noise bytes ahead of every reply
     bool refuseSpecialWrites = false;  // NAK 0xB5 payloads at units 3072 and 3080
     std::optional<double> restartSeconds;  // overrides the config, e.g. 60 s (longer than the waits)
+    std::optional<FaultArming> armAt;      // absent: armed from the start
 };
 
 // Parses one "--fault" argument: NAME or NAME=ARG. Names: silent, refuse=CMD[:N] (CMD in hex),
 // lose-ack=K, power-loss=K, byte-at-a-time, latency=SECONDS, garbage=N, refuse-special-writes,
-// long-restart[=SECONDS] (default 60). False for an unknown name or a bad argument.
+// long-restart[=SECONDS] (default 60), arm=CMD:N (CMD in hex). False for an unknown name or a
+// bad argument.
 bool ApplyFault(const std::string& text, DcFaults& faults);
 
 }  // namespace verno::dcsim

@@ -180,6 +180,16 @@ std::string SimulatedDc::IdentityText() const {
     return text;
 }
 
+bool SimulatedDc::Armed() const {
+    if (!faults_.armAt) return true;
+    return counters_[faults_.armAt->command].frames >= faults_.armAt->frame;
+}
+
+const DcFaults& SimulatedDc::ActiveFaults() const {
+    static const DcFaults kHealthy{};
+    return Armed() ? faults_ : kHealthy;
+}
+
 std::uint16_t SimulatedDc::PendingArea1Sum() const { return SumOf(area1Bytes_); }
 std::uint16_t SimulatedDc::PendingArea2Sum() const { return SumOf(area2Bytes_); }
 
@@ -256,11 +266,12 @@ void SimulatedDc::Store(std::vector<std::uint8_t>& target, std::size_t offset, s
 }
 
 Seconds SimulatedDc::Send(Seconds at, std::span<const std::uint8_t> bytes) {
-    if (faults_.silent || dead_) return at;
+    const DcFaults& faults = ActiveFaults();
+    if (faults.silent || dead_) return at;
     std::vector<std::uint8_t> wire;
-    for (int i = 0; i < faults_.garbageBeforeReply; ++i) wire.push_back(kGarbage[static_cast<std::size_t>(i) % kGarbage.size()]);
+    for (int i = 0; i < faults.garbageBeforeReply; ++i) wire.push_back(kGarbage[static_cast<std::size_t>(i) % kGarbage.size()]);
     wire.insert(wire.end(), bytes.begin(), bytes.end());
-    Seconds t = std::max(at + Seconds(std::max(faults_.replyLatency, 0.0)), outFreeAt_);
+    Seconds t = std::max(at + Seconds(std::max(faults.replyLatency, 0.0)), outFreeAt_);
     Record(t, false, wire);
     for (const std::uint8_t byte : wire) {
         t += ByteTime();
@@ -332,16 +343,18 @@ void SimulatedDc::FrameComplete(Seconds at) {
     CommandCounters& counters = counters_[command_];
     ++counters.frames;
     const std::uint16_t value = args_.size() >= 2 ? static_cast<std::uint16_t>(args_[0] * 256 + args_[1]) : 0;
+    const DcFaults& faults = ActiveFaults();  // this frame may be the arming one
 
-    if (command_ == kWriteArea1Block || command_ == kWriteArea2Block || command_ == kWriteProfileBlock) {
+    // Block writes count from the arming frame, so "power loss at block k" is aimed at a phase.
+    if (Armed() && (command_ == kWriteArea1Block || command_ == kWriteArea2Block || command_ == kWriteProfileBlock)) {
         ++blockWrites_;
-        if (faults_.powerLossAtBlock > 0 && blockWrites_ >= faults_.powerLossAtBlock) {
+        if (faults.powerLossAtBlock > 0 && blockWrites_ >= faults.powerLossAtBlock) {
             dead_ = true;
             std::erase_if(outbox_, [at](const Timed& t) { return t.at > at; });
             return;
         }
     }
-    if (faults_.refuseCommand && *faults_.refuseCommand == command_ && refused_ < faults_.refuseCount) {
+    if (faults.refuseCommand && *faults.refuseCommand == command_ && refused_ < faults.refuseCount) {
         ++refused_;
         ++counters.naks;
         SendByte(at, kNak);
@@ -388,7 +401,7 @@ void SimulatedDc::FrameComplete(Seconds at) {
         area1Bytes_.clear();
         if (accepted) {
             ++restarts_;
-            restartEnds_ = acked + Seconds(faults_.restartSeconds.value_or(config_.restartSeconds));
+            restartEnds_ = acked + Seconds(faults.restartSeconds.value_or(config_.restartSeconds));
         }
         return;
     }
@@ -403,7 +416,7 @@ void SimulatedDc::FrameComplete(Seconds at) {
         area2Word_.reset();
         if (accepted) {
             ++restarts_;
-            restartEnds_ = acked + Seconds(faults_.restartSeconds.value_or(config_.restartSeconds));
+            restartEnds_ = acked + Seconds(faults.restartSeconds.value_or(config_.restartSeconds));
         }
         return;
     }
@@ -427,8 +440,9 @@ void SimulatedDc::PayloadComplete(Seconds at) {
     switch (command_) {
     case kWriteArea1Block:
     case kWriteArea2Block: {
-        ++codePayloads_;
-        if (command_ == kWriteArea1Block && faults_.refuseSpecialWrites && (unit_ == 3072 || unit_ == 3080)) {
+        const DcFaults& faults = ActiveFaults();
+        if (Armed()) ++codePayloads_;
+        if (command_ == kWriteArea1Block && faults.refuseSpecialWrites && (unit_ == 3072 || unit_ == 3080)) {
             ++counters.naks;
             SendByte(at, kNak);
             return;
@@ -440,7 +454,7 @@ void SimulatedDc::PayloadComplete(Seconds at) {
             Store(codeStore_, std::size_t{unit_} * 16, data.first(kBlockBytes));
             area2Bytes_[unit_] = data[kBlockBytes];
         }
-        if (codePayloads_ != faults_.loseAckOfCodeBlock) SendByte(at, kAck);
+        if (faults.loseAckOfCodeBlock == 0 || codePayloads_ != faults.loseAckOfCodeBlock) SendByte(at, kAck);
         return;
     }
     case kWriteProfileBlock: {

@@ -66,8 +66,11 @@ public:
     std::uint16_t PendingArea1Sum() const;
     std::uint16_t PendingArea2Sum() const;
 
+    // The switches as set, and as they act now: all off until the arming frame has arrived.
     DcFaults& Faults() { return faults_; }
     const DcFaults& Faults() const { return faults_; }
+    const DcFaults& ActiveFaults() const;
+    bool Armed() const;
     const DcConfig& Config() const { return config_; }
 
     // The wire trace. With a sink set, entries go to it instead of being kept.

@@ -33,7 +33,7 @@ void SimulatedLink::RunPending() {
     clock_.Advance(std::max(step, kMinStep));
     const std::vector<std::uint8_t> due = dc_.TakeDue(clock_.Now());
     if (comm_ != nullptr && !due.empty()) {
-        if (dc_.Faults().byteAtATime) {
+        if (dc_.ActiveFaults().byteAtATime) {
             for (const std::uint8_t byte : due) comm_->ReceiveData(std::span<const std::uint8_t>(&byte, 1));
         } else {
             comm_->ReceiveData(due);

@@ -40,7 +40,7 @@ constexpr const char* kUsage =
     "  [--memory-in FILE] [--memory-out FILE] [--firmware FILE] [--version-after XY]\n"
     "  [--revision-after N] [--restart-seconds S] [--trace FILE] [--seed N] [--fault NAME[=ARG]]...\n"
     "faults: silent, refuse=CMD[:N], lose-ack=K, power-loss=K, byte-at-a-time, latency=S,\n"
-    "  garbage=N, refuse-special-writes, long-restart[=S]\n";
+    "  garbage=N, refuse-special-writes, long-restart[=S], arm=CMD:N (the others from that frame on)\n";
 
 struct Options {
     DcConfig config;
@@ -296,7 +296,7 @@ int main(int argc, char** argv) {
             }
         }
         const std::vector<std::uint8_t> due = dc.TakeDue(now());
-        if (dc.Faults().byteAtATime) {
+        if (dc.ActiveFaults().byteAtATime) {
             for (const std::uint8_t b : due) WriteAll(pty.master, &b, 1);
         } else if (!due.empty()) {
             WriteAll(pty.master, due.data(), due.size());

@@ -265,10 +265,14 @@ TEST(DcFaultNames, EachNameSetsItsSwitchAndBadArgumentsAreRefused) {
     EXPECT_EQ(f.restartSeconds, std::optional<double>(60.0));
     EXPECT_TRUE(ApplyFault("long-restart=90", f));
     EXPECT_EQ(f.restartSeconds, std::optional<double>(90.0));
+    EXPECT_TRUE(ApplyFault("arm=B5:49", f));
+    ASSERT_TRUE(f.armAt.has_value());
+    EXPECT_EQ(f.armAt->command, 0xB5);
+    EXPECT_EQ(f.armAt->frame, 49);
 
     DcFaults untouched;
     for (const char* bad : {"", "loud", "refuse", "refuse=1FF", "refuse=B5:x", "lose-ack=", "lose-ack=-1",
-                            "latency=-1", "power-loss=two", "silent=1"}) {
+                            "latency=-1", "power-loss=two", "silent=1", "arm=B5", "arm=B5:0", "arm=XYZ:2"}) {
         EXPECT_FALSE(ApplyFault(bad, untouched)) << bad;
     }
 }
@@ -360,6 +364,39 @@ TEST(DcFaults, RefusesTheTwoSpecial128ByteWritesOnly) {
     EXPECT_EQ(wire.Send(PiecePayload(0x0E)), Hex("5A"));
     EXPECT_EQ(wire.dc.Memory()[(3072 + 256) * 16], 0x0E);
     EXPECT_EQ(wire.dc.Counters(0xB5).naks, 2);
+}
+
+TEST(DcFaults, ArmedSwitchesActOnlyFromTheArmingFrameOn) {
+    DcFaults f;
+    f.silent = true;
+    f.armAt = FaultArming{0x84, 2};
+    DcWire wire({}, f);
+    EXPECT_EQ(wire.Send("84 00").size(), 18u);
+    EXPECT_EQ(wire.Send("B4 00 00 00").size(), 129u);
+    EXPECT_EQ(wire.Send("B5 00 00 00"), Hex("5A"));
+    EXPECT_EQ(wire.Send(CodePayload(0x01, 0)), Hex("5A"));
+    EXPECT_TRUE(wire.Send("84 00").empty()) << "the arming frame itself gets the fault";
+    EXPECT_TRUE(wire.Send("BA 00").empty());
+}
+
+TEST(DcFaults, ArmedBlockCountsStartAtTheArmingFrame) {
+    DcFaults f;
+    f.loseAckOfCodeBlock = 1;
+    f.armAt = FaultArming{0xB5, 2};
+    DcWire wire({}, f);
+    wire.Send("B5 00 00 00");
+    EXPECT_EQ(wire.Send(CodePayload(0x01, 0)), Hex("5A"));
+    wire.Send("B5 00 08 00");
+    EXPECT_TRUE(wire.Send(CodePayload(0x02, 0)).empty());
+
+    DcFaults p;
+    p.powerLossAtBlock = 1;
+    p.armAt = FaultArming{0xB2, 1};
+    DcWire power({}, p);
+    power.Send("B5 00 00 00");
+    EXPECT_EQ(power.Send(CodePayload(0x01, 0)), Hex("5A"));
+    EXPECT_TRUE(power.Send("B2 00 04 00").empty());
+    EXPECT_TRUE(power.dc.PoweredOff());
 }
 
 TEST(DcFaults, ALongRestartOutlastsTheProgramsWait) {

@@ -1,0 +1,84 @@
+#pragma once
+// One DC on the bench and the program folder beside it, kept across program runs, and one run of
+// the program as the terminal front end does it: Next, the update, then Close with its recovery.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dcsim/SimulatedDc.h"
+#include "firmware/FirmwareImage.h"
+#include "link/protocol/VirtualClock.h"
+#include "tests/profile/RecordingSurface.h"
+#include "tests/profile/TempFolder.h"
+
+namespace verno::campaign {
+
+// What the user answers when Close offers the recovery (the console's --recover modes).
+enum class Policy {
+    Keep,     // ends at once; the backup file stays for a later run
+    Recover,  // Yes, then OK (re-powering the DC first) up to three times; then keeps the file
+    Discard,  // No: the backup file is deleted
+    Cancel,   // Yes, then Cancel at the first instructions: the backup file is deleted
+};
+
+const char* PolicyName(Policy policy);
+
+enum class Verdict {
+    NoAnswerAtNext,   // the Next click found no DC: the wizard stays on page 1, no task log
+    OtherModelAtNext,
+    Updated,         // R7
+    Failed,          // R8
+    DcNotAnswering,  // R2 right after the start row
+    Refused,         // R3 / R4: another model or firmware below the required one
+    NoUpdateNeeded,  // R5 as the last row
+    NoVerdict,       // the log ends on any other row: a fault of the program
+};
+
+const char* VerdictName(Verdict verdict);
+
+// The verdict that the update's rows end with.
+Verdict VerdictOfRows(const std::vector<RecordedRow>& rows);
+
+struct RunResult {
+    Verdict verdict = Verdict::NoVerdict;
+    std::vector<RecordedRow> updateRows;  // the task log when the update returned
+    std::vector<RecordedRow> allRows;     // with the recovery's rows
+    bool recoveryOffered = false;
+    bool userDiscarded = false;  // the user answered No or Cancel, which deletes the backup file
+    bool keptAndEnded = false;   // the program ended with the backup file on disk
+    bool hung = false;           // virtual time ran past the limit: the program would never end
+    double virtualSeconds = 0.0;
+    // The newest task-log row when the DC's faults took effect; nullopt when they never did.
+    std::optional<std::string> rowWhenArmed;
+};
+
+class Bench {
+public:
+    Bench(firmware::FirmwareImage image, dcsim::DcConfig config, dcsim::DcFaults faults);
+    Bench(const Bench&) = delete;
+    Bench& operator=(const Bench&) = delete;
+
+    // One program run against the DC as it is now.
+    RunResult Run(Policy policy);
+    // The user mends what went wrong (switches the DC back on, fixes the cable) and comes back
+    // a few minutes later.
+    void ClearFaults();
+
+    const firmware::FirmwareImage& Firmware() const { return fw_; }
+    const dcsim::SimulatedDc& Dc() const { return dc_; }
+    dcsim::SimulatedDc& Dc() { return dc_; }
+    const std::filesystem::path& Folder() const { return dir_.path(); }
+    // The DC's memory as it was before the first run.
+    const std::vector<std::uint8_t>& MemoryAtStart() const { return memoryAtStart_; }
+
+private:
+    TempFolder dir_;
+    firmware::FirmwareImage fw_;
+    link::VirtualClock clock_;
+    dcsim::SimulatedDc dc_;
+    std::vector<std::uint8_t> memoryAtStart_;
+};
+
+}  // namespace verno::campaign
