@@ -43,8 +43,9 @@ public:
     void Write(Seconds now, std::span<const std::uint8_t> bytes);
     // Runs the model up to `now` and hands out the reply bytes that have reached the PC by then.
     std::vector<std::uint8_t> TakeDue(Seconds now);
-    // Drops reply bytes not yet handed out (the PC cleared its port).
-    void DropPendingReplies();
+    // The PC cleared its port at `now`: the reply bytes that had reached it by then are gone;
+    // those still on their way (a slow DC's late reply) arrive afterwards, as on a real cable.
+    void DropPendingReplies(Seconds now);
     // When the next byte arrives at either end; nullopt when nothing is under way.
     std::optional<Seconds> NextEvent() const;
 

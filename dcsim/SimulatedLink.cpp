@@ -23,7 +23,7 @@ link::PortResult SimulatedLink::Write(std::span<const std::uint8_t> bytes) {
 
 void SimulatedLink::Clear() {
     ++clears_;
-    dc_.DropPendingReplies();
+    dc_.DropPendingReplies(clock_.Now());
 }
 
 void SimulatedLink::RunPending() {

@@ -117,6 +117,8 @@ private:
     void SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped);
     void TrapWriteFailure();
     std::uint8_t RxAt(std::size_t index) const;
+    // After a read answered only once resent: lets the line go quiet, dropping what arrives.
+    void DrainLateReplies(int resends, Seconds timeout);
 
     Port& port_;
     MonotonicClock& clock_;
