@@ -60,7 +60,15 @@ void ProfileRecovering(ProfileSession& s) {
             s.setPriority(kNormalPriorityClass);
             continue;
         }
+        // The update's failure may still stand; what counts here is whether block 0 came in.
+        s.comm.TransferFailed = false;
         const BackupLookup lookup = GetBackupProfile(s);
+        if (s.comm.TransferFailed) {
+            // Without block 0 the serial number is unknown: naming a file from it would end the
+            // recovery as if this DC had no backup. Treat it as a DC that did not answer.
+            s.setPriority(kNormalPriorityClass);
+            continue;
+        }
         if (IsUnusable(lookup)) {
             // The file may still hold the only copy of the dive log: keep it and say where it is.
             st.ProfileSafe = true;

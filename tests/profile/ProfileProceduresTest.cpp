@@ -383,6 +383,23 @@ TEST_F(RecoveryTest, ASilentDcShowsTheInstructionsAgainThenTheProfileIsRestored)
     EXPECT_EQ(dc.Commands().back(), 0xA8);
 }
 
+TEST_F(RecoveryTest, ABlockZeroThatDoesNotComeInIsTriedAgainNotTakenForAnotherDc) {
+    // The DC answers its identity, then falls silent for the read of block 0.
+    dc.ignore = [](const std::vector<std::uint8_t>& frame) { return !frame.empty() && frame[0] == 0xB4; };
+    ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::Ok};
+    ui.onMessage = [&](const RecordedMessage&) {
+        if (ui.messages.size() == 3) dc.ignore = nullptr;
+    };
+    ProfileRecovering(*session);
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages[2].text, ui.messages[1].text);
+    EXPECT_EQ(priorities, (std::vector<std::uint32_t>{0x80, 0x20, 0x80}));
+    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_EQ(st().BackupFilePath, BackupPath());
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));  // restored, then deleted
+    EXPECT_GT(dc.Count(0xB5), 0);
+}
+
 TEST_F(RecoveryTest, AnotherDcEndsTheLoopAndLeavesTheFirstDcsFile) {
     SetSerial(0x00, 0x01, 0x23);
     ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
