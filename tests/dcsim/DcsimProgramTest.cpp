@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,6 +11,9 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,6 +46,22 @@ bool ExitedWithin2s(pid_t pid, int& status) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
     return false;
+}
+
+// Field 19 of /proc/PID/stat, after the command name in parentheses.
+int NiceOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), {});
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    for (int i = 3; i <= 19 && fields >> field; ++i) {
+    }
+    return std::stoi(field);
+}
+
+bool MayRaisePriority() {
+    rlimit limit{};
+    return ::geteuid() == 0 || (::getrlimit(RLIMIT_NICE, &limit) == 0 && limit.rlim_cur >= 40);
 }
 
 // End to end in real time: the program on its pty answers the identity frame and dumps its
@@ -145,6 +165,37 @@ TEST(DcsimProgram, AMemoryImageRoundTripsWithItsBlock0) {
     std::fclose(f);
     EXPECT_EQ(back, image);
     std::filesystem::remove_all(folder);
+}
+
+// Busy processes beside the simulator must not make its paced replies late: it takes the
+// highest priority it may have and asks for timers without slack.
+TEST(DcsimProgram, RunsAtTheHighestPriorityItMayHaveWithoutTimerSlack) {
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::execl(VERNO_DCSIM_PATH, "verno-dcsim", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ASSERT_FALSE(ReadFor(out[0], 11, std::chrono::milliseconds(1000)).empty());  // set up and serving
+
+    const int ownNice = ::getpriority(PRIO_PROCESS, 0);
+    EXPECT_EQ(NiceOf(pid), MayRaisePriority() ? -20 : ownNice);
+    std::ifstream slack("/proc/" + std::to_string(pid) + "/timerslack_ns");
+    unsigned long slackNs = 0;
+    const bool readable = static_cast<bool>(slack >> slackNs);
+
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    int status = 0;
+    EXPECT_TRUE(ExitedWithin2s(pid, status));
+    ::close(out[0]);
+    if (readable) {
+        EXPECT_EQ(slackNs, 1u);
+    }
 }
 
 }  // namespace
