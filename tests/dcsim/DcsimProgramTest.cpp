@@ -48,6 +48,30 @@ bool ExitedWithin2s(pid_t pid, int& status) {
     return false;
 }
 
+struct Started {
+    pid_t pid = -1;
+    int out = -1;  // the program's standard output
+};
+
+// Starts verno-dcsim with `args`; `ignoreSigint` starts it as a shell starts a background job.
+Started StartDcsim(const std::vector<std::string>& args, bool ignoreSigint = false) {
+    std::vector<char*> argv{const_cast<char*>("verno-dcsim")};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    int out[2];
+    if (::pipe(out) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        if (ignoreSigint) ::signal(SIGINT, SIG_IGN);
+        ::execv(VERNO_DCSIM_PATH, argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    return {pid, out[0]};
+}
+
 // Field 19 of /proc/PID/stat, after the command name in parentheses.
 int NiceOf(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
@@ -72,19 +96,9 @@ TEST(DcsimProgram, AnswersOnItsPtyAndWritesTheMemoryOnSigterm) {
     const std::string memoryOut = (folder / "memory.bin").string();
     const std::string linkPath = (folder / "ttyDC").string();
 
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::close(out[0]);
-        ::execl(VERNO_DCSIM_PATH, "verno-dcsim", "--memory-out", memoryOut.c_str(), "--link", linkPath.c_str(),
-                "--serial", "56", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    const std::vector<std::uint8_t> firstLine = ReadFor(out[0], 11, std::chrono::milliseconds(1000));
+    const auto [pid, out] = StartDcsim({"--memory-out", memoryOut, "--link", linkPath, "--serial", "56"});
+    ASSERT_GT(pid, 0);
+    const std::vector<std::uint8_t> firstLine = ReadFor(out, 11, std::chrono::milliseconds(1000));
     std::string line(firstLine.begin(), firstLine.end());
     line = line.substr(0, line.find('\n'));
     ASSERT_FALSE(line.empty());
@@ -109,7 +123,7 @@ TEST(DcsimProgram, AnswersOnItsPtyAndWritesTheMemoryOnSigterm) {
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     int status = 0;
     ASSERT_TRUE(ExitedWithin2s(pid, status));
-    ::close(out[0]);
+    ::close(out);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     ASSERT_EQ(std::filesystem::file_size(memoryOut), 512u * 128u);
@@ -138,24 +152,13 @@ TEST(DcsimProgram, AMemoryImageRoundTripsWithItsBlock0) {
         ASSERT_EQ(std::fwrite(image.data(), 1, image.size(), f), image.size());
         std::fclose(f);
     }
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::close(out[0]);
-        ::signal(SIGINT, SIG_IGN);  // as a shell starts a background job
-        ::execl(VERNO_DCSIM_PATH, "verno-dcsim", "--memory-in", in.c_str(), "--memory-out", outFile.c_str(),
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    EXPECT_FALSE(ReadFor(out[0], 11, std::chrono::milliseconds(1000)).empty());  // started
+    const auto [pid, out] = StartDcsim({"--memory-in", in, "--memory-out", outFile}, /*ignoreSigint=*/true);
+    ASSERT_GT(pid, 0);
+    EXPECT_FALSE(ReadFor(out, 11, std::chrono::milliseconds(1000)).empty());  // started
     ASSERT_EQ(::kill(pid, SIGINT), 0);
     int status = 0;
     ASSERT_TRUE(ExitedWithin2s(pid, status));
-    ::close(out[0]);
+    ::close(out);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     std::vector<char> back(image.size() + 1);
@@ -170,18 +173,9 @@ TEST(DcsimProgram, AMemoryImageRoundTripsWithItsBlock0) {
 // Busy processes beside the simulator must not make its paced replies late: it takes the
 // highest priority it may have and asks for timers without slack.
 TEST(DcsimProgram, RunsAtTheHighestPriorityItMayHaveWithoutTimerSlack) {
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::close(out[0]);
-        ::execl(VERNO_DCSIM_PATH, "verno-dcsim", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    ASSERT_FALSE(ReadFor(out[0], 11, std::chrono::milliseconds(1000)).empty());  // set up and serving
+    const auto [pid, out] = StartDcsim({});
+    ASSERT_GT(pid, 0);
+    ASSERT_FALSE(ReadFor(out, 11, std::chrono::milliseconds(1000)).empty());  // set up and serving
 
     const int ownNice = ::getpriority(PRIO_PROCESS, 0);
     EXPECT_EQ(NiceOf(pid), MayRaisePriority() ? -20 : ownNice);
@@ -192,7 +186,7 @@ TEST(DcsimProgram, RunsAtTheHighestPriorityItMayHaveWithoutTimerSlack) {
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     int status = 0;
     EXPECT_TRUE(ExitedWithin2s(pid, status));
-    ::close(out[0]);
+    ::close(out);
     if (readable) {
         EXPECT_EQ(slackNs, 1u);
     }
