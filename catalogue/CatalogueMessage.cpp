@@ -1,5 +1,7 @@
 #include "catalogue/CatalogueMessage.h"
 
+#include "common/TextNumbers.h"
+
 namespace verno::catalogue {
 
 std::optional<CatalogueMessage> CatalogueStatusMessage(CatalogueStatus status, const Catalogue& catalogue,
@@ -8,7 +10,7 @@ std::optional<CatalogueMessage> CatalogueStatusMessage(CatalogueStatus status, c
     case CatalogueStatus::Open:
         return std::nullopt;
     case CatalogueStatus::Error0001: {
-        const std::string failed = catalogue.LoadText(280);
+        const std::string failed = catalogue.LoadText(text::kFailed);
         return CatalogueMessage{failed, failed + " 0001", MessageIcon::Critical, MessageButtons::Ok, false};
     }
     case CatalogueStatus::FileMissing:

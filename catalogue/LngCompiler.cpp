@@ -1,8 +1,8 @@
 // verno-lngc SOURCE OUTPUT: builds the language catalogue file from its plain-text source.
 
 #include "catalogue/CatalogueWriter.h"
-#include "catalogue/TextNumbers.h"
 #include "catalogue/TextsSource.h"
+#include "common/TextNumbers.h"
 
 #include <fstream>
 #include <iostream>
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     }
     std::ostringstream text;
     text << in.rdbuf();
-    const TextsSource source = ParseTextsSource(text.str(), kRequiredTextNumbers);
+    const TextsSource source = ParseTextsSource(text.str(), verno::text::kAll);
     if (!source.ok()) {
         std::cerr << argv[1] << ": " << source.error << "\n";
         return 1;

@@ -9,9 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/TextNumbers.h"
-
 namespace verno::catalogue {
+
+// The catalogue's languages, in column order (column k holds language k).
+inline constexpr int kLanguageCount = 5;
 
 struct LanguageInfo {
     int code;          // the configuration record's language code

@@ -12,6 +12,7 @@
 #include "common/ProgramFolder.h"
 #include "common/Resources.h"
 #include "common/Text.h"
+#include "common/TextNumbers.h"
 #include "firmware/GetCode.h"
 #include "firmware/Identity.h"
 #include "link/port/TestInterface.h"
@@ -25,7 +26,6 @@ namespace {
 
 volatile std::sig_atomic_t closeRequested = 0;
 
-constexpr int kTextNotModel = 783;
 constexpr link::Seconds kClosePause{1.0};
 
 std::string AskLine(const std::string& prompt) {
@@ -149,7 +149,7 @@ int ConsoleApp::NextAndUpdate() {
     }
     if (!firmware::CheckIdentity(comm_.IdentityText, *firmware_, session_->DcVersion)) {
         surface_.ShowMessage("Firmware Update",
-                             catalogue_.LoadText(kTextNotModel) + " " + Latin1ToUtf8(firmware_->FwModelName) + "!",
+                             catalogue_.LoadText(text::kNotModel) + " " + Latin1ToUtf8(firmware_->FwModelName) + "!",
                              MessageIcon::Exclamation, MessageButtons::Ok);
         return kExitFailed;
     }

@@ -1,21 +1,15 @@
 #include "firmware/GetCode.h"
 
 #include "common/Text.h"
+#include "common/TextNumbers.h"
 #include "firmware/FirmwareFile.h"
 #include "firmware/Identity.h"
 
 namespace verno::firmware {
 
 namespace {
-constexpr int kTextReadingFile = 776;
-constexpr int kTextDone = 777;
-constexpr int kTextCheckingFile = 778;
-constexpr int kTextFirmwareError = 779;
-constexpr int kTextFirmwareVersion = 781;
-constexpr int kTextFailed = 280;
-
 std::string VersionRowText(const FirmwareImage& fw, WizardSurface& surface) {
-    std::string text = Latin1ToUtf8(fw.FwModelName) + ", " + surface.LoadText(kTextFirmwareVersion) + ": " +
+    std::string text = Latin1ToUtf8(fw.FwModelName) + ", " + surface.LoadText(text::kVersionWord) + ": " +
                        Latin1ToUtf8(fw.FwVersion);
     const bool noRevision = fw.Area1Only() && (fw.FwRevision == 0 || fw.FwRevision >= 100);
     if (!noRevision) text += "." + TwoDigitNumber(fw.FwRevision);
@@ -24,12 +18,12 @@ std::string VersionRowText(const FirmwareImage& fw, WizardSurface& surface) {
 }  // namespace
 
 std::optional<FirmwareImage> GetCode(const std::filesystem::path& firmwareFilePath, WizardSurface& surface) {
-    surface.InsertTaskList(TaskIcon::Information, surface.LoadText(kTextReadingFile), "...");
+    surface.InsertTaskList(TaskIcon::Information, surface.LoadText(text::kReadingFirmwareFile), "...");
 
     if (!FileExists(firmwareFilePath)) {
         surface.ResetStage();
         // The program ends here; a window that vanishes without a word leaves the user guessing.
-        surface.ShowMessage(surface.LoadText(kTextFailed),
+        surface.ShowMessage(surface.LoadText(text::kFailed),
                             "The firmware file " + firmwareFilePath.string() +
                                 " was not found. Reinstall the program, or put the firmware file beside it.",
                             MessageIcon::Critical, MessageButtons::Ok);
@@ -41,21 +35,21 @@ std::optional<FirmwareImage> GetCode(const std::filesystem::path& firmwareFilePa
                        decoded.error == FirmwareError::EmptyModelTag || decoded.error == FirmwareError::Missing;
     if (fatal) surface.ResetStage();
 
-    surface.SetTaskStatus(surface.LoadText(kTextDone));
-    surface.InsertTaskList(TaskIcon::Information, surface.LoadText(kTextCheckingFile), "...");
+    surface.SetTaskStatus(surface.LoadText(text::kDone));
+    surface.InsertTaskList(TaskIcon::Information, surface.LoadText(text::kCheckingFirmware), "...");
 
     if (fatal) {
         const std::string code = decoded.errorCode != 0 ? std::to_string(decoded.errorCode) : "";
-        surface.ShowMessage(surface.LoadText(kTextFailed), surface.LoadText(kTextFirmwareError) + " " + code + "!",
+        surface.ShowMessage(surface.LoadText(text::kFailed), surface.LoadText(text::kFirmwareFileError) + " " + code + "!",
                             MessageIcon::Critical, MessageButtons::Ok);
         return std::nullopt;
     }
     if (const char* message = ChecksumMessage(decoded.error)) {
-        surface.ShowMessage(surface.LoadText(kTextFailed), message, MessageIcon::Critical, MessageButtons::Ok);
+        surface.ShowMessage(surface.LoadText(text::kFailed), message, MessageIcon::Critical, MessageButtons::Ok);
         return std::nullopt;
     }
 
-    surface.SetTaskStatus(surface.LoadText(kTextDone));
+    surface.SetTaskStatus(surface.LoadText(text::kDone));
     surface.InsertTaskList(TaskIcon::Warning, VersionRowText(decoded.image, surface), "");
     return std::move(decoded.image);
 }

@@ -4,7 +4,7 @@
 #include "profile/BackupFile.h"
 #include "profile/GetBackupProfile.h"
 #include "profile/ProfileRange.h"
-#include "profile/TextNumbers.h"
+#include "common/TextNumbers.h"
 
 namespace verno::profile {
 

@@ -5,7 +5,7 @@
 #include "profile/GetBackupProfile.h"
 #include "profile/RestoreProfile.h"
 #include "common/Text.h"
-#include "profile/TextNumbers.h"
+#include "common/TextNumbers.h"
 
 namespace verno::profile {
 

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "common/Text.h"
-#include "profile/TextNumbers.h"
+#include "common/TextNumbers.h"
 
 namespace verno::profile {
 

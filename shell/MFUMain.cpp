@@ -7,6 +7,7 @@
 
 #include "catalogue/CatalogueMessage.h"
 #include "common/Text.h"
+#include "common/TextNumbers.h"
 #include "firmware/GetCode.h"
 #include "firmware/Identity.h"
 #include "platform/ProcessPriority.h"
@@ -40,15 +41,6 @@ constexpr const char* kModelCaption = "VERNO 1B ";
 constexpr const char* kCopyrightLine = "Copyright \u00A9 QEL. All rights reserved.";
 constexpr const char* kMessageTitle = "Firmware Update";
 
-constexpr int kTextProductTitle = 820;
-constexpr int kTextInstructions = 352;
-constexpr int kTextBack = 799;
-constexpr int kTextClose = 141;
-constexpr int kTextNext = 800;
-constexpr int kTextTime = 664;
-constexpr int kTextEvent = 801;
-constexpr int kTextStatus = 683;
-constexpr int kTextNotThisModel = 783;
 
 constexpr link::Seconds kClosePause{1.0};
 
@@ -171,18 +163,18 @@ void MFUMain::Decorate() {
         tray_->setToolTip(windowTitle());
         tray_->show();
     }
-    const QString productTitle = QString::fromStdString(catalogue_.LoadText(kTextProductTitle));
+    const QString productTitle = QString::fromStdString(catalogue_.LoadText(text::kProductTitle));
     xpForm_->SetCaption(QString::fromUtf8(kModelCaption) + productTitle);
     xpForm_->setToolTip(productTitle + QLatin1Char('\n') + QString::fromUtf8(kCopyrightLine));
 }
 
 void MFUMain::SetCaptions() {
-    xpFrame_->SetCaption(QString::fromStdString(catalogue_.LoadText(kTextInstructions)).toUpper());
-    backCmd_->setText(QString::fromStdString(catalogue_.LoadText(kTextBack)));
-    closeCmd_->setText(QString::fromStdString(catalogue_.LoadText(kTextClose)));
-    nextCmd_->setText(QString::fromStdString(catalogue_.LoadText(kTextNext)));
-    taskLst_->SetHeadings(catalogue_.LoadText(kTextTime), catalogue_.LoadText(kTextEvent),
-                          catalogue_.LoadText(kTextStatus));
+    xpFrame_->SetCaption(QString::fromStdString(catalogue_.LoadText(text::kInstructions)).toUpper());
+    backCmd_->setText(QString::fromStdString(catalogue_.LoadText(text::kBack)));
+    closeCmd_->setText(QString::fromStdString(catalogue_.LoadText(text::kClose)));
+    nextCmd_->setText(QString::fromStdString(catalogue_.LoadText(text::kNext)));
+    taskLst_->SetHeadings(catalogue_.LoadText(text::kTimeHeading), catalogue_.LoadText(text::kEventHeading),
+                          catalogue_.LoadText(text::kStatusHeading));
 }
 
 void MFUMain::LoadStepInstructions(int n) {
@@ -204,7 +196,7 @@ void MFUMain::NextClick() {
     if (ended_) return;
     if (!firmware::CheckIdentity(comm_.IdentityText, *firmware_, session_->DcVersion)) {
         surface_.ShowMessage(kMessageTitle,
-                             catalogue_.LoadText(kTextNotThisModel) + " " + Latin1ToUtf8(firmware_->FwModelName) + "!",
+                             catalogue_.LoadText(text::kNotModel) + " " + Latin1ToUtf8(firmware_->FwModelName) + "!",
                              MessageIcon::Exclamation, MessageButtons::Ok);
         stage_ = 1;
         return;

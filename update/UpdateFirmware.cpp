@@ -5,15 +5,13 @@
 #include "profile/BackupProfile.h"
 #include "profile/GetBackupProfile.h"
 #include "profile/RestoreProfile.h"
-#include "profile/TextNumbers.h"
+#include "common/TextNumbers.h"
 #include "update/UploadCode.h"
 #include "update/VerifyNewCode.h"
 #include "update/VersionDecision.h"
 #include "update/WaitForReset.h"
 
 namespace verno::update {
-
-namespace text = profile::text;
 
 namespace {
 

@@ -4,11 +4,9 @@
 #include <vector>
 
 #include "common/Text.h"
-#include "profile/TextNumbers.h"
+#include "common/TextNumbers.h"
 
 namespace verno::update {
-
-namespace text = profile::text;
 
 namespace {
 

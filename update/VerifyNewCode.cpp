@@ -5,11 +5,9 @@
 
 #include "common/Text.h"
 #include "firmware/Identity.h"
-#include "profile/TextNumbers.h"
+#include "common/TextNumbers.h"
 
 namespace verno::update {
-
-namespace text = profile::text;
 
 namespace {
 

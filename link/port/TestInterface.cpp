@@ -1,24 +1,20 @@
 #include "link/port/TestInterface.h"
 
 #include "common/Text.h"
+#include "common/TextNumbers.h"
 #include "link/port/FindInterfacePort.h"
 
 namespace verno::link {
 
 namespace {
 
-constexpr int kTitleText = 605;
-constexpr int kNotFoundText = 593;
-constexpr int kPlugInText = 802;
-constexpr int kOpenFailedText = 825;  // %1 device, %2 the system's reason
-constexpr int kNoPermissionText = 826;  // %1 device, %2 group
 constexpr const char* kLineBreak = "\r\n";
 
 std::string OpenFailureText(WizardSurface& surface, const std::string& path, const PortOpenResult& failure) {
-    std::string text = FillPlaceholders(surface.LoadText(kOpenFailedText), path, failure.reason) + "." + kLineBreak;
+    std::string text = FillPlaceholders(surface.LoadText(text::kPortOpenFailed), path, failure.reason) + "." + kLineBreak;
     if (failure.permissionDenied && !failure.deviceGroup.empty())
-        text += FillPlaceholders(surface.LoadText(kNoPermissionText), path, failure.deviceGroup) + kLineBreak;
-    return text + surface.LoadText(kPlugInText);
+        text += FillPlaceholders(surface.LoadText(text::kPortNoPermission), path, failure.deviceGroup) + kLineBreak;
+    return text + surface.LoadText(text::kPlugInCable);
 }
 
 }  // namespace
@@ -32,10 +28,10 @@ std::optional<std::string> TestInterface(WizardSurface& surface, const PortFinde
             // "Not found" would be wrong here: say which port failed, and why.
             text = OpenFailureText(surface, *path, result);
         } else {
-            text = surface.LoadText(kNotFoundText) + "." + kLineBreak + surface.LoadText(kPlugInText);
+            text = surface.LoadText(text::kCableNotFound) + "." + kLineBreak + surface.LoadText(text::kPlugInCable);
         }
         const MessageAnswer answer =
-            surface.ShowMessage(surface.LoadText(kTitleText), text, MessageIcon::Critical, MessageButtons::OkCancel);
+            surface.ShowMessage(surface.LoadText(text::kCableTitle), text, MessageIcon::Critical, MessageButtons::OkCancel);
         if (answer != MessageAnswer::Ok) return std::nullopt;
     }
 }

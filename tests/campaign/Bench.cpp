@@ -6,13 +6,11 @@
 #include "firmware/Identity.h"
 #include "link/protocol/CommModule.h"
 #include "profile/ProfileRecovering.h"
-#include "profile/TextNumbers.h"
+#include "common/TextNumbers.h"
 #include "update/Session.h"
 #include "update/UpdateFirmware.h"
 
 namespace verno::campaign {
-
-namespace text = profile::text;
 
 namespace {
 

@@ -12,14 +12,12 @@
 #include "firmware/FirmwareFile.h"
 #include "firmware/FirmwarePacker.h"
 #include "profile/BackupFile.h"
-#include "profile/TextNumbers.h"
+#include "common/TextNumbers.h"
 #include "tests/campaign/Bench.h"
 #include "tests/campaign/ProfilePlace.h"
 
 namespace verno::campaign {
 namespace {
-
-namespace text = profile::text;
 
 constexpr int kArea1Blocks = 6;  // staged over the first six blocks of the profile
 constexpr int kArea2Blocks = 4;

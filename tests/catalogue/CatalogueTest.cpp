@@ -1,7 +1,8 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueMessage.h"
 #include "catalogue/CatalogueWriter.h"
-#include "catalogue/TextNumbers.h"
+#include "catalogue/TextsSource.h"
+#include "common/TextNumbers.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -157,7 +158,7 @@ TEST(BundleCatalogue, HoldsEveryRequiredTextInEveryLanguage) {
     for (int column = 1; column <= kLanguageCount; ++column) {
         Catalogue catalogue;
         ASSERT_EQ(catalogue.Open(file, column), CatalogueStatus::Open) << file;
-        for (const int n : kRequiredTextNumbers)
+        for (const int n : text::kAll)
             EXPECT_FALSE(catalogue.LoadText(n).empty()) << "text " << n << ", column " << column;
     }
     Catalogue english;

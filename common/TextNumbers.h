@@ -1,0 +1,90 @@
+#pragma once
+// Every catalogue text the program shows, by number. Code looks texts up only through these
+// names, so kAll is the whole set: the catalogue build refuses a source that lacks one, and a
+// test checks each in every language of the built catalogue.
+
+#include <array>
+
+namespace verno::text {
+
+// The window.
+inline constexpr int kClose = 141;
+inline constexpr int kInstructions = 352;  // the instruction frame's caption, upper-cased
+inline constexpr int kTimeHeading = 664;
+inline constexpr int kStatusHeading = 683;
+inline constexpr int kBack = 799;
+inline constexpr int kNext = 800;
+inline constexpr int kEventHeading = 801;
+inline constexpr int kProductTitle = 820;
+
+// Failures in general: title and status word.
+inline constexpr int kFailed = 280;
+inline constexpr int kDone = 777;
+
+// Finding the cable.
+inline constexpr int kCableNotFound = 593;
+inline constexpr int kCableTitle = 605;
+inline constexpr int kPlugInCable = 802;
+inline constexpr int kPortOpenFailed = 825;  // %1 device, %2 the system's reason
+inline constexpr int kPortNoPermission = 826;  // %1 device, %2 group
+
+// The firmware file.
+inline constexpr int kReadingFirmwareFile = 776;
+inline constexpr int kCheckingFirmware = 778;
+inline constexpr int kFirmwareFileError = 779;  // followed by " ", the error code and "!"
+inline constexpr int kVersionWord = 781;
+
+// The update.
+inline constexpr int kDcNotAnswering = 150;
+inline constexpr int kUpdateStart = 782;
+inline constexpr int kNotModel = 783;  // followed by " " and the model name
+inline constexpr int kBelowRequired = 784;
+inline constexpr int kNoUpdateNeeded = 785;
+inline constexpr int kUpdateDone = 786;
+inline constexpr int kUploadOnly = 787;
+inline constexpr int kUploadArea1 = 788;
+inline constexpr int kUploadArea2 = 789;
+inline constexpr int kTransferFailed = 790;
+inline constexpr int kVerifyStart = 792;
+inline constexpr int kVerifyWrongModel = 793;
+inline constexpr int kVerifyNewCode = 794;
+inline constexpr int kWaitForReset = 803;
+inline constexpr int kUpdateFailed = 814;
+inline constexpr int kUpdateFailedHint = 815;
+inline constexpr int kVersionMismatch = 821;   // %1 reported, %2 expected
+inline constexpr int kVersionUnchecked = 822;
+
+// The profile.
+inline constexpr int kRestoreRow = 796;
+inline constexpr int kBackupFailed = 797;
+inline constexpr int kHeaderMismatch = 816;
+inline constexpr int kBackupNotWritten = 823;  // %1 file, %2 the system's reason
+inline constexpr int kBackupUnusable = 824;    // %1 file
+
+// The recovery at Close: its boxes and numbered instructions.
+inline constexpr int kRecoveryTitle = 817;
+inline constexpr int kRecoveryQuestion = 818;
+inline constexpr int kRecoveryStep1 = 640;
+inline constexpr int kRecoveryStep2 = 654;
+inline constexpr int kRecoveryStep3 = 804;
+inline constexpr int kRecoveryStep3a = 805;
+inline constexpr int kRecoveryStep3b = 806;
+inline constexpr int kRecoveryStep3c = 807;
+inline constexpr int kRecoveryStep4 = 808;
+inline constexpr int kRecoveryStep5 = 809;
+inline constexpr int kRecoveryStep6 = 819;
+
+inline constexpr std::array kAll{
+    kClose, kInstructions, kTimeHeading, kStatusHeading, kBack, kNext, kEventHeading, kProductTitle,
+    kFailed, kDone,
+    kCableNotFound, kCableTitle, kPlugInCable, kPortOpenFailed, kPortNoPermission,
+    kReadingFirmwareFile, kCheckingFirmware, kFirmwareFileError, kVersionWord,
+    kDcNotAnswering, kUpdateStart, kNotModel, kBelowRequired, kNoUpdateNeeded, kUpdateDone, kUploadOnly,
+    kUploadArea1, kUploadArea2, kTransferFailed, kVerifyStart, kVerifyWrongModel, kVerifyNewCode, kWaitForReset,
+    kUpdateFailed, kUpdateFailedHint, kVersionMismatch, kVersionUnchecked,
+    kRestoreRow, kBackupFailed, kHeaderMismatch, kBackupNotWritten, kBackupUnusable,
+    kRecoveryTitle, kRecoveryQuestion, kRecoveryStep1, kRecoveryStep2, kRecoveryStep3, kRecoveryStep3a,
+    kRecoveryStep3b, kRecoveryStep3c, kRecoveryStep4, kRecoveryStep5, kRecoveryStep6,
+};
+
+}  // namespace verno::text
