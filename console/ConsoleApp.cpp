@@ -143,7 +143,7 @@ bool ConsoleApp::StartUp() {
 
 int ConsoleApp::NextAndUpdate() {
     // Next: the interface test.
-    if (!comm_.ReadIdentity()) {
+    if (comm_.ReadIdentity() != link::LinkStatus::Ok) {
         FailStartUp("the dive computer does not answer. Put it in PC mode on the cable and try again.");
         return kExitFailed;
     }

@@ -282,7 +282,7 @@ std::string RunStep(StepKind kind, std::uint16_t value, CommModule& comm, Script
     switch (kind) {
         case StepKind::ReadIdentity: {
             const std::string previous = comm.IdentityText;
-            const bool ok = comm.ReadIdentity();
+            const bool ok = comm.ReadIdentity() == link::LinkStatus::Ok;
             if (ok) {
                 VERNO_FUZZ_CHECK(comm.IdentityText.size() == 16);
                 for (std::size_t i = 0; i < 16; ++i) {
@@ -297,7 +297,7 @@ std::string RunStep(StepKind kind, std::uint16_t value, CommModule& comm, Script
             break;
         }
         case StepKind::ReadRevision: {
-            const std::uint8_t revision = comm.ReadRevision();
+            const std::uint8_t revision = comm.ReadRevision().revision;
             VERNO_FUZZ_CHECK(revision == (comm.ReplyOk ? RxAt(comm, 1) : 0));
             account = "revision=" + std::to_string(revision);
             rule = {{wire::kReadRevision, 0}, 0, 12, 0};
@@ -319,7 +319,7 @@ std::string RunStep(StepKind kind, std::uint16_t value, CommModule& comm, Script
             rule = {WordFrame(wire::kArea2Word, value), 0, 5, 0};
             break;
         case StepKind::EndConnection: {
-            const bool ok = comm.EndConnection();
+            const bool ok = comm.EndConnection() == link::LinkStatus::Ok;
             VERNO_FUZZ_CHECK(ok == !comm.TransferFailed);
             account = ok ? "ended" : "not-ended";
             rule = {{wire::kEndConnection, wire::kEndConnectionArg, 0}, 0, 5, 0};

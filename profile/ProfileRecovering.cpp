@@ -56,7 +56,7 @@ void ProfileRecovering(ProfileSession& s) {
         }
         s.setPriority(kHighPriorityClass);
         st.ProfileSafe = false;
-        if (!s.comm.ReadIdentity()) {
+        if (s.comm.ReadIdentity() != link::LinkStatus::Ok) {
             s.setPriority(kNormalPriorityClass);
             continue;
         }

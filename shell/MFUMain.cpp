@@ -189,7 +189,7 @@ void MFUMain::NextClick() {
     // The identity read lets clicks run; a second Next meanwhile must not start a second test.
     if (closing_ || ended_ || stage_ != 1) return;
     stage_ = 2;
-    if (!comm_.ReadIdentity()) {
+    if (comm_.ReadIdentity() != link::LinkStatus::Ok) {
         stage_ = 1;
         return;
     }

@@ -56,7 +56,7 @@ Verification RunUpload(Session& s) {
     UploadCode(s);
     if (comm.TransferFailed) return Verification::Failed;
     WaitForReset(s, kWaitBetweenAreas);
-    if (!comm.ReadIdentity()) {
+    if (comm.ReadIdentity() != link::LinkStatus::Ok) {
         DcNotAnswering(s);
         return Verification::Failed;
     }
@@ -107,7 +107,7 @@ void UpdateFirmware(Session& s) {
     s.setPriority(profile::kRealtimePriorityClass);
     ui.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...");
 
-    if (!comm.ReadIdentity()) {
+    if (comm.ReadIdentity() != link::LinkStatus::Ok) {
         DcNotAnswering(s);
         return;
     }
@@ -119,7 +119,7 @@ void UpdateFirmware(Session& s) {
         ui.ResetStage();
         return;
     }
-    if (ReadsRevision(fw)) s.DcRevision = comm.ReadRevision();
+    if (ReadsRevision(fw)) s.DcRevision = comm.ReadRevision().revision;
 
     switch (DecideVersion(fw, s.DcVersion, s.DcRevision)) {
         case VersionDecision::BelowRequired:

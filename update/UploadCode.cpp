@@ -21,10 +21,8 @@ BlocksResult SendBlocks(Session& s, const std::vector<firmware::CodeBlock>& bloc
         const firmware::CodeBlock& block = blocks[static_cast<std::size_t>(i - 1)];
         std::copy(block.code.begin(), block.code.end(), comm.DataBuf.begin());
         comm.DataBuf[128] = block.blockByte;
-        const bool commErrorBefore = comm.CommError;
-        comm.WriteCodeBlock(block.address, command);
-        // The link reports a failed port write by raising CommError.
-        if (trapPortErrors && comm.CommError && !commErrorBefore) return BlocksResult::PortError;
+        const link::LinkStatus status = comm.WriteCodeBlock(block.address, command);
+        if (trapPortErrors && status == link::LinkStatus::PortError) return BlocksResult::PortError;
         if (comm.TransferFailed) return BlocksResult::Failed;
     }
     return comm.TransferFailed ? BlocksResult::Failed : BlocksResult::Sent;

@@ -27,7 +27,7 @@ Verification VerifyNewCode(Session& s) {
     const firmware::FirmwareImage& fw = s.fw;
 
     ui.InsertTaskList(TaskIcon::Information, s.Text(text::kVerifyStart), "...");
-    if (!comm.ReadIdentity()) {
+    if (comm.ReadIdentity() != link::LinkStatus::Ok) {
         ui.SetTaskStatus(s.Text(text::kFailed));
         ui.InsertTaskList(TaskIcon::Error, s.Text(text::kDcNotAnswering), "");
         comm.TransferFailed = true;
@@ -50,7 +50,7 @@ Verification VerifyNewCode(Session& s) {
     if (fw.Area1Only()) {
         confirmed = dcVersion >= fwVersion;
     } else {
-        s.DcRevision = comm.ReadRevision();
+        s.DcRevision = comm.ReadRevision().revision;
         revisionBelow = s.DcRevision < fw.FwRevision;
         confirmed = !revisionBelow && (fw.Area2Only() || dcVersion >= fwVersion);
     }

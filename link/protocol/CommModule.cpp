@@ -12,8 +12,6 @@ using namespace std::chrono_literals;
 // Flags an exchange can test; combined as a mask.
 enum FlagMask : unsigned { kReplyOk = 1u, kLinkAborted = 2u, kCommError = 4u };
 
-enum class Clearing { Never, FirstOnly, Every };
-
 void Store(std::vector<std::uint8_t>& buffer, std::int32_t index, std::uint8_t byte) {
     // A reply longer than the buffer is dropped, never written past it.
     if (index >= 0 && static_cast<std::size_t>(index) < buffer.size()) buffer[static_cast<std::size_t>(index)] = byte;
@@ -39,15 +37,68 @@ std::size_t LastTwo(std::string_view text) { return text.size() >= 2 ? text.size
 
 }  // namespace
 
-struct CommModule::Exchange {
+// A timed resend happens only while every flag of resendUnless is False; any flag of stopWhen
+// True ends the wait. The command is sent at most maxResends + 2 times.
+struct Exchange {
+    enum class Clearing { Never, FirstOnly, Every };
     Seconds timeout;
-    int maxResends;        // sent at most maxResends + 2 times
-    unsigned resendUnless;  // a timed resend needs every one of these flags False
+    int maxResends;
+    unsigned resendUnless;
     bool resendOnRefusal;
-    unsigned stopWhen;      // any of these flags True ends the wait
+    unsigned stopWhen;
     Clearing clearing;
     int frameLength;
 };
+
+namespace {
+
+using Clearing = Exchange::Clearing;
+
+constexpr Exchange kReadIdentityExchange{.timeout = 2s, .maxResends = 10, .resendUnless = kReplyOk | kLinkAborted,
+                                         .resendOnRefusal = true, .stopWhen = kLinkAborted,
+                                         .clearing = Clearing::Every, .frameLength = 1};
+constexpr Exchange kReadRevisionExchange{.timeout = 1s, .maxResends = 10, .resendUnless = kReplyOk | kLinkAborted,
+                                         .resendOnRefusal = true, .stopWhen = kLinkAborted,
+                                         .clearing = Clearing::Never, .frameLength = 1};
+// ReplyOk is not part of the resend test: an acknowledgement taken in during the pass in which
+// the timeout runs out is overridden by the resend.
+constexpr Exchange kWordCommandExchange{.timeout = 1s, .maxResends = 3, .resendUnless = kCommError,
+                                        .resendOnRefusal = true, .stopWhen = kCommError,
+                                        .clearing = Clearing::Every, .frameLength = 3};
+constexpr Exchange kBlockHeaderExchange{.timeout = 200ms, .maxResends = 20,
+                                        .resendUnless = kReplyOk | kLinkAborted | kCommError,
+                                        .resendOnRefusal = true, .stopWhen = kLinkAborted | kCommError,
+                                        .clearing = Clearing::Every, .frameLength = 3};
+// A refusal sets ReplyOk for this command, so the first refusal ends the exchange.
+constexpr Exchange kProfileHeaderExchange{.timeout = 100ms, .maxResends = 10,
+                                          .resendUnless = kReplyOk | kLinkAborted | kCommError,
+                                          .resendOnRefusal = false, .stopWhen = kLinkAborted | kCommError,
+                                          .clearing = Clearing::FirstOnly, .frameLength = 3};
+constexpr Exchange kProfilePayloadExchange{.timeout = 200ms, .maxResends = 10,
+                                           .resendUnless = kReplyOk | kLinkAborted, .resendOnRefusal = true,
+                                           .stopWhen = kLinkAborted, .clearing = Clearing::Never,
+                                           .frameLength = 17};
+constexpr Exchange kDateTimeHeaderExchange{.timeout = 100ms, .maxResends = 3,
+                                           .resendUnless = kReplyOk | kLinkAborted, .resendOnRefusal = true,
+                                           .stopWhen = kLinkAborted, .clearing = Clearing::Every,
+                                           .frameLength = 1};
+// A refusal of the record sets ReplyOk and ends the exchange like an acknowledgement.
+constexpr Exchange kDateTimePayloadExchange{.timeout = 1s, .maxResends = 3,
+                                            .resendUnless = kReplyOk | kLinkAborted, .resendOnRefusal = false,
+                                            .stopWhen = kLinkAborted, .clearing = Clearing::Every,
+                                            .frameLength = 9};
+constexpr Exchange kReadMemoryExchange{.timeout = 200ms, .maxResends = 3,
+                                       .resendUnless = kReplyOk | kLinkAborted | kCommError,
+                                       .resendOnRefusal = true, .stopWhen = kLinkAborted | kCommError,
+                                       .clearing = Clearing::Every, .frameLength = 3};
+
+// EndConnection and the code block's payload wait have loops of their own.
+constexpr Seconds kEndConnectionTimeout = 1s;
+constexpr int kEndConnectionMaxResends = 3;
+constexpr Seconds kCodePayloadTimeout = 1s;
+constexpr int kCodeBlockTries = 4;  // each try repeats the header exchange and the payload
+
+}  // namespace
 
 CommModule::CommModule(Port& port, MonotonicClock& clock, Pump& pump) : port_(port), clock_(clock), pump_(pump) {
     ResizeReceiveBuffers(kMinReceiveBuffer - 1);
@@ -144,26 +195,30 @@ CommModule::ExchangeOutcome CommModule::RunExchange(const Exchange& x, const std
     reinitialise();
     if (x.clearing != Clearing::Never) port_.Clear();
     Seconds start = clock_.Now();
-    if (SendBytes(x.frameLength) != PortResult::Ok) {
-        outcome.writeFailed = true;
-        return outcome;
-    }
+    if (SendBytes(x.frameLength) != PortResult::Ok) return {LinkStatus::PortError, 0};
+    bool lastSentAfterRefusal = false;
     for (;;) {
         pump_.RunPending();
-        if ((outcome.resends <= x.maxResends && TimedOut(start, x.timeout) && !anySet(x.resendUnless)) ||
-            (x.resendOnRefusal && NakReceived)) {
+        const bool refused = x.resendOnRefusal && NakReceived;
+        if ((outcome.resends <= x.maxResends && TimedOut(start, x.timeout) && !anySet(x.resendUnless)) || refused) {
             ++outcome.resends;
+            lastSentAfterRefusal = refused;
             reinitialise();
             if (x.clearing == Clearing::Every) port_.Clear();
             start = clock_.Now();
-            if (SendBytes(x.frameLength) != PortResult::Ok) {
-                outcome.writeFailed = true;
-                return outcome;
-            }
+            if (SendBytes(x.frameLength) != PortResult::Ok) return {LinkStatus::PortError, outcome.resends};
         }
         // Checked right after a resend: the last transmission is never awaited.
-        if (outcome.resends > x.maxResends || ReplyOk || anySet(x.stopWhen)) return outcome;
+        if (outcome.resends > x.maxResends || ReplyOk || anySet(x.stopWhen)) break;
     }
+    if (ReplyOk) {
+        outcome.status = NakReceived ? LinkStatus::Refused : LinkStatus::Ok;
+    } else if (anySet(x.stopWhen)) {
+        outcome.status = LinkStatus::Aborted;
+    } else {
+        outcome.status = lastSentAfterRefusal ? LinkStatus::Refused : LinkStatus::Timeout;
+    }
+    return outcome;
 }
 
 void CommModule::TrapWriteFailure() {
@@ -181,62 +236,60 @@ void CommModule::SetWordFrame(std::uint8_t command, std::int32_t value) {
 
 // --- query and control commands ---
 
-bool CommModule::ReadIdentity() {
-    const Exchange x{2s, 10, kReplyOk | kLinkAborted, true, kLinkAborted, Clearing::Every, 1};
-    const ExchangeOutcome outcome = RunExchange(x, [this] {
+LinkStatus CommModule::ReadIdentity() {
+    const ExchangeOutcome outcome = RunExchange(kReadIdentityExchange, [this] {
         PendingCmd = wire::kReadIdentity;
         RxExpected = static_cast<std::int32_t>(wire::kIdentityReplyLength);
         RxCount = 0;
         ReplyOk = false;
         TxBuf[0] = wire::kReadIdentity;
     });
-    if (outcome.writeFailed || !ReplyOk) return false;
+    if (outcome.status != LinkStatus::Ok) return outcome.status;
     IdentityText.clear();
     for (std::size_t i = 0; i < 16; ++i) {
         IdentityBytes[i] = RxAt(i + 1);
         IdentityText.push_back(static_cast<char>(IdentityBytes[i]));
     }
-    return true;
+    return LinkStatus::Ok;
 }
 
-std::uint8_t CommModule::ReadRevision() {
-    const Exchange x{1s, 10, kReplyOk | kLinkAborted, true, kLinkAborted, Clearing::Never, 1};
-    const ExchangeOutcome outcome = RunExchange(x, [this] {
+RevisionReply CommModule::ReadRevision() {
+    const ExchangeOutcome outcome = RunExchange(kReadRevisionExchange, [this] {
         PendingCmd = wire::kReadRevision;
         RxExpected = static_cast<std::int32_t>(wire::kRevisionReplyLength);
         RxCount = 0;
         ReplyOk = false;
         TxBuf[0] = wire::kReadRevision;
     });
-    if (outcome.writeFailed || !ReplyOk) return 0;
-    return RxAt(1);
+    if (outcome.status != LinkStatus::Ok) return {outcome.status, 0};
+    return {LinkStatus::Ok, RxAt(1)};
 }
 
-void CommModule::SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped) {
+LinkStatus CommModule::SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped) {
     CommError = false;
     PendingCmd = command;
-    // ReplyOk is not part of the resend test: an acknowledgement taken in during the pass in
-    // which the timeout runs out is overridden by the resend.
-    const Exchange x{1s, 3, kCommError, true, kCommError, Clearing::Every, 3};
-    const ExchangeOutcome outcome = RunExchange(x, [this, command, value] {
+    const ExchangeOutcome outcome = RunExchange(kWordCommandExchange, [this, command, value] {
         RxExpected = 1;
         RxCount = 0;
         ReplyOk = false;
         SetWordFrame(command, value);
     });
-    if (outcome.writeFailed) {
+    if (outcome.status == LinkStatus::PortError) {
         if (trapped) TrapWriteFailure();
         TransferFailed = true;
-        return;
+        return LinkStatus::PortError;
     }
-    if (outcome.resends > 3 || CommError) TransferFailed = true;
+    if (outcome.resends > kWordCommandExchange.maxResends || CommError) TransferFailed = true;
+    return CommError ? LinkStatus::Aborted : outcome.status;
 }
 
-void CommModule::SendWordCommand(std::uint8_t command, std::int32_t value) { SendWordExchange(command, value, true); }
+LinkStatus CommModule::SendWordCommand(std::uint8_t command, std::int32_t value) {
+    return SendWordExchange(command, value, true);
+}
 
-void CommModule::SendB8WordCommand(std::int32_t value) { SendWordExchange(wire::kArea2Word, value, false); }
+LinkStatus CommModule::SendB8WordCommand(std::int32_t value) { return SendWordExchange(wire::kArea2Word, value, false); }
 
-bool CommModule::EndConnection() {
+LinkStatus CommModule::EndConnection() {
     CommError = false;
     TransferFailed = false;
     PendingCmd = wire::kEndConnection;
@@ -248,12 +301,13 @@ bool CommModule::EndConnection() {
     Seconds start = clock_.Now();
     if (SendBytes(2) != PortResult::Ok) {
         TransferFailed = true;
-        return false;
+        return LinkStatus::PortError;
     }
     int resends = 0;
     for (;;) {
         pump_.RunPending();
-        if ((TimedOut(start, 1s) && resends <= 3 && !CommError) || NakReceived) {
+        if ((TimedOut(start, kEndConnectionTimeout) && resends <= kEndConnectionMaxResends && !CommError) ||
+            NakReceived) {
             ++resends;
             // RxCount and ReplyOk stay: a late acknowledgement still completes the reply.
             TxBuf[0] = static_cast<std::uint8_t>(PendingCmd & 0xFF);
@@ -261,123 +315,111 @@ bool CommModule::EndConnection() {
             start = clock_.Now();
             if (SendBytes(2) != PortResult::Ok) {
                 TransferFailed = true;
-                return false;
+                return LinkStatus::PortError;
             }
         }
         if (ReplyOk) {
-            if (resends > 3) TransferFailed = true;
-            break;
+            if (resends > kEndConnectionMaxResends) TransferFailed = true;
+            return TransferFailed ? LinkStatus::Timeout : LinkStatus::Ok;
         }
-        if (resends > 3 || CommError) {
+        if (resends > kEndConnectionMaxResends || CommError) {
             TransferFailed = true;
-            break;
+            return CommError ? LinkStatus::Aborted : LinkStatus::Timeout;
         }
     }
-    return !TransferFailed;
 }
 
 // --- block transfers ---
 
-bool CommModule::SendBlockHeader(std::uint16_t address, std::uint8_t command) {
-    const Exchange x{200ms, 20, kReplyOk | kLinkAborted | kCommError, true, kLinkAborted | kCommError,
-                     Clearing::Every, 3};
-    const ExchangeOutcome outcome = RunExchange(x, [this, address, command] {
+LinkStatus CommModule::SendBlockHeader(std::uint16_t address, std::uint8_t command) {
+    const ExchangeOutcome outcome = RunExchange(kBlockHeaderExchange, [this, address, command] {
         PendingCmd = command;
         ReplyOk = false;
         NakReceived = false;
         RxCount = 0;
         SetWordFrame(command, address);
     });
-    if (outcome.writeFailed) {
-        TrapWriteFailure();
-        TransferFailed = true;
-        return false;
-    }
-    if (ReplyOk) return true;
-    TransferFailed = true;
-    return false;
+    if (outcome.status == LinkStatus::PortError) TrapWriteFailure();
+    if (outcome.status != LinkStatus::Ok) TransferFailed = true;
+    return outcome.status;
 }
 
-void CommModule::WriteCodeBlock(std::uint16_t address, std::uint8_t command) {
-    int attempts = 0;
-    bool newAttempt = true;
-    Seconds start{};
-    for (;;) {
-        if (newAttempt) {
-            newAttempt = false;
-            LinkAborted = false;
-            port_.Clear();
-            if (!SendBlockHeader(address, command) || TransferFailed) return;
-            std::copy(DataBuf.begin(), DataBuf.end(), TxBuf.begin());
-            RxCount = 0;
-            ReplyOk = false;
-            NakReceived = false;
-            start = clock_.Now();
-            port_.Clear();
-            if (SendBytes(static_cast<int>(DataBuf.size())) != PortResult::Ok) {
-                TrapWriteFailure();
-                TransferFailed = true;
-                return;
-            }
-        }
-        pump_.RunPending();
-        if ((TimedOut(start, 1s) && !ReplyOk && !LinkAborted && !CommError) || NakReceived) {
-            ++attempts;
-            if (attempts < 4) {
-                newAttempt = true;  // header and payload both go out again
-                continue;
-            }
+LinkStatus CommModule::WriteCodeBlock(std::uint16_t address, std::uint8_t command) {
+    for (int attempt = 1;; ++attempt) {
+        LinkAborted = false;
+        port_.Clear();
+        if (const LinkStatus header = SendBlockHeader(address, command); header != LinkStatus::Ok) return header;
+        // An earlier failure stands: the payload is not sent.
+        if (TransferFailed) return LinkStatus::Aborted;
+
+        std::copy(DataBuf.begin(), DataBuf.end(), TxBuf.begin());
+        RxCount = 0;
+        ReplyOk = false;
+        NakReceived = false;
+        const Seconds start = clock_.Now();
+        port_.Clear();
+        if (SendBytes(static_cast<int>(DataBuf.size())) != PortResult::Ok) {
+            TrapWriteFailure();
             TransferFailed = true;
+            return LinkStatus::PortError;
         }
-        if (attempts > 3 || ReplyOk || TransferFailed || LinkAborted || CommError) break;
+        const LinkStatus payload = AwaitPayload(start);
+        if (payload == LinkStatus::Ok || payload == LinkStatus::Aborted) return payload;
+        if (attempt == kCodeBlockTries) {
+            TransferFailed = true;
+            return payload;
+        }
     }
-    if (!ReplyOk && !(attempts > 3 || TransferFailed || LinkAborted || CommError)) TransferFailed = true;
 }
 
-bool CommModule::SendProfileBlockHeader(std::uint16_t address) {
+LinkStatus CommModule::AwaitPayload(Seconds start) {
+    for (;;) {
+        pump_.RunPending();
+        if (NakReceived) return LinkStatus::Refused;
+        if (TimedOut(start, kCodePayloadTimeout) && !ReplyOk && !LinkAborted && !CommError) return LinkStatus::Timeout;
+        if (ReplyOk) return LinkStatus::Ok;
+        if (TransferFailed || LinkAborted || CommError) return LinkStatus::Aborted;
+    }
+}
+
+LinkStatus CommModule::SendProfileBlockHeader(std::uint16_t address) {
     LinkAborted = false;
-    // A refusal sets ReplyOk for this command, so the first refusal ends the exchange.
-    const Exchange x{100ms, 10, kReplyOk | kLinkAborted | kCommError, false, kLinkAborted | kCommError,
-                     Clearing::FirstOnly, 3};
-    const ExchangeOutcome outcome = RunExchange(x, [this, address] {
+    const ExchangeOutcome outcome = RunExchange(kProfileHeaderExchange, [this, address] {
         PendingCmd = wire::kWriteProfileBlock;
         ReplyOk = false;
         RxCount = 0;
         SetWordFrame(wire::kWriteProfileBlock, address);
     });
-    if (outcome.writeFailed) {
-        TrapWriteFailure();
-        return false;
-    }
-    return ReplyOk && !NakReceived;
+    if (outcome.status == LinkStatus::PortError) TrapWriteFailure();
+    return outcome.status;
 }
 
-void CommModule::WriteProfileBlock(std::uint16_t address) {
+LinkStatus CommModule::WriteProfileBlock(std::uint16_t address) {
     LinkAborted = false;
     port_.Clear();
-    if (!SendProfileBlockHeader(address)) {
+    if (const LinkStatus header = SendProfileBlockHeader(address); header != LinkStatus::Ok) {
         TransferFailed = true;
-        return;
+        return header;
     }
     Store(RxBuf, 0, 0);
     std::copy_n(DataBuf.begin(), 17, TxBuf.begin());
-    const Exchange x{200ms, 10, kReplyOk | kLinkAborted, true, kLinkAborted, Clearing::Never, 17};
-    const ExchangeOutcome outcome = RunExchange(x, [this] {
+    const ExchangeOutcome outcome = RunExchange(kProfilePayloadExchange, [this] {
         ReplyOk = false;
         RxCount = 0;
     });
-    if (outcome.writeFailed || LinkAborted || outcome.resends > 10) TransferFailed = true;
+    if (outcome.status == LinkStatus::PortError || LinkAborted ||
+        outcome.resends > kProfilePayloadExchange.maxResends)
+        TransferFailed = true;
+    return LinkAborted && outcome.status != LinkStatus::PortError ? LinkStatus::Aborted : outcome.status;
 }
 
-bool CommModule::SendDateTimeHeader() {
+LinkStatus CommModule::SendDateTimeHeader() {
     PendingCmd = wire::kSetDateTime;
     TxBuf[0] = wire::kSetDateTime;
-    const Exchange x{100ms, 3, kReplyOk | kLinkAborted, true, kLinkAborted, Clearing::Every, 1};
-    const ExchangeOutcome outcome = RunExchange(x, [this] {
-        ReplyOk = false;
-        RxCount = 0;
-    });
-    return !outcome.writeFailed && ReplyOk && !NakReceived;
+    return RunExchange(kDateTimeHeaderExchange, [this] {
+               ReplyOk = false;
+               RxCount = 0;
+           }).status;
 }
 
 std::array<std::uint8_t, 9> CommModule::BuildClockRecord(std::string_view date, std::string_view time,
@@ -405,48 +447,48 @@ std::array<std::uint8_t, 9> CommModule::BuildClockRecord(std::string_view date, 
     return record;
 }
 
-void CommModule::SetDateTime(std::string_view date, std::string_view time, std::uint8_t extra) {
+LinkStatus CommModule::SetDateTime(std::string_view date, std::string_view time, std::uint8_t extra) {
     const auto record = BuildClockRecord(date, time, extra);
     std::copy(record.begin(), record.end(), DataBuf.begin());
     port_.Clear();
     LinkAborted = false;
-    if (!SendDateTimeHeader()) {
+    if (const LinkStatus header = SendDateTimeHeader(); header != LinkStatus::Ok) {
         TransferFailed = true;
-        return;
+        return header;
     }
     std::copy_n(DataBuf.begin(), record.size(), TxBuf.begin());
-    // A refusal of the record sets ReplyOk and ends the exchange like an acknowledgement.
-    const Exchange x{1s, 3, kReplyOk | kLinkAborted, false, kLinkAborted, Clearing::Every,
-                     static_cast<int>(record.size())};
-    const ExchangeOutcome outcome = RunExchange(x, [this] {
+    const ExchangeOutcome outcome = RunExchange(kDateTimePayloadExchange, [this] {
         ReplyOk = false;
         RxCount = 0;
     });
-    if (outcome.writeFailed || (!LinkAborted && outcome.resends > 3)) TransferFailed = true;
+    if (outcome.status == LinkStatus::PortError ||
+        (!LinkAborted && outcome.resends > kDateTimePayloadExchange.maxResends))
+        TransferFailed = true;
+    return outcome.status;
 }
 
-void CommModule::ReadMemory(std::uint16_t first, std::uint16_t /*last*/) {
+LinkStatus CommModule::ReadMemory(std::uint16_t first, std::uint16_t /*last*/) {
     LinkAborted = false;
-    const Exchange x{200ms, 3, kReplyOk | kLinkAborted | kCommError, true, kLinkAborted | kCommError,
-                     Clearing::Every, 3};
-    const ExchangeOutcome outcome = RunExchange(x, [this, first] {
+    const ExchangeOutcome outcome = RunExchange(kReadMemoryExchange, [this, first] {
         PendingCmd = wire::kReadMemory;
         RxExpected = static_cast<std::int32_t>(wire::kMemoryReplyLength);
         RxCount = 0;
         ReplyOk = false;
         SetWordFrame(wire::kReadMemory, first);
     });
-    if (outcome.writeFailed) {
+    if (outcome.status == LinkStatus::PortError) {
         TrapWriteFailure();
         TransferFailed = true;
-        return;
+        return LinkStatus::PortError;
     }
     if (ReplyOk) {
         const std::size_t end = std::min({std::size_t{130}, RxBuf.size(), BlockBuf.size()});
         for (std::size_t i = 1; i < end; ++i) RxBuf[i] = BlockBuf[i];
-        if (outcome.resends > 0) DrainLateReplies(outcome.resends, x.timeout);
+        if (outcome.resends > 0) DrainLateReplies(outcome.resends, kReadMemoryExchange.timeout);
     }
-    if (LinkAborted || CommError || outcome.resends > 3) TransferFailed = true;
+    if (LinkAborted || CommError || outcome.resends > kReadMemoryExchange.maxResends) TransferFailed = true;
+    if (LinkAborted || CommError) return LinkStatus::Aborted;
+    return outcome.status;
 }
 
 // A slow DC answers every request it got, and the reply bytes have no address: the answer to a

@@ -44,6 +44,25 @@ inline constexpr std::size_t kMemoryReplyLength = 129;  // ack + 128 bytes
 inline constexpr std::uint8_t kClockExtraByte = 233;
 }  // namespace wire
 
+// How a DC command ended. The flags (TransferFailed, CommError, LinkAborted) are still set as the
+// device link's state table says; the status tells the caller why, so that nobody has to infer
+// a cause from flag differences.
+enum class LinkStatus {
+    Ok,         // answered, or acknowledged
+    Timeout,    // no complete answer within the resend bound
+    Refused,    // the DC answered 0xA5 to the last transmission
+    PortError,  // the port refused a write; the command's error trap (if it has one) has run
+    Aborted,    // LinkAborted or CommError stopped the wait, or an earlier failure stands
+};
+
+// The parameters of one send-wait-resend exchange (defined with the commands' own values).
+struct Exchange;
+
+struct RevisionReply {
+    LinkStatus status = LinkStatus::Timeout;
+    std::uint8_t revision = 0;  // 0 unless answered
+};
+
 class CommModule {
 public:
     static constexpr std::int16_t kNoCommand = -1;
@@ -83,38 +102,41 @@ public:
     void Pause(Seconds duration);
 
     // --- query and control commands ---
-    bool ReadIdentity();
-    std::uint8_t ReadRevision();
-    void SendWordCommand(std::uint8_t command, std::int32_t value);
-    void SendB8WordCommand(std::int32_t value);
-    bool EndConnection();
+    // Ok: IdentityText holds the DC's identity.
+    LinkStatus ReadIdentity();
+    RevisionReply ReadRevision();
+    LinkStatus SendWordCommand(std::uint8_t command, std::int32_t value);
+    LinkStatus SendB8WordCommand(std::int32_t value);
+    LinkStatus EndConnection();
 
     // --- block transfers ---
-    bool SendBlockHeader(std::uint16_t address, std::uint8_t command);
-    void WriteCodeBlock(std::uint16_t address, std::uint8_t command);
-    bool SendProfileBlockHeader(std::uint16_t address);
-    void WriteProfileBlock(std::uint16_t address);
-    bool SendDateTimeHeader();
-    // date "mm/dd/yy", time "hh:mm:ss".
-    void SetDateTime(std::string_view date, std::string_view time, std::uint8_t extra);
-    void ReadMemory(std::uint16_t first, std::uint16_t last);
+    LinkStatus SendBlockHeader(std::uint16_t address, std::uint8_t command);
+    LinkStatus WriteCodeBlock(std::uint16_t address, std::uint8_t command);
+    LinkStatus SendProfileBlockHeader(std::uint16_t address);
+    LinkStatus WriteProfileBlock(std::uint16_t address);
+    LinkStatus SendDateTimeHeader();
+    // date "mm/dd/yy", time "hh:mm:ss". Refused: the DC did not take the time; like an
+    // acknowledgement, that sets no flag.
+    LinkStatus SetDateTime(std::string_view date, std::string_view time, std::uint8_t extra);
+    // Ok: the block's 128 bytes are at RxBuf(1..128).
+    LinkStatus ReadMemory(std::uint16_t first, std::uint16_t last);
 
     // The 9-byte clock record SetDateTime sends.
     static std::array<std::uint8_t, 9> BuildClockRecord(std::string_view date, std::string_view time,
                                                         std::uint8_t extra);
 
 private:
-    // One send-wait-resend exchange: its parameters and how it ended.
-    struct Exchange;
     struct ExchangeOutcome {
+        LinkStatus status = LinkStatus::Ok;
         int resends = 0;
-        bool writeFailed = false;  // the port refused a write; the exchange stopped there
     };
     ExchangeOutcome RunExchange(const Exchange& exchange, const std::function<void()>& reinitialise);
+    // The wait for a code block's payload acknowledgement: Ok, Refused, Timeout or Aborted.
+    LinkStatus AwaitPayload(Seconds start);
     bool TimedOut(Seconds start, Seconds timeout) const;
     // Sets the frame: byte, then a 16-bit value high byte first.
     void SetWordFrame(std::uint8_t command, std::int32_t value);
-    void SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped);
+    LinkStatus SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped);
     void TrapWriteFailure();
     std::uint8_t RxAt(std::size_t index) const;
     // After a read answered only once resent: lets the line go quiet, dropping what arrives.

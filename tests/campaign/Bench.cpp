@@ -144,7 +144,7 @@ RunResult Bench::Run(Policy policy) {
 
     try {
         // Next: the interface test on page 1.
-        if (!comm.ReadIdentity()) {
+        if (comm.ReadIdentity() != link::LinkStatus::Ok) {
             result.verdict = Verdict::NoAnswerAtNext;
         } else if (!firmware::CheckIdentity(comm.IdentityText, fw_, session.DcVersion)) {
             result.verdict = Verdict::OtherModelAtNext;

@@ -27,10 +27,10 @@ TEST(DcThroughCommModule, IdentityRevisionAndMemoryReadsArrive) {
     cfg.revision = 3;
     Linked l(cfg);
     const link::Seconds start = l.clock.Now();
-    ASSERT_TRUE(l.comm.ReadIdentity());
+    ASSERT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);
     EXPECT_EQ(l.comm.IdentityText, "VERNO1B FW-1A DC");
     EXPECT_LT((l.clock.Now() - start).count(), 0.01);  // 20 bytes at 38400 baud
-    EXPECT_EQ(l.comm.ReadRevision(), 3);
+    EXPECT_EQ(l.comm.ReadRevision().revision, 3);
     l.comm.ReadMemory(0, 0);
     EXPECT_FALSE(l.comm.TransferFailed);
     EXPECT_TRUE(std::equal(l.comm.RxBuf.begin() + 1, l.comm.RxBuf.begin() + 129, l.dc.Memory().begin()));
@@ -59,8 +59,8 @@ TEST(DcThroughCommModule, ByteAtATimeDeliveryStillGivesTheRevision) {
     DcFaults f;
     f.byteAtATime = true;
     Linked l(cfg, f);
-    EXPECT_EQ(l.comm.ReadRevision(), 9);
-    EXPECT_TRUE(l.comm.ReadIdentity());
+    EXPECT_EQ(l.comm.ReadRevision().revision, 9);
+    EXPECT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);
 }
 
 TEST(DcThroughCommModule, ByteAtATimeDeliversEveryByteAsItsOwnChunk) {
@@ -73,12 +73,12 @@ TEST(DcThroughCommModule, ByteAtATimeDeliversEveryByteAsItsOwnChunk) {
     f.garbageBeforeReply = 1;
     f.byteAtATime = true;
     Linked apart(cfg, f);
-    EXPECT_TRUE(apart.comm.EndConnection());
+    EXPECT_EQ(apart.comm.EndConnection(), link::LinkStatus::Ok);
     EXPECT_EQ(apart.dc.Counters(0xA8).frames, 1);
 
     f.byteAtATime = false;
     Linked together(cfg, f);
-    EXPECT_FALSE(together.comm.EndConnection());
+    EXPECT_NE(together.comm.EndConnection(), link::LinkStatus::Ok);
     EXPECT_TRUE(together.comm.TransferFailed);
 }
 
@@ -94,7 +94,7 @@ TEST(DcThroughCommModule, AnUploadAcceptedRestartsTheDcWithTheNewVersion) {
     EXPECT_EQ(l.dc.Memory()[264 * 16], 0x22);
     // The program's 10 s wait outlasts the 8 s restart.
     l.clock.Advance(link::Seconds(10.0));
-    ASSERT_TRUE(l.comm.ReadIdentity());
+    ASSERT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);
     EXPECT_EQ(l.comm.IdentityText, "VERNO1B FW-1B DC");
     EXPECT_EQ(l.dc.Counters(0x84).frames, 1);
 }
@@ -129,7 +129,7 @@ TEST(DcThroughCommModule, ProfilePiecesAndTheClockAreStored) {
     l.comm.SetDateTime("07/04/09", "15:30:05", 233);
     ASSERT_TRUE(l.dc.ClockRecord().has_value());
     EXPECT_EQ((*l.dc.ClockRecord())[5], 0x83);
-    EXPECT_TRUE(l.comm.EndConnection());
+    EXPECT_EQ(l.comm.EndConnection(), link::LinkStatus::Ok);
 }
 
 TEST(DcThroughCommModule, ASilentDcCostsVirtualTimeOnly) {
@@ -137,7 +137,7 @@ TEST(DcThroughCommModule, ASilentDcCostsVirtualTimeOnly) {
     f.silent = true;
     Linked l({}, f);
     const link::Seconds start = l.clock.Now();
-    EXPECT_FALSE(l.comm.ReadIdentity());
+    EXPECT_NE(l.comm.ReadIdentity(), link::LinkStatus::Ok);
     EXPECT_NEAR((l.clock.Now() - start).count(), 22.0, 0.01);
     // The last frame is still on the wire when the command gives up.
     l.clock.Advance(link::Seconds(0.01));
@@ -158,7 +158,7 @@ TEST(DcThroughCommModule, ABlockResentAfterALostAckCountsOnceInTheClosingSum) {
     l.comm.SendWordCommand(0xB6, 0x70 + 0x71);
     ASSERT_FALSE(l.comm.TransferFailed);
     l.clock.Advance(link::Seconds(10.0));
-    ASSERT_TRUE(l.comm.ReadIdentity());
+    ASSERT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);
     EXPECT_EQ(l.comm.IdentityText, "VERNO1B FW-1C DC");
 }
 
@@ -172,9 +172,9 @@ TEST(DcThroughCommModule, PowerLossFailsTheBlockAndPowerOnBringsTheDcBack) {
     l.FillCodeBlock(0x32, 0x00);
     l.comm.WriteCodeBlock(8, 0xB5);
     EXPECT_TRUE(l.comm.TransferFailed);
-    EXPECT_FALSE(l.comm.ReadIdentity());
+    EXPECT_NE(l.comm.ReadIdentity(), link::LinkStatus::Ok);
     l.dc.PowerOn();
-    EXPECT_TRUE(l.comm.ReadIdentity());
+    EXPECT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);
     EXPECT_EQ(l.dc.Memory()[256 * 16], 0x31);
     EXPECT_NE(l.dc.Memory()[264 * 16], 0x32);
 }

@@ -95,7 +95,7 @@ TEST(SerialPort, ReadIdentityOverAPtyGetsTheReplyThroughThePump) {
         request.insert(request.end(), extra.begin(), extra.end());
         return request;
     });
-    const bool answered = comm.ReadIdentity();
+    const bool answered = comm.ReadIdentity() == LinkStatus::Ok;
     const std::vector<std::uint8_t> wire = peer.get();
 
     EXPECT_TRUE(answered);

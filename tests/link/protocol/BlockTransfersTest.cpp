@@ -27,7 +27,7 @@ protected:
 // --- SendBlockHeader / WriteCodeBlock ---
 
 TEST_F(Blocks, SilentDcGetsTwentyTwoHeadersTwoTenthsApart) {
-    EXPECT_FALSE(comm.SendBlockHeader(0x0123, wire::kWriteArea1Block));
+    EXPECT_EQ(comm.SendBlockHeader(0x0123, wire::kWriteArea1Block), LinkStatus::Timeout);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 22u);
     for (std::size_t i = 0; i < writes.size(); ++i) {
@@ -42,7 +42,7 @@ TEST_F(Blocks, SilentDcGetsTwentyTwoHeadersTwoTenthsApart) {
 
 TEST_F(Blocks, CodeBlockIsHeaderThenPayloadAfterTheAcknowledgement) {
     port.Then(Answer("5A")).Then(Answer("5A"));
-    comm.WriteCodeBlock(0x0123, wire::kWriteArea1Block);
+    EXPECT_EQ(comm.WriteCodeBlock(0x0123, wire::kWriteArea1Block), LinkStatus::Ok);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(writes[0].bytes, Hex("B5 01 23 00"));
@@ -55,7 +55,7 @@ TEST_F(Blocks, CodeBlockIsHeaderThenPayloadAfterTheAcknowledgement) {
 
 TEST_F(Blocks, RefusedHeaderIsResentAtOnce) {
     port.Then(Answer("A5")).Then(Answer("5A"));
-    EXPECT_TRUE(comm.SendBlockHeader(0x0008, wire::kWriteArea2Block));
+    EXPECT_EQ(comm.SendBlockHeader(0x0008, wire::kWriteArea2Block), LinkStatus::Ok);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(writes[1].bytes, Hex("B7 00 08 00"));
@@ -64,7 +64,7 @@ TEST_F(Blocks, RefusedHeaderIsResentAtOnce) {
 
 TEST_F(Blocks, NeverAcknowledgedPayloadIsTriedFourTimes) {
     for (int i = 0; i < 4; ++i) port.Then(Answer("5A")).Then(Silent());
-    comm.WriteCodeBlock(0x0010, wire::kWriteArea1Block);
+    EXPECT_EQ(comm.WriteCodeBlock(0x0010, wire::kWriteArea1Block), LinkStatus::Timeout);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 8u);
     for (std::size_t i = 0; i < writes.size(); i += 2) {
@@ -79,7 +79,7 @@ TEST_F(Blocks, NeverAcknowledgedPayloadIsTriedFourTimes) {
 
 TEST_F(Blocks, RefusedPayloadStartsTheNextTryAtOnce) {
     port.Then(Answer("5A")).Then(Answer("A5")).Then(Answer("5A")).Then(Answer("5A"));
-    comm.WriteCodeBlock(0x0010, wire::kWriteArea1Block);
+    EXPECT_EQ(comm.WriteCodeBlock(0x0010, wire::kWriteArea1Block), LinkStatus::Ok);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 4u);
     EXPECT_EQ(writes[2].bytes, Hex("B5 00 10 00"));
@@ -108,7 +108,7 @@ TEST_F(Blocks, CommErrorLeftSetStopsTheCodeBlockAfterOneHeader) {
 TEST_F(Blocks, FailingWritesAreTrappedInTheCodeBlock) {
     port.Then(Answer("5A"));
     port.FailWrite(1);  // the payload
-    comm.WriteCodeBlock(0x0010, wire::kWriteArea1Block);
+    EXPECT_EQ(comm.WriteCodeBlock(0x0010, wire::kWriteArea1Block), LinkStatus::PortError);
     EXPECT_EQ(port.Writes().size(), 1u);
     EXPECT_TRUE(comm.CommError);
     EXPECT_TRUE(comm.LinkAborted);
@@ -116,7 +116,7 @@ TEST_F(Blocks, FailingWritesAreTrappedInTheCodeBlock) {
 
     LinkFixture header;
     header.port.FailWrite(0);
-    EXPECT_FALSE(header.comm.SendBlockHeader(0x0010, wire::kWriteArea1Block));
+    EXPECT_EQ(header.comm.SendBlockHeader(0x0010, wire::kWriteArea1Block), LinkStatus::PortError);
     EXPECT_TRUE(header.comm.CommError);
     EXPECT_TRUE(header.comm.LinkAborted);
     EXPECT_TRUE(header.comm.TransferFailed);
@@ -138,13 +138,13 @@ TEST_F(Blocks, ProfileBlockIsHeaderThenSeventeenBytes) {
 
 TEST_F(Blocks, RefusedProfileHeaderEndsTheBlockAsFailed) {
     port.Then(Answer("A5"));
-    comm.WriteProfileBlock(0x0104);
+    EXPECT_EQ(comm.WriteProfileBlock(0x0104), LinkStatus::Refused);
     EXPECT_EQ(port.Writes().size(), 1u);
     EXPECT_TRUE(comm.TransferFailed);
 }
 
 TEST_F(Blocks, SilentDcGetsTwelveProfileHeadersATenthApart) {
-    EXPECT_FALSE(comm.SendProfileBlockHeader(0x0001));
+    EXPECT_EQ(comm.SendProfileBlockHeader(0x0001), LinkStatus::Timeout);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 12u);
     EXPECT_NEAR(Gap(writes, 11), 0.1, 0.002);
@@ -200,14 +200,14 @@ TEST_F(Blocks, ClockIsHeaderThenTheNineByteRecord) {
 
 TEST_F(Blocks, RefusedClockRecordEndsTheExchangeWithoutFailure) {
     port.Then(Answer("5A")).Then(Answer("A5"));
-    comm.SetDateTime("07/04/09", "15:30:05", wire::kClockExtraByte);
+    EXPECT_EQ(comm.SetDateTime("07/04/09", "15:30:05", wire::kClockExtraByte), LinkStatus::Refused);
     EXPECT_EQ(port.Writes().size(), 2u);
     EXPECT_FALSE(comm.TransferFailed);
 }
 
 TEST_F(Blocks, SilentClockRecordIsSentFiveTimesThenFails) {
     port.Then(Answer("5A"));
-    comm.SetDateTime("07/04/09", "15:30:05", wire::kClockExtraByte);
+    EXPECT_EQ(comm.SetDateTime("07/04/09", "15:30:05", wire::kClockExtraByte), LinkStatus::Timeout);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 6u);
     EXPECT_NEAR(Gap(writes, 5), 1.0, 0.002);

@@ -21,7 +21,7 @@ class Query : public ::testing::Test, public LinkFixture {};
 
 TEST_F(Query, SilentDcGetsTwelveIdentityFramesTwoSecondsApart) {
     comm.IdentityText = "previous";
-    EXPECT_FALSE(comm.ReadIdentity());
+    EXPECT_EQ(comm.ReadIdentity(), LinkStatus::Timeout);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 12u);
     for (std::size_t i = 0; i < writes.size(); ++i) {
@@ -38,7 +38,7 @@ TEST_F(Query, SilentDcGetsTwelveIdentityFramesTwoSecondsApart) {
 
 TEST_F(Query, IdentityReplyFillsTheIdentity) {
     port.Then(IdentityReply(0x00, "VERNO1B FW-1A DC"));
-    ASSERT_TRUE(comm.ReadIdentity());
+    ASSERT_EQ(comm.ReadIdentity(), LinkStatus::Ok);
     EXPECT_EQ(comm.IdentityText, "VERNO1B FW-1A DC");
     EXPECT_EQ(comm.IdentityBytes[0], 'V');
     EXPECT_EQ(comm.IdentityBytes[15], 'C');
@@ -47,13 +47,13 @@ TEST_F(Query, IdentityReplyFillsTheIdentity) {
 
 TEST_F(Query, IdentityInSeveralChunksIsAssembled) {
     port.Then(Chunks({"00 56 45 52 4E", "4F 31 42 20 46 57 2D", "31 41 20 44 43 0D"}));
-    ASSERT_TRUE(comm.ReadIdentity());
+    ASSERT_EQ(comm.ReadIdentity(), LinkStatus::Ok);
     EXPECT_EQ(comm.IdentityText, "VERNO1B FW-1A DC");
 }
 
 TEST_F(Query, RefusedIdentityIsResentAtOnceAndTheSecondReplyUsed) {
     port.Then(IdentityReply(0xA5, "XXXXXXXXXXXXXXXX")).Then(IdentityReply(0x00, "VERNO1B FW-1A DC"));
-    ASSERT_TRUE(comm.ReadIdentity());
+    ASSERT_EQ(comm.ReadIdentity(), LinkStatus::Ok);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_NEAR(Gap(writes, 1), 0.021, 0.0015);  // the pass that took in the refusal
@@ -63,7 +63,7 @@ TEST_F(Query, RefusedIdentityIsResentAtOnceAndTheSecondReplyUsed) {
 TEST_F(Query, LinkAbortedLeftSetStopsReadIdentityAtOnce) {
     comm.LinkAborted = true;
     comm.IdentityText = "previous";
-    EXPECT_FALSE(comm.ReadIdentity());
+    EXPECT_EQ(comm.ReadIdentity(), LinkStatus::Aborted);
     EXPECT_EQ(port.Writes().size(), 1u);
     EXPECT_EQ(pump.passes, 1);
     EXPECT_EQ(comm.IdentityText, "previous");
@@ -72,7 +72,7 @@ TEST_F(Query, LinkAbortedLeftSetStopsReadIdentityAtOnce) {
 
 TEST_F(Query, FailingWriteFailsReadIdentityWithoutTouchingTheFlags) {
     port.FailWrite(0);
-    EXPECT_FALSE(comm.ReadIdentity());
+    EXPECT_EQ(comm.ReadIdentity(), LinkStatus::PortError);
     EXPECT_FALSE(comm.CommError);
     EXPECT_FALSE(comm.LinkAborted);
     EXPECT_FALSE(comm.TransferFailed);
@@ -82,19 +82,21 @@ TEST_F(Query, FailingWriteFailsReadIdentityWithoutTouchingTheFlags) {
 
 TEST_F(Query, RevisionInOneChunk) {
     port.Then(Answer("5A 07"));
-    EXPECT_EQ(comm.ReadRevision(), 7);
+    EXPECT_EQ(comm.ReadRevision().revision, 7);
     EXPECT_EQ(port.Writes().at(0).bytes, Hex("BA 00"));
     EXPECT_EQ(port.Clears(), 0);
 }
 
 TEST_F(Query, RevisionSplitAcrossChunks) {
     port.Then(Chunks({"5A", "07"}));
-    EXPECT_EQ(comm.ReadRevision(), 7);
+    EXPECT_EQ(comm.ReadRevision().revision, 7);
 }
 
 TEST_F(Query, SilentDcGivesRevisionZeroAfterTwelveFramesOneSecondApart) {
     comm.RxBuf[1] = 9;
-    EXPECT_EQ(comm.ReadRevision(), 0);
+    const RevisionReply reply = comm.ReadRevision();
+    EXPECT_EQ(reply.status, LinkStatus::Timeout);
+    EXPECT_EQ(reply.revision, 0);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 12u);
     EXPECT_NEAR(Gap(writes, 11), 1.0, 0.002);
@@ -164,7 +166,7 @@ TEST_F(Query, FailingWriteIsTrappedInSendWordCommandOnly) {
 
 TEST_F(Query, CommErrorDuringTheWaitStopsTheWordCommand) {
     pump.onPump = [this] { comm.CommError = true; };
-    comm.SendWordCommand(0xB6, 1);
+    EXPECT_EQ(comm.SendWordCommand(0xB6, 1), LinkStatus::Aborted);
     EXPECT_EQ(port.Writes().size(), 1u);
     EXPECT_EQ(pump.passes, 1);
     EXPECT_TRUE(comm.TransferFailed);
@@ -173,7 +175,7 @@ TEST_F(Query, CommErrorDuringTheWaitStopsTheWordCommand) {
 // --- EndConnection ---
 
 TEST_F(Query, SilentDcGetsFiveEndFramesOneSecondApart) {
-    EXPECT_FALSE(comm.EndConnection());
+    EXPECT_EQ(comm.EndConnection(), LinkStatus::Timeout);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 5u);
     for (std::size_t i = 0; i < writes.size(); ++i) {
@@ -190,7 +192,7 @@ TEST_F(Query, AcknowledgedEndClearsAnEarlierFailure) {
     comm.TransferFailed = true;
     comm.CommError = true;
     port.Then(Answer("5A"));
-    EXPECT_TRUE(comm.EndConnection());
+    EXPECT_EQ(comm.EndConnection(), LinkStatus::Ok);
     EXPECT_FALSE(comm.TransferFailed);
     EXPECT_FALSE(comm.CommError);
     EXPECT_EQ(port.Writes().size(), 1u);
@@ -198,7 +200,7 @@ TEST_F(Query, AcknowledgedEndClearsAnEarlierFailure) {
 
 TEST_F(Query, RefusedEndIsResentAndTheLaterAcknowledgementCompletes) {
     port.Then(Answer("A5")).Then(Answer("5A"));
-    EXPECT_TRUE(comm.EndConnection());
+    EXPECT_EQ(comm.EndConnection(), LinkStatus::Ok);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(writes[1].bytes, Hex("A8 55 00"));
@@ -208,7 +210,7 @@ TEST_F(Query, RefusedEndIsResentAndTheLaterAcknowledgementCompletes) {
 
 TEST_F(Query, FailingWriteFailsEndConnection) {
     port.FailWrite(0);
-    EXPECT_FALSE(comm.EndConnection());
+    EXPECT_EQ(comm.EndConnection(), LinkStatus::PortError);
     EXPECT_TRUE(comm.TransferFailed);
     EXPECT_FALSE(comm.CommError);
 }
