@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 #include "profile/BackupFile.h"
+#include "profile/Block0.h"
 #include "profile/GetBackupProfile.h"
 #include "profile/ProfileRange.h"
 #include "common/TextNumbers.h"
@@ -9,10 +10,6 @@
 namespace verno::profile {
 
 namespace {
-
-std::uint8_t RxByte(const link::CommModule& comm, std::size_t index) {
-    return index < comm.RxBuf.size() ? comm.RxBuf[index] : 0;
-}
 
 BackupOutcome Refuse(ProfileSession& s, const std::string& failureRow) {
     s.surface.SetTaskStatus(s.Text(text::kFailed));
@@ -48,15 +45,16 @@ BackupOutcome BackupProfile(ProfileSession& s) {
         return Refuse(s, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()));
     }
 
+    // GetBackupProfile left block 0 in RxBuf.
+    const ProfileHeaderBytes header = Block0::InRxBuf(comm).Header();
     unsigned sum = 0;
-    for (std::size_t k = 0; k < 16; ++k) {
-        st.ProfileHeader[k] = RxByte(comm, 65 + k);
-        sum += st.ProfileHeader[k];
+    for (std::size_t k = 0; k < header.size(); ++k) {
+        st.ProfileHeader[k] = header[k];
+        sum += header[k];
     }
-    st.ProfileHeader[16] = static_cast<std::uint8_t>(sum % 256);
+    st.ProfileHeader[kProfileHeaderSize] = static_cast<std::uint8_t>(sum % 256);
 
-    const std::int32_t start = DecodePointer(RxByte(comm, 73), RxByte(comm, 74), s.fw.DcMemoryBlocks);
-    const std::int32_t end = DecodePointer(RxByte(comm, 75), RxByte(comm, 76), s.fw.DcMemoryBlocks);
+    const auto [start, end] = DecodeHeaderPointers(header, s.fw.DcMemoryBlocks);
     st.ProfileStart = start;
     st.ProfileEnd = end;
     if (start == end) {
@@ -84,7 +82,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
         comm.ReadMemory(static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(a));
         unsigned blockSum = 0;
         for (std::size_t k = 1; k <= 128; ++k) {
-            const std::uint8_t b = RxByte(comm, k);
+            const std::uint8_t b = comm.RxByte(k);
             row[k] = b;
             blockSum += b;
         }

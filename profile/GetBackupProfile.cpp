@@ -4,17 +4,12 @@
 #include <memory>
 
 #include "profile/BackupFile.h"
+#include "profile/Block0.h"
 #include "profile/ProfileRange.h"
 
 namespace verno::profile {
 
 namespace {
-
-int Bcd(std::uint8_t x) { return (x / 16) * 10 + x % 16; }
-
-std::uint8_t RxByte(const link::CommModule& comm, std::size_t index) {
-    return index < comm.RxBuf.size() ? comm.RxBuf[index] : 0;
-}
 
 void SetSerialDigitsFromText(ProfileState& st, const std::string& serialText) {
     for (std::size_t i = 0; i < 6; ++i) st.SerialDigits[i] = static_cast<std::uint8_t>(serialText[i] - '0');
@@ -25,10 +20,10 @@ void SetSerialDigitsFromText(ProfileState& st, const std::string& serialText) {
 BackupLookup GetBackupProfile(ProfileSession& s) {
     ProfileState& st = s.profile;
     // Its outcome is not tested: the callers have just heard the DC answer.
-    s.comm.ReadMemory(0, 0);
+    s.comm.ReadMemory(Block0::kUnit, Block0::kUnit);
     st.SerialDigits.fill(0);
 
-    st.DcSerial = Bcd(RxByte(s.comm, 11)) * 10000 + Bcd(RxByte(s.comm, 12)) * 100 + Bcd(RxByte(s.comm, 13));
+    st.DcSerial = Block0::InRxBuf(s.comm).Serial();
     char serialText[16];
     std::snprintf(serialText, sizeof serialText, "%06d", static_cast<int>(st.DcSerial));
     st.BackupFilePath = BackupFileName(s.programFolder, s.fw.DcModelNumber, st.DcSerial);
@@ -44,8 +39,7 @@ BackupLookup GetBackupProfile(ProfileSession& s) {
         }
     }
 
-    const std::int32_t start = DecodePointer(contents->ProfileHeader[8], contents->ProfileHeader[9], s.fw.DcMemoryBlocks);
-    const std::int32_t end = DecodePointer(contents->ProfileHeader[10], contents->ProfileHeader[11], s.fw.DcMemoryBlocks);
+    const auto [start, end] = DecodeHeaderPointers(contents->ProfileHeader, s.fw.DcMemoryBlocks);
     ProfileRange range;
     if (start != end) {
         range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);

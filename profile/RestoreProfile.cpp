@@ -5,13 +5,11 @@
 
 #include "common/Text.h"
 #include "common/TextNumbers.h"
+#include "profile/Block0.h"
 
 namespace verno::profile {
 
 namespace {
-
-constexpr std::uint16_t kHeaderWriteAddress = 4;  // byte 64 of block 0
-constexpr std::size_t kHeaderInRxBuf = 65;
 
 void SendPieces(ProfileSession& s, const ProfileRow& row) {
     auto& data = s.comm.DataBuf;
@@ -71,13 +69,13 @@ bool RestoreProfile(ProfileSession& s) {
         ui.ResetStage();
     } else {
         std::copy(st.ProfileHeader.begin(), st.ProfileHeader.end(), comm.DataBuf.begin());
-        comm.WriteProfileBlock(kHeaderWriteAddress);
+        comm.WriteProfileBlock(Block0::kHeaderUnit);
         comm.Pause(link::Seconds(2.0));
 
-        comm.ReadMemory(0, 0);
+        comm.ReadMemory(Block0::kUnit, Block0::kUnit);
         comm.Pause(link::Seconds(1.0));
-        bool same = comm.RxBuf.size() >= kHeaderInRxBuf + 16;
-        for (std::size_t i = 0; same && i < 16; ++i) same = st.ProfileHeader[i] == comm.RxBuf[kHeaderInRxBuf + i];
+        const ProfileHeaderBytes readBack = Block0::InRxBuf(comm).Header();
+        const bool same = std::equal(readBack.begin(), readBack.end(), st.ProfileHeader.begin());
 
         if (!same) {
             st.ProfileSafe = false;

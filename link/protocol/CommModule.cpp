@@ -226,8 +226,6 @@ void CommModule::TrapWriteFailure() {
     LinkAborted = true;
 }
 
-std::uint8_t CommModule::RxAt(std::size_t index) const { return index < RxBuf.size() ? RxBuf[index] : 0; }
-
 void CommModule::SetWordFrame(std::uint8_t command, std::int32_t value) {
     TxBuf[0] = command;
     TxBuf[1] = HighByte(value);
@@ -247,7 +245,7 @@ LinkStatus CommModule::ReadIdentity() {
     if (outcome.status != LinkStatus::Ok) return outcome.status;
     IdentityText.clear();
     for (std::size_t i = 0; i < 16; ++i) {
-        IdentityBytes[i] = RxAt(i + 1);
+        IdentityBytes[i] = RxByte(i + 1);
         IdentityText.push_back(static_cast<char>(IdentityBytes[i]));
     }
     return LinkStatus::Ok;
@@ -262,7 +260,7 @@ RevisionReply CommModule::ReadRevision() {
         TxBuf[0] = wire::kReadRevision;
     });
     if (outcome.status != LinkStatus::Ok) return {outcome.status, 0};
-    return {LinkStatus::Ok, RxAt(1)};
+    return {LinkStatus::Ok, RxByte(1)};
 }
 
 LinkStatus CommModule::SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped) {

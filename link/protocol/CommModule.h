@@ -92,6 +92,8 @@ public:
     void ResizeReceiveBuffers(std::size_t lastIndex);
     // Close: both buffers keep index 0 only; late bytes are dropped from then on.
     void ShrinkReceiveBuffers();
+    // RxBuf(index), or 0 beyond its end.
+    std::uint8_t RxByte(std::size_t index) const { return index < RxBuf.size() ? RxBuf[index] : 0; }
 
     // --- byte layer ---
     // Sends TxBuf(0..count-1) followed by one 0x00 byte; nothing when PendingCmd is -1.
@@ -138,7 +140,6 @@ private:
     void SetWordFrame(std::uint8_t command, std::int32_t value);
     LinkStatus SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped);
     void TrapWriteFailure();
-    std::uint8_t RxAt(std::size_t index) const;
     // After a read answered only once resent: lets the line go quiet, dropping what arrives.
     void DrainLateReplies(int resends, Seconds timeout);
 
