@@ -12,12 +12,10 @@ namespace verno::profile {
 namespace {
 
 BackupOutcome Refuse(ProfileSession& s, const std::string& failureRow) {
-    s.surface.SetTaskStatus(s.Text(text::kFailed));
-    s.surface.InsertTaskList(TaskIcon::Error, failureRow, "");
     s.comm.TransferFailed = true;
     // Nothing was saved and the DC is left untouched, so there is nothing to put back.
     s.profile.KeepProfile = false;
-    s.surface.ResetStage();
+    s.FailStep(failureRow);
     return BackupOutcome::Refused;
 }
 
@@ -31,9 +29,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
     if (lookup == BackupLookup::Found) {
         // No backup row of its own: the status goes to the row before it.
         if (comm.TransferFailed) {
-            s.surface.SetTaskStatus(s.Text(text::kFailed));
-            s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kBackupFailed), "");
-            s.surface.ResetStage();
+            s.FailStep(text::kBackupFailed);
             return BackupOutcome::ReadFailed;
         }
         s.surface.SetTaskStatus(s.Text(text::kDone));
@@ -100,9 +96,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
     }
 
     if (comm.TransferFailed) {
-        s.surface.SetTaskStatus(s.Text(text::kFailed));
-        s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kBackupFailed), "");
-        s.surface.ResetStage();
+        s.FailStep(text::kBackupFailed);
         return BackupOutcome::ReadFailed;
     }
     s.surface.SetTaskStatus(s.Text(text::kDone));

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "common/TextNumbers.h"
+
 namespace verno::profile {
 
 ProfileSession::ProfileSession(link::CommModule& commModule, const firmware::FirmwareImage& image,
@@ -14,6 +16,12 @@ ProfileSession::ProfileSession(link::CommModule& commModule, const firmware::Fir
       programFolder(std::move(folder)),
       setPriority(std::move(prioritySetter)) {
     if (!setPriority) setPriority = [](std::uint32_t priorityClass) { return priorityClass; };
+}
+
+void ProfileSession::FailStep(const std::string& failureRow) {
+    surface.SetTaskStatus(Text(text::kFailed));
+    surface.InsertTaskList(TaskIcon::Error, failureRow, "");
+    surface.ResetStage();
 }
 
 void ProfileSession::SetDcClock() {

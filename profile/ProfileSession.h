@@ -40,6 +40,10 @@ public:
     ProfileState profile;
 
     std::string Text(int n) { return surface.LoadText(n); }
+    // The report of a step that failed: its row's status becomes the failure word, a row with the
+    // error icon says what went wrong, and the stage is reset.
+    void FailStep(const std::string& failureRow);
+    void FailStep(int failureText) { FailStep(Text(failureText)); }
     // SetDateTime with the PC's date and time now and the extra byte 233.
     void SetDcClock();
 };

@@ -64,9 +64,7 @@ bool RestoreProfile(ProfileSession& s) {
 
     if (comm.TransferFailed) {
         st.ProfileSafe = false;
-        ui.SetTaskStatus(s.Text(text::kFailed));
-        ui.InsertTaskList(TaskIcon::Error, s.Text(text::kTransferFailed), "");
-        ui.ResetStage();
+        s.FailStep(text::kTransferFailed);
     } else {
         std::copy(st.ProfileHeader.begin(), st.ProfileHeader.end(), comm.DataBuf.begin());
         comm.WriteProfileBlock(Block0::kHeaderUnit);
@@ -79,9 +77,7 @@ bool RestoreProfile(ProfileSession& s) {
 
         if (!same) {
             st.ProfileSafe = false;
-            ui.SetTaskStatus(s.Text(text::kFailed));
-            ui.InsertTaskList(TaskIcon::Error, s.Text(text::kHeaderMismatch), "");
-            ui.ResetStage();
+            s.FailStep(text::kHeaderMismatch);
         } else {
             ui.SetTaskStatus(s.Text(text::kDone));
             st.ProfileSafe = true;

@@ -22,10 +22,8 @@ constexpr link::Seconds kWaitBetweenAreas{10.0};
 bool ReadsRevision(const firmware::FirmwareImage& fw) { return fw.RequiredRevision >= 1 && fw.RequiredRevision <= 99; }
 
 void DcNotAnswering(Session& s) {
-    s.surface.SetTaskStatus(s.Text(text::kFailed));
-    s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kDcNotAnswering), "");
     s.comm.TransferFailed = true;
-    s.surface.ResetStage();
+    s.FailStep(text::kDcNotAnswering);
 }
 
 // Refusals after the DC has been heard: the connection is closed first, then the failure is

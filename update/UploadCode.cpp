@@ -28,12 +28,6 @@ BlocksResult SendBlocks(Session& s, const std::vector<firmware::CodeBlock>& bloc
     return comm.TransferFailed ? BlocksResult::Failed : BlocksResult::Sent;
 }
 
-void ReportFailure(Session& s) {
-    s.surface.SetTaskStatus(s.Text(text::kFailed));
-    s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kTransferFailed), "");
-    s.surface.ResetStage();
-}
-
 }  // namespace
 
 bool UploadCode(Session& s) {
@@ -49,12 +43,12 @@ bool UploadCode(Session& s) {
         return false;
     }
     if (sent == BlocksResult::Failed) {
-        ReportFailure(s);
+        s.FailStep(text::kTransferFailed);
         return false;
     }
     comm.SendWordCommand(link::wire::kCloseArea1, s.fw.Area1Sum);
     if (comm.TransferFailed) {
-        ReportFailure(s);
+        s.FailStep(text::kTransferFailed);
         return false;
     }
     s.surface.SetTaskStatus(s.Text(text::kDone));
@@ -65,14 +59,14 @@ bool UploadCode2(Session& s) {
     link::CommModule& comm = s.comm;
     s.surface.InsertTaskList(TaskIcon::Information, s.Text(s.fw.Area2Only() ? text::kUploadOnly : text::kUploadArea2), "");
     if (SendBlocks(s, s.fw.Area2Blocks, s.fw.Area2Records, link::wire::kWriteArea2Block, false) != BlocksResult::Sent) {
-        ReportFailure(s);
+        s.FailStep(text::kTransferFailed);
         return false;
     }
     // Both closing commands go out; a refusal of the first shows only after the second.
     comm.SendB8WordCommand(s.fw.Area2Word);
     comm.SendWordCommand(link::wire::kCloseArea2, s.fw.Area2Sum);
     if (comm.TransferFailed) {
-        ReportFailure(s);
+        s.FailStep(text::kTransferFailed);
         return false;
     }
     s.surface.SetTaskStatus(s.Text(text::kDone));

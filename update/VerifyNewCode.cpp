@@ -28,10 +28,8 @@ Verification VerifyNewCode(Session& s) {
 
     ui.InsertTaskList(TaskIcon::Information, s.Text(text::kVerifyStart), "...");
     if (comm.ReadIdentity() != link::LinkStatus::Ok) {
-        ui.SetTaskStatus(s.Text(text::kFailed));
-        ui.InsertTaskList(TaskIcon::Error, s.Text(text::kDcNotAnswering), "");
         comm.TransferFailed = true;
-        ui.ResetStage();
+        s.FailStep(text::kDcNotAnswering);
         return Verification::Failed;
     }
     ui.SetTaskStatus(s.Text(text::kDone));
