@@ -3,14 +3,16 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "host/SystemHost.h"
 #include "shell/wizard.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The tray icon is not a window: closing the wizard is the only way the program ends.
     QApplication::setQuitOnLastWindowClosed(false);
-    verno::shell::DesktopFrontEnd frontEnd;
-    verno::shell::MFUMain window(frontEnd);
+    verno::host::SystemHost host;
+    verno::shell::MessageBoxDialogs dialogs;
+    verno::shell::MFUMain window(host, dialogs);
     if (!window.Load()) return 0;
     window.show();
     // For the start-up measurement of scripts/bench: leave as soon as the window is up, without

@@ -11,7 +11,15 @@ enum class TaskIcon : int { Information = 0, Warning = 1, Error = 2 };
 
 enum class MessageIcon { Exclamation, Critical, Information, Question };
 enum class MessageButtons { Ok, OkCancel, YesNo };
-enum class MessageAnswer { Ok, Cancel, Yes, No };
+enum class MessageAnswer {
+    Ok,
+    Cancel,
+    Yes,
+    No,
+    // Nobody chose: the program is being ended (Ctrl-C, a closed input, a bench that keeps the
+    // saved profile for later). Decides nothing, and deletes nothing.
+    Interrupted,
+};
 
 class WizardSurface {
 public:

@@ -1,73 +1,42 @@
 #pragma once
-// verno-update: the wizard's start-up, Next click, update and Close handler without the window,
-// for service benches and automation.
+// verno-update: the wizard on a terminal, for service benches and automation. It runs the same
+// controller as the window: start-up, one Next, and Close. Its options answer the boxes that a
+// user would click in the window: --recover the recovery's, a terminal the cable search's.
 
-#include <memory>
-#include <optional>
-#include <string>
-
-#include "catalogue/Catalogue.h"
-#include "common/ConfigRecord.h"
-#include "common/WallClock.h"
-#include "console/ConsoleSurface.h"
+#include "console/ConsoleView.h"
 #include "console/Options.h"
-#include "firmware/FirmwareImage.h"
-#include "link/port/SerialPort.h"
-#include "link/protocol/CommModule.h"
-#include "link/protocol/MonotonicClock.h"
-#include "update/Session.h"
+#include "host/SystemHost.h"
+#include "wizard/Controller.h"
 
 namespace verno::console {
 
-enum ExitStatus : int {
-    kExitUpdated = 0,        // success, or no update was needed
-    kExitFailed = 1,         // interface test, identity check or update failed
-    kExitStartupFailed = 2,  // firmware file, catalogue, configuration or port
-};
-
-class ConsoleApp final : public link::Pump {
+class ConsoleApp final : public host::SystemHost, private link::Pump {
 public:
     explicit ConsoleApp(Options options);
     ConsoleApp(const ConsoleApp&) = delete;
     ConsoleApp& operator=(const ConsoleApp&) = delete;
 
-    // The whole run; returns the exit status.
-    int Run();
+    // The whole run; ends the process with the controller's exit status.
+    [[noreturn]] void Run();
 
-    // The pump of the link: the port's, plus Ctrl-C, which works as the Close button does.
-    void RunPending() override;
-
-    // Set from the signal handler; checked inside the pump.
+    // Set from the signal handler; acted on inside the pump, as a click of Close.
     static void RequestClose();
 
-private:
-    enum class Phase { StartUp, Update, Recovery };
+    // --- the host, where it differs from the window's ---
+    link::Pump& Pump() override { return *this; }
+    link::PortOpenResult OpenPort(const std::string& path) override;
+    [[noreturn]] void EndProgram(int status) override;
 
-    bool StartUp();
-    int NextAndUpdate();
-    // Ends the program as the Close button does; never returns.
-    [[noreturn]] void Close(int status);
-    MessageAnswer Answer(const std::string& title, MessageIcon icon, MessageButtons buttons);
-    [[noreturn]] void KeepBackupAndEnd(int status);
-    void FailStartUp(const std::string& reason);
+private:
+    void RunPending() override;
+    MessageAnswer Answer(const std::string& title, MessageButtons buttons);
 
     Options options_;
     RecoverMode recover_;
     bool interactive_;
-    Phase phase_ = Phase::StartUp;
     int recoveryAttempts_ = 0;
-    int status_ = kExitFailed;
-
-    SystemWallClock wallClock_;
-    link::SteadyClock clock_;
-    catalogue::Catalogue catalogue_;
-    std::optional<ConfigRecord> config_;
-    ConsoleSurface surface_;
-    std::optional<firmware::FirmwareImage> firmware_;
-    link::SerialPort port_;
-    link::CommModule comm_;
-    std::unique_ptr<update::Session> session_;
-    bool closing_ = false;
+    ConsoleView view_;
+    wizard::Controller controller_;
 };
 
 }  // namespace verno::console

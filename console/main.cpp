@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     const auto options = verno::console::ParseOptions(args, error);
     if (!options) {
         std::cerr << "verno-update: " << error << "\n" << verno::console::kUsage;
-        return verno::console::kExitStartupFailed;
+        return verno::wizard::kExitStartUpFailed;
     }
     if (options->help) {
         std::cout << verno::console::kUsage;
@@ -27,5 +27,5 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
     verno::console::ConsoleApp consoleApp(*options);
-    return consoleApp.Run();
+    consoleApp.Run();
 }

@@ -391,8 +391,8 @@ std::string ReceiveDataTarget(std::span<const std::uint8_t> input) {
     port.Attach(comm);
     switch (setup & 3u) {
         case script::kBuffersSized: comm.ResizeReceiveBuffers(129u + 2u * (setup >> 2)); break;
-        case script::kBuffers512: comm.ResizeReceiveBuffers(136u * 512u + 1u); break;
-        case script::kBuffers1024: comm.ResizeReceiveBuffers(136u * 1024u + 1u); break;
+        case script::kBuffers512: comm.SizeReceiveBuffersForMemory(512); break;
+        case script::kBuffers1024: comm.SizeReceiveBuffersForMemory(1024); break;
         default: comm.ShrinkReceiveBuffers(); break;
     }
     comm.TransferFailed = (failing & script::kTransferFailedBit) != 0;

@@ -1,44 +1,10 @@
 #include "platform/ProcessPriority.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
 #include <cerrno>
 #include <sys/resource.h>
 #include <sys/types.h>
-#endif
 
 namespace verno::platform {
-
-#ifdef _WIN32
-
-std::uint32_t SetProcessPriority(std::uint32_t processId, std::uint32_t windowHandle,
-                                 std::uint32_t priorityClass) {
-    DWORD pid = processId;
-    if (pid == 0) {
-        if (windowHandle != 0) {
-            GetWindowThreadProcessId(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(windowHandle)), &pid);
-        } else {
-            pid = GetCurrentProcessId();
-        }
-    }
-    constexpr DWORD kSetAndQuery = PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION;  // 0x600
-    HANDLE process = OpenProcess(kSetAndQuery, FALSE, pid);
-    if (process != nullptr) {
-        SetPriorityClass(process, priorityClass);
-    } else {
-        // Not allowed to set it: still report the class in force.
-        process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
-    }
-    std::uint32_t inForce = 0;
-    if (process != nullptr) {
-        inForce = GetPriorityClass(process);
-        CloseHandle(process);
-    }
-    return inForce;
-}
-
-#else
 
 namespace {
 constexpr int kNormalNice = 0;
@@ -86,7 +52,5 @@ std::uint32_t SetProcessPriority(std::uint32_t processId, std::uint32_t /*window
     SystemNiceControl system;
     return SetProcessPriority(system, processId, priorityClass);
 }
-
-#endif
 
 }  // namespace verno::platform

@@ -12,13 +12,12 @@ inline constexpr std::uint32_t kNormalPriorityClass = 0x20;
 inline constexpr std::uint32_t kHighPriorityClass = 0x80;
 inline constexpr std::uint32_t kRealtimePriorityClass = 0x100;
 
-// Sets the priority class of a process (0: the program's own; on Windows a non-zero window
-// handle names the process that owns that window) and returns the class in force afterwards,
-// 0 when it cannot be read. A change the system refuses leaves the priority as it was.
+// Sets the priority class of a process (0: the program's own; the window handle names no process
+// here) and returns the class in force afterwards, 0 when it cannot be read. A change the system
+// refuses leaves the priority as it was.
 std::uint32_t SetProcessPriority(std::uint32_t processId, std::uint32_t windowHandle,
                                  std::uint32_t priorityClass);
 
-#ifndef _WIN32
 // The calls SetProcessPriority makes on a nice-value system, so that a refusal can be tested
 // without depending on the rights of the user running the tests.
 class NiceControl {
@@ -41,6 +40,5 @@ std::optional<int> NiceForPriorityClass(std::uint32_t priorityClass);
 std::uint32_t PriorityClassForNice(int nice);
 
 std::uint32_t SetProcessPriority(NiceControl& system, std::uint32_t processId, std::uint32_t priorityClass);
-#endif
 
 }  // namespace verno::platform

@@ -41,15 +41,20 @@ void ProfileRecovering(ProfileSession& s) {
     WizardSurface& ui = s.surface;
     const std::string title = s.Text(text::kRecoveryTitle);
 
-    if (ui.ShowMessage(title, s.Text(text::kRecoveryQuestion), MessageIcon::Exclamation, MessageButtons::YesNo) !=
-        MessageAnswer::Yes) {
+    const MessageAnswer recover =
+        ui.ShowMessage(title, s.Text(text::kRecoveryQuestion), MessageIcon::Exclamation, MessageButtons::YesNo);
+    // An interrupted question leaves the backup file for the next run with this DC.
+    if (recover == MessageAnswer::Interrupted) return;
+    if (recover != MessageAnswer::Yes) {
         DeleteBackupFile(st);
         return;
     }
 
     while (!st.ProfileSafe) {
-        if (ui.ShowMessage(title, RecoveryInstructions(ui), MessageIcon::Information, MessageButtons::OkCancel) !=
-            MessageAnswer::Ok) {
+        const MessageAnswer ready =
+            ui.ShowMessage(title, RecoveryInstructions(ui), MessageIcon::Information, MessageButtons::OkCancel);
+        if (ready == MessageAnswer::Interrupted) return;
+        if (ready != MessageAnswer::Ok) {
             st.ProfileSafe = true;
             DeleteBackupFile(st);
             break;

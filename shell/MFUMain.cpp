@@ -1,22 +1,15 @@
 #include "shell/MFUMain.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 
-#include "catalogue/CatalogueMessage.h"
-#include "common/Text.h"
-#include "common/TextNumbers.h"
-#include "firmware/GetCode.h"
-#include "firmware/Identity.h"
-#include "platform/ProcessPriority.h"
-#include "profile/ProfileRecovering.h"
 #include "shell/Banner.h"
-#include "shell/InstructionPage.h"
+#include "shell/InstructionFrame.h"
 #include "shell/TaskLog.h"
 #include "shell/TitleBar.h"
-#include "update/UpdateFirmware.h"
 
 namespace verno::shell {
 
@@ -36,22 +29,7 @@ constexpr QRect kBackCmd = FromTwips(4200, 6360, 1455, 375);
 constexpr QRect kNextCmd = FromTwips(6000, 6360, 1455, 375);
 constexpr QRect kCloseCmd = FromTwips(8640, 6360, 1455, 375);
 
-constexpr const char* kTaskBarTitle = "QEL 1F Firmware Update";
-constexpr const char* kModelCaption = "VERNO 1B ";
-constexpr const char* kCopyrightLine = "Copyright \u00A9 QEL. All rights reserved.";
-constexpr const char* kMessageTitle = "Firmware Update";
-
-
-constexpr link::Seconds kClosePause{1.0};
-
-// A step of the Close handler that fails is skipped; the next one still runs.
-template <typename Step>
-void IgnoringErrors(Step&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
+QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QPushButton* MakeButton(const QString& caption, const QRect& geometry, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
@@ -63,25 +41,21 @@ QPushButton* MakeButton(const QString& caption, const QRect& geometry, QWidget* 
 
 }  // namespace
 
-MFUMain::MFUMain(FrontEnd& frontEnd, QWidget* parent)
+MFUMain::MFUMain(wizard::Host& host, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      frontEnd_(frontEnd),
+      dialogs_(dialogs),
       xpForm_(new TitleBar(this)),
       image1_(new BannerWidget(this)),
       xpFrame_(new InstructionFrame(this)),
       lbl1_(new QLabel(xpFrame_)),
-      taskLst_(new TaskLog(frontEnd.Wall(), this)),
+      taskLst_(new TaskLog(this)),
       backCmd_(MakeButton(QStringLiteral("Back"), kBackCmd, this)),
       nextCmd_(MakeButton(QStringLiteral("Next"), kNextCmd, this)),
       closeCmd_(MakeButton(QStringLiteral("Close"), kCloseCmd, this)),
-      surface_(*taskLst_, frontEnd.MessageBoxes(), *this, catalogue_, [this] { ResetStage(); }),
-      link_(frontEnd.Port(), frontEnd.Pump()),
-      comm_(link_, frontEnd.Clock(), link_) {
-    frontEnd_.Attach(comm_);
+      controller_(*this, host) {
     setFixedSize(kClientWidth, kClientHeight);
     setWindowIcon(ProgramIcon());
     xpForm_->setGeometry(kXPForm);
-    xpForm_->SetCaption(QString::fromUtf8(kTaskBarTitle));
     image1_->setGeometry(kImage1);
     xpFrame_->setGeometry(kXPFrame);
     lbl1_->setGeometry(kLbl1);
@@ -92,207 +66,96 @@ MFUMain::MFUMain(FrontEnd& frontEnd, QWidget* parent)
     taskLst_->hide();
     backCmd_->setEnabled(false);
 
-    connect(xpForm_, &TitleBar::CloseClicked, this, &MFUMain::CloseClick);
-    connect(nextCmd_, &QPushButton::clicked, this, &MFUMain::NextClick);
-    connect(backCmd_, &QPushButton::clicked, this, &MFUMain::BackClick);
-    connect(closeCmd_, &QPushButton::clicked, this, &MFUMain::CloseClick);
+    connect(xpForm_, &TitleBar::CloseClicked, this, [this] { controller_.CloseClick(); });
+    connect(nextCmd_, &QPushButton::clicked, this, [this] { controller_.NextClick(); });
+    connect(backCmd_, &QPushButton::clicked, this, [this] { controller_.BackClick(); });
+    connect(closeCmd_, &QPushButton::clicked, this, [this] { controller_.CloseClick(); });
 }
 
 MFUMain::~MFUMain() = default;
 
-bool MFUMain::ProfileSafe() const { return session_ == nullptr || session_->profile.ProfileSafe; }
+void MFUMain::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    controller_.CloseClick();
+}
 
-bool MFUMain::Load() {
-    stage_ = 1;
+// --- the task log and the boxes ---
+
+void MFUMain::InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
+                             const std::string& status) {
+    taskLst_->InsertTaskList(icon, time, event, status);
+}
+
+void MFUMain::SetTaskStatus(const std::string& status) { taskLst_->SetTaskStatus(status); }
+
+void MFUMain::EmptyTaskLog() { taskLst_->Empty(); }
+
+MessageAnswer MFUMain::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
+                                   MessageButtons buttons) {
+    // Above the top-most window: a modal box of our own when one is open, else the wizard.
+    QWidget* parent = QApplication::activeModalWidget();
+    if (parent == nullptr) parent = this;
+    return dialogs_.Show(parent, title, text, icon, buttons);
+}
+
+// --- views and buttons ---
+
+void MFUMain::SetPageText(const std::string& text) {
+    // The label breaks lines at a line feed; a carriage return would show as a stray glyph.
+    QString shown = Q(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lbl1_->setText(shown);
+}
+
+void MFUMain::ShowTaskLog(bool shown) {
+    xpFrame_->setVisible(!shown);
+    taskLst_->setVisible(shown);
+}
+
+void MFUMain::ShowButtons() {
     backCmd_->show();
     nextCmd_->show();
     closeCmd_->show();
-    backCmd_->setEnabled(false);
-    nextCmd_->setEnabled(true);
-    return InitInfo() == StartUp::Ready;
 }
 
-MFUMain::StartUp MFUMain::InitInfo() {
-    config_ = ReadConfigRecord(frontEnd_.ConfigurationRecord(), frontEnd_.ProgramFolder());
-    if (!config_) {
-        EndProgram();
-        return StartUp::Ended;
-    }
+void MFUMain::EnableBack(bool enabled) { backCmd_->setEnabled(enabled); }
 
-    const auto catalogueFile = frontEnd_.CatalogueFile();
-    const auto status = catalogue_.Open(catalogueFile, config_->LanguageIndex);
-    if (const auto message = catalogue::CatalogueStatusMessage(status, catalogue_, catalogueFile)) {
-        surface_.ShowMessage(message->title, message->text, message->icon, message->buttons);
-        if (message->endsProgram) {
-            // Nothing to label the window with: end before it is ever shown.
-            catalogue_.Close();
-            EndProgram();
-            return StartUp::Ended;
-        }
-    }
+void MFUMain::EnableNext(bool enabled) { nextCmd_->setEnabled(enabled); }
 
-    PutOnTop();
-    Decorate();
+// --- decoration ---
 
-    firmware_ = firmware::GetCode(config_->FirmwareFilePath, surface_);
-    if (!firmware_) {
-        comm_.TransferFailed = true;
-        CloseClick();
-        return StartUp::Ended;
-    }
-    comm_.ResizeReceiveBuffers(136u * firmware_->DcMemoryBlocks + 1);
-    session_ = std::make_unique<update::Session>(
-        comm_, frontEnd_.Clock(), link_, *firmware_, surface_, frontEnd_.Wall(), frontEnd_.ProgramFolder(),
-        [this](std::uint32_t priorityClass) { return frontEnd_.SetPriority(priorityClass); });
-    session_->profile.ProfileSafe = true;
-
-    if (!frontEnd_.OpenInterface(surface_)) {
-        CloseClick();
-        return StartUp::Ended;
-    }
-
-    LoadStepInstructions(1);
-    SetCaptions();
-    return StartUp::Ready;
+void MFUMain::SetTopMost(bool onTop) {
+    const bool shown = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    if (shown) show();
 }
 
-void MFUMain::Decorate() {
-    setWindowTitle(QString::fromUtf8(kTaskBarTitle));
+void MFUMain::PutOnTop() { SetTopMost(true); }
+
+void MFUMain::UnDoPutOnTop() { SetTopMost(false); }
+
+void MFUMain::Decorate(const wizard::Titles& titles) {
+    setWindowTitle(Q(titles.taskBar));
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         tray_ = std::make_unique<QSystemTrayIcon>(windowIcon());
         tray_->setToolTip(windowTitle());
         tray_->show();
     }
-    const QString productTitle = QString::fromStdString(catalogue_.LoadText(text::kProductTitle));
-    xpForm_->SetCaption(QString::fromUtf8(kModelCaption) + productTitle);
-    xpForm_->setToolTip(productTitle + QLatin1Char('\n') + QString::fromUtf8(kCopyrightLine));
+    xpForm_->SetCaption(Q(titles.titleBar));
+    xpForm_->setToolTip(Q(titles.tip));
 }
 
-void MFUMain::SetCaptions() {
-    xpFrame_->SetCaption(QString::fromStdString(catalogue_.LoadText(text::kInstructions)).toUpper());
-    backCmd_->setText(QString::fromStdString(catalogue_.LoadText(text::kBack)));
-    closeCmd_->setText(QString::fromStdString(catalogue_.LoadText(text::kClose)));
-    nextCmd_->setText(QString::fromStdString(catalogue_.LoadText(text::kNext)));
-    taskLst_->SetHeadings(catalogue_.LoadText(text::kTimeHeading), catalogue_.LoadText(text::kEventHeading),
-                          catalogue_.LoadText(text::kStatusHeading));
+void MFUMain::Undecorate() {
+    if (tray_) tray_->hide();
+    tray_.reset();
 }
 
-void MFUMain::LoadStepInstructions(int n) {
-    instructionText_ = StepInstructions(n);
-    // The label breaks lines at a line feed; a carriage return would show as a stray glyph.
-    QString shown = QString::fromStdString(instructionText_);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    lbl1_->setText(shown);
-}
-
-void MFUMain::NextClick() {
-    // The identity read lets clicks run; a second Next meanwhile must not start a second test.
-    if (closing_ || ended_ || stage_ != 1) return;
-    stage_ = 2;
-    if (comm_.ReadIdentity() != link::LinkStatus::Ok) {
-        stage_ = 1;
-        return;
-    }
-    if (ended_) return;
-    if (!firmware::CheckIdentity(comm_.IdentityText, *firmware_, session_->DcVersion)) {
-        surface_.ShowMessage(kMessageTitle,
-                             catalogue_.LoadText(text::kNotModel) + " " + Latin1ToUtf8(firmware_->FwModelName) + "!",
-                             MessageIcon::Exclamation, MessageButtons::Ok);
-        stage_ = 1;
-        return;
-    }
-    StartUpdate();
-}
-
-void MFUMain::StartUpdate() {
-    session_->profile.KeepProfile = true;
-    session_->profile.ProfileSafe = true;
-    xpFrame_->hide();
-    taskLst_->show();
-    nextCmd_->setEnabled(false);
-    if (comm_.TransferFailed) return;
-    updating_ = true;
-    backAfterUpdate_ = false;
-    update::UpdateFirmware(*session_);
-    updating_ = false;
-    if (backAfterUpdate_ && !ended_) backCmd_->setEnabled(true);
-}
-
-void MFUMain::BackClick() {
-    if (closing_ || ended_ || updating_) return;
-    if (stage_ > 1) {
-        stage_ = 1;
-        backCmd_->setEnabled(false);
-        GoBack();
-    }
-    LoadStepInstructions(stage_);
-}
-
-void MFUMain::GoBack() {
-    nextCmd_->setEnabled(true);
-    backCmd_->setEnabled(false);
-    xpFrame_->show();
-    taskLst_->Empty();
-    taskLst_->hide();
-    comm_.TransferFailed = false;
-}
-
-void MFUMain::ResetStage() {
-    frontEnd_.SetPriority(platform::kNormalPriorityClass);
-    // Back while the failed update still winds down (it may still end the connection) would
-    // start a new attempt inside the old one's waits: Back comes when the update has returned.
-    if (updating_)
-        backAfterUpdate_ = true;
-    else
-        backCmd_->setEnabled(true);
-}
-
-void MFUMain::PutOnTop() {
-    const bool shown = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    if (shown) show();
-}
-
-void MFUMain::UnDoPutOnTop() {
-    const bool shown = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, false);
-    if (shown) show();
-}
-
-void MFUMain::CloseClick() {
-    // The recovery's waits let clicks run; a second Close meanwhile changes nothing.
-    if (closing_) return;
-    closing_ = true;
-    IgnoringErrors([this] {
-        if (!ProfileSafe()) profile::ProfileRecovering(*session_);
-    });
-    IgnoringErrors([this] { UnDoPutOnTop(); });
-    comm_.CommError = true;
-    comm_.LinkAborted = true;
-    IgnoringErrors([this] { comm_.Pause(kClosePause); });
-    IgnoringErrors([this] {
-        if (tray_) tray_->hide();
-        tray_.reset();
-    });
-    IgnoringErrors([this] { comm_.ShrinkReceiveBuffers(); });
-    IgnoringErrors([this] {
-        if (config_ && !config_->CloseProgramName.empty())
-            frontEnd_.StartProgram(frontEnd_.ProgramFolder() / config_->CloseProgramName);
-    });
-    IgnoringErrors([this] { catalogue_.Close(); });
-    EndProgram();
-}
-
-void MFUMain::EndProgram() {
-    ended_ = true;
-    link_.Cut();
-    surface_.Silence();
-    frontEnd_.EndProgram();
-}
-
-void MFUMain::closeEvent(QCloseEvent* event) {
-    event->ignore();
-    CloseClick();
+void MFUMain::SetCaptions(const wizard::Captions& captions) {
+    xpFrame_->SetCaption(Q(captions.frame).toUpper());
+    backCmd_->setText(Q(captions.back));
+    closeCmd_->setText(Q(captions.close));
+    nextCmd_->setText(Q(captions.next));
+    taskLst_->SetHeadings(captions.timeHeading, captions.eventHeading, captions.statusHeading);
 }
 
 }  // namespace verno::shell

@@ -1,7 +1,7 @@
 #pragma once
 // The desktop's modal message boxes.
 
-#include "shell/FrontEnd.h"
+#include "shell/Dialogs.h"
 
 namespace verno::shell {
 

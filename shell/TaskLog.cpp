@@ -72,7 +72,7 @@ QTableWidgetItem* Cell(const QString& text) {
 
 }  // namespace
 
-TaskLog::TaskLog(const WallClock& clock, QWidget* parent) : QTableWidget(0, 4, parent), clock_(clock) {
+TaskLog::TaskLog(QWidget* parent) : QTableWidget(0, 4, parent) {
     setHorizontalHeaderLabels({QString(), QStringLiteral("Time"), QStringLiteral("Event"), QStringLiteral("Status")});
     for (int c = 0; c < 4; ++c) setColumnWidth(c, kColumnWidths[c]);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -103,14 +103,15 @@ void TaskLog::SetHeadings(const std::string& time, const std::string& event, con
         {QString(), QString::fromStdString(time), QString::fromStdString(event), QString::fromStdString(status)});
 }
 
-void TaskLog::InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status) {
+void TaskLog::InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
+                             const std::string& status) {
     const int row = rowCount();
     insertRow(row);
     QTableWidgetItem* iconCell = Cell(QString());
     iconCell->setIcon(StatusIcon(icon));
     iconCell->setData(kIconRole, static_cast<int>(icon));
     setItem(row, kIconColumn, iconCell);
-    setItem(row, kTimeColumn, Cell(QString::fromStdString(FormatTime(clock_.Now()))));
+    setItem(row, kTimeColumn, Cell(QString::fromStdString(time)));
     setItem(row, kEventColumn, Cell(QString::fromStdString(event)));
     setItem(row, kStatusColumn, Cell(QString::fromStdString(status)));
     // The newest task is the one the user follows.

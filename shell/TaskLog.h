@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "common/WallClock.h"
 #include "common/WizardSurface.h"
 
 namespace verno::shell {
@@ -17,12 +16,13 @@ public:
     enum Column { kIconColumn = 0, kTimeColumn = 1, kEventColumn = 2, kStatusColumn = 3 };
     static constexpr int kColumnWidths[] = {32, 60, 360, 80};
 
-    TaskLog(const WallClock& clock, QWidget* parent = nullptr);
+    explicit TaskLog(QWidget* parent = nullptr);
 
     // Headings for the time, event and status columns; the icon column has none.
     void SetHeadings(const std::string& time, const std::string& event, const std::string& status);
 
-    void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status);
+    // time: when the row was added, "hh:mm:ss".
+    void InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event, const std::string& status);
     // Rewrites the status of the newest row; nothing on an empty log.
     void SetTaskStatus(const std::string& status);
     void Empty();
@@ -30,9 +30,6 @@ public:
     // What a row shows, for the tests and for accessibility tools.
     QString CellText(int row, Column column) const;
     TaskIcon RowIcon(int row) const;
-
-private:
-    const WallClock& clock_;
 };
 
 }  // namespace verno::shell

@@ -1,6 +1,5 @@
 #pragma once
-// The wizard shell: the window MFUMain and the front end it is built on.
+// The wizard shell: the window MFUMain, the view of the wizard's controller, and its boxes.
 
-#include "shell/DesktopFrontEnd.h"
-#include "shell/FrontEnd.h"
 #include "shell/MFUMain.h"
+#include "shell/MessageBoxDialogs.h"

@@ -95,6 +95,10 @@ void Finish(Session& s, bool dcNotUpdated) {
 
 }  // namespace
 
+std::string NotThisModel(WizardSurface& surface, const firmware::FirmwareImage& fw) {
+    return surface.LoadText(text::kNotModel) + " " + Latin1ToUtf8(fw.FwModelName);
+}
+
 void UpdateFirmware(Session& s) {
     link::CommModule& comm = s.comm;
     WizardSurface& ui = s.surface;
@@ -110,9 +114,8 @@ void UpdateFirmware(Session& s) {
         return;
     }
     ui.SetTaskStatus(s.Text(text::kDone));
-    // The model text is joined with a space, as the Next click's warning joins it.
     if (!firmware::CheckIdentity(comm.IdentityText, fw, s.DcVersion)) {
-        ui.InsertTaskList(TaskIcon::Error, s.Text(text::kNotModel) + " " + modelName + "!", "");
+        ui.InsertTaskList(TaskIcon::Error, NotThisModel(ui, fw) + "!", "");
         comm.TransferFailed = true;
         ui.ResetStage();
         return;
@@ -122,7 +125,7 @@ void UpdateFirmware(Session& s) {
     switch (DecideVersion(fw, s.DcVersion, s.DcRevision)) {
         case VersionDecision::BelowRequired:
             RefuseAndClose(s, TaskIcon::Error,
-                           s.Text(text::kNotModel) + " " + modelName + ", " + s.Text(text::kVersionWord) + " " +
+                           NotThisModel(ui, fw) + ", " + s.Text(text::kVersionWord) + " " +
                                Latin1ToUtf8(fw.RequiredVersion) + " " + s.Text(text::kBelowRequired));
             return;
         case VersionDecision::NewerRevision:

@@ -1,12 +1,12 @@
 #pragma once
-// Finding the interface cable's serial device. Nothing is cached: every call looks afresh, so a
-// cable plugged in after a failed search is found on the retry.
+// Finding the interface cable's serial device by its converter's USB identity, which Qt Serial
+// Port reports on every platform. Nothing is cached: every call looks afresh, so a cable plugged
+// in after a failed search is found on the retry.
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 
 namespace verno::link {
 
@@ -29,16 +29,5 @@ struct PortCandidate {
 };
 // The first candidate that is the cable.
 std::optional<std::string> ChooseCablePort(std::span<const PortCandidate> candidates);
-
-// Where the converter's driver leaves the COM port name in the registry, under HKEY_LOCAL_MACHINE.
-struct RegistryEntry {
-    std::string_view key;
-    std::string_view value;
-};
-RegistryEntry CableRegistryEntry(std::string_view osName);
-
-// The COM number in a registry text such as "COM5\0": the text up to its first NUL, without
-// its first three characters, read as a decimal number. 0 when that is not a number 1..255.
-std::uint8_t ComNumberFromRegistryText(std::string_view text);
 
 }  // namespace verno::link

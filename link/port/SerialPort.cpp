@@ -8,11 +8,11 @@
 #include <chrono>
 #include <thread>
 
-#ifdef __linux__
 #include <grp.h>
+#include <sys/stat.h>
+#ifdef __linux__
 #include <linux/serial.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #endif
 
 namespace verno::link {
@@ -25,13 +25,9 @@ constexpr int kInputWaitMs = 2;
 constexpr int kWriteDeadlineMs = 2000;
 
 std::string DeviceGroup(const std::string& path) {
-#ifdef __linux__
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) return "";
     if (const group* owner = getgrgid(info.st_gid)) return owner->gr_name;
-#else
-    (void)path;
-#endif
     return "";
 }
 

@@ -14,13 +14,6 @@
 
 namespace verno::link {
 
-struct PortOpenResult {
-    bool opened = false;
-    std::string reason;            // the system's text when the device could not be opened
-    bool permissionDenied = false;
-    std::string deviceGroup;       // the group that owns the device node, when known
-};
-
 class SerialPort final : public Port, public Pump {
 public:
     SerialPort();

@@ -90,6 +90,10 @@ public:
     // Sizes RxBuf and BlockBuf to indices 0..lastIndex (never below kMinReceiveBuffer bytes);
     // their contents are discarded.
     void ResizeReceiveBuffers(std::size_t lastIndex);
+    // The size the start-up gives them once the firmware file is read: 136 bytes for each
+    // 128-byte block of the DC's memory, and one more. Far beyond the longest reply, so the
+    // surplus bytes of a garbled or doubled reply are stored and ignored rather than dropped.
+    void SizeReceiveBuffersForMemory(std::uint16_t dcMemoryBlocks) { ResizeReceiveBuffers(136u * dcMemoryBlocks + 1); }
     // Close: both buffers keep index 0 only; late bytes are dropped from then on.
     void ShrinkReceiveBuffers();
     // RxBuf(index), or 0 beyond its end.

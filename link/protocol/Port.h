@@ -5,10 +5,19 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace verno::link {
 
 enum class PortResult { Ok, WriteFailed, NotOpen };
+
+// What opening the cable's device gave.
+struct PortOpenResult {
+    bool opened = false;
+    std::string reason;            // the system's text when the device could not be opened
+    bool permissionDenied = false;
+    std::string deviceGroup;       // the group that owns the device node, when known
+};
 
 class Port {
 public:

@@ -131,7 +131,7 @@ RunResult Bench::Run(Policy policy) {
     dcsim::SimulatedLink link(dc_, clock_);
     link::CommModule comm(link, clock_, link);
     link.Attach(comm);
-    comm.ResizeReceiveBuffers(136u * fw_.DcMemoryBlocks + 1);
+    comm.SizeReceiveBuffersForMemory(fw_.DcMemoryBlocks);
     update::Session session(comm, clock_, link, fw_, ui, wall, dir_.path(), [](std::uint32_t c) { return c; });
 
     const link::Seconds start = clock_.Now();

@@ -10,8 +10,8 @@
 #include "dcsim/SimulatedDc.h"
 #include "firmware/FirmwareImage.h"
 #include "link/protocol/VirtualClock.h"
-#include "tests/profile/RecordingSurface.h"
-#include "tests/profile/TempFolder.h"
+#include "tests/support/RecordingSurface.h"
+#include "tests/support/TempFolder.h"
 
 namespace verno::campaign {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "firmware/FirmwarePacker.h"
-#include "tests/profile/RecordingSurface.h"
+#include "tests/support/RecordingSurface.h"
 
 namespace verno::firmware {
 namespace {

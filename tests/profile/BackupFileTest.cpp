@@ -8,7 +8,7 @@
 
 #include "common/Text.h"
 #include "profile/ProfileRange.h"
-#include "tests/profile/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace verno::profile {
 namespace {

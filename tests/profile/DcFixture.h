@@ -12,8 +12,8 @@
 #include "link/protocol/CommModule.h"
 #include "link/protocol/VirtualClock.h"
 #include "tests/profile/FakeDc.h"
-#include "tests/profile/RecordingSurface.h"
-#include "tests/profile/TempFolder.h"
+#include "tests/support/RecordingSurface.h"
+#include "tests/support/TempFolder.h"
 #include "profile/ProfileSession.h"
 
 namespace verno {
@@ -55,7 +55,7 @@ protected:
     explicit DcFixtureT(firmware::FirmwareImage image = MakeFirmware(firmware::Layout::Area1Only, 3, 0))
         : fw(std::move(image)), dc(clock, fw.DcMemoryBlocks), comm(dc, clock, dc) {
         dc.Attach(comm);
-        comm.ResizeReceiveBuffers(136u * fw.DcMemoryBlocks + 1);
+        comm.SizeReceiveBuffersForMemory(fw.DcMemoryBlocks);
         NewSession();
         // A profile of four blocks read at units 288..312 (pointers are byte addresses on a
         // 512-block DC), and

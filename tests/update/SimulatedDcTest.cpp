@@ -8,8 +8,8 @@
 #include "firmware/FirmwarePacker.h"
 #include "profile/BackupProfile.h"
 #include "profile/RestoreProfile.h"
-#include "tests/profile/RecordingSurface.h"
-#include "tests/profile/TempFolder.h"
+#include "tests/support/RecordingSurface.h"
+#include "tests/support/TempFolder.h"
 #include "update/UpdateFirmware.h"
 
 namespace verno::update {
@@ -34,7 +34,7 @@ struct SimulatedRun {
           comm(link, clock, link),
           session(comm, clock, link, fw, ui, wall, dir.path(), [](std::uint32_t c) { return c; }) {
         link.Attach(comm);
-        comm.ResizeReceiveBuffers(136u * fw.DcMemoryBlocks + 1);
+        comm.SizeReceiveBuffersForMemory(fw.DcMemoryBlocks);
         session.profile.KeepProfile = true;
         session.profile.ProfileSafe = true;
     }

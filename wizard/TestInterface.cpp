@@ -1,16 +1,15 @@
-#include "link/port/TestInterface.h"
+#include "wizard/TestInterface.h"
 
 #include "common/Text.h"
 #include "common/TextNumbers.h"
-#include "link/port/FindInterfacePort.h"
 
-namespace verno::link {
+namespace verno::wizard {
 
 namespace {
 
 constexpr const char* kLineBreak = "\r\n";
 
-std::string OpenFailureText(WizardSurface& surface, const std::string& path, const PortOpenResult& failure) {
+std::string OpenFailureText(WizardSurface& surface, const std::string& path, const link::PortOpenResult& failure) {
     std::string text = FillPlaceholders(surface.LoadText(text::kPortOpenFailed), path, failure.reason) + "." + kLineBreak;
     if (failure.permissionDenied && !failure.deviceGroup.empty())
         text += FillPlaceholders(surface.LoadText(text::kPortNoPermission), path, failure.deviceGroup) + kLineBreak;
@@ -23,7 +22,7 @@ std::optional<std::string> TestInterface(WizardSurface& surface, const PortFinde
     for (;;) {
         std::string text;
         if (const auto path = find()) {
-            const PortOpenResult result = open(*path);
+            const link::PortOpenResult result = open(*path);
             if (result.opened) return path;
             // "Not found" would be wrong here: say which port failed, and why.
             text = OpenFailureText(surface, *path, result);
@@ -36,11 +35,4 @@ std::optional<std::string> TestInterface(WizardSurface& surface, const PortFinde
     }
 }
 
-std::optional<std::string> TestInterface(WizardSurface& surface, SerialPort& port,
-                                         const std::optional<std::string>& overridePath) {
-    return TestInterface(
-        surface, [&overridePath] { return FindInterfacePort(overridePath); },
-        [&port](const std::string& path) { return port.Open(path); });
-}
-
-}  // namespace verno::link
+}  // namespace verno::wizard

@@ -4,14 +4,9 @@
 #include <QFrame>
 #include <QString>
 
-#include <string>
-
 class QLabel;
 
 namespace verno::shell {
-
-// The text of instruction page n (lines broken by CR LF); empty for a page the wizard has not.
-std::string StepInstructions(int n);
 
 class InstructionFrame final : public QFrame {
     Q_OBJECT

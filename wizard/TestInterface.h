@@ -7,19 +7,15 @@
 #include <string>
 
 #include "common/WizardSurface.h"
-#include "link/port/SerialPort.h"
+#include "link/protocol/Port.h"
 
-namespace verno::link {
+namespace verno::wizard {
 
 using PortFinder = std::function<std::optional<std::string>()>;
-using PortOpener = std::function<PortOpenResult(const std::string& path)>;
+using PortOpener = std::function<link::PortOpenResult(const std::string& path)>;
 
 // The path of the port that is now open; nullopt when the user chose Cancel (the caller ends
 // the program).
 std::optional<std::string> TestInterface(WizardSurface& surface, const PortFinder& find, const PortOpener& open);
 
-// The cable found through FindInterfacePort(overridePath), opened on port.
-std::optional<std::string> TestInterface(WizardSurface& surface, SerialPort& port,
-                                         const std::optional<std::string>& overridePath = std::nullopt);
-
-}  // namespace verno::link
+}  // namespace verno::wizard

@@ -1,4 +1,4 @@
-#include "console/ConsoleSurface.h"
+#include "console/ConsoleView.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,6 @@
 namespace verno::console {
 namespace {
 
-class FixedClock : public WallClock {
-public:
-    LocalDateTime Now() const override { return {2026, 12, 7, 9, 7, 5}; }
-};
-
 std::string Contents(std::FILE* f) {
     std::fflush(f);
     std::rewind(f);
@@ -24,7 +19,6 @@ std::string Contents(std::FILE* f) {
 }
 
 struct Fixture {
-    FixedClock clock;
     std::FILE* out = std::tmpfile();
     std::FILE* messages = std::tmpfile();
     MessageButtons asked = MessageButtons::Ok;
@@ -32,24 +26,23 @@ struct Fixture {
         std::fclose(out);
         std::fclose(messages);
     }
-    ConsoleSurface Make(bool live) {
-        return ConsoleSurface(out, messages, live, clock, [](int n) { return "T" + std::to_string(n); },
-                              [this](const std::string&, const std::string&, MessageIcon, MessageButtons b) {
-                                  asked = b;
-                                  return MessageAnswer::Cancel;
-                              });
+    ConsoleView Make(bool live) {
+        return ConsoleView(out, messages, live, [this](const std::string&, const std::string&, MessageIcon, MessageButtons b) {
+            asked = b;
+            return MessageAnswer::Cancel;
+        });
     }
 };
 
-TEST(ConsoleSurface, OffATerminalEachRowIsPrintedOnceWithItsFinalStatus) {
+TEST(ConsoleView, OffATerminalEachRowIsPrintedOnceWithItsFinalStatus) {
     Fixture f;
     {
         auto ui = f.Make(false);
-        ui.InsertTaskList(TaskIcon::Information, "Uploading firmware", "");
+        ui.InsertTaskList(TaskIcon::Information, "09:07:05", "Uploading firmware", "");
         ui.SetTaskStatus("33%");
         ui.SetTaskStatus("Done");
-        ui.InsertTaskList(TaskIcon::Error, "The dive computer did not accept the data.", "");
-        ui.InsertTaskList(TaskIcon::Warning, "No update is needed.", "");
+        ui.InsertTaskList(TaskIcon::Error, "09:07:05", "The dive computer did not accept the data.", "");
+        ui.InsertTaskList(TaskIcon::Warning, "09:07:05", "No update is needed.", "");
     }
     EXPECT_EQ(Contents(f.out),
               "09:07:05  i  Uploading firmware  Done\n"
@@ -57,27 +50,26 @@ TEST(ConsoleSurface, OffATerminalEachRowIsPrintedOnceWithItsFinalStatus) {
               "09:07:05  !  No update is needed.\n");
 }
 
-TEST(ConsoleSurface, OnATerminalTheStatusIsRewrittenInPlace) {
+TEST(ConsoleView, OnATerminalTheStatusIsRewrittenInPlace) {
     Fixture f;
     {
         auto ui = f.Make(true);
-        ui.InsertTaskList(TaskIcon::Information, "Backup", "...");
+        ui.InsertTaskList(TaskIcon::Information, "09:07:05", "Backup", "...");
         ui.SetTaskStatus("50%");
     }
     EXPECT_EQ(Contents(f.out), "09:07:05  i  Backup  ...\r\x1b[K09:07:05  i  Backup  50%\n");
 }
 
-TEST(ConsoleSurface, MessageBoxesGoToTheirOwnStreamAndTheAnswererDecides) {
+TEST(ConsoleView, MessageBoxesGoToTheirOwnStreamAndTheAnswererDecides) {
     Fixture f;
     auto ui = f.Make(false);
-    ui.InsertTaskList(TaskIcon::Information, "Row", "");
+    ui.InsertTaskList(TaskIcon::Information, "09:07:05", "Row", "");
     const auto answer = ui.ShowMessage("Profile recovery", "1. One\r\n2. Two\r\n", MessageIcon::Information,
                                        MessageButtons::OkCancel);
     EXPECT_EQ(answer, MessageAnswer::Cancel);
     EXPECT_EQ(f.asked, MessageButtons::OkCancel);
     EXPECT_EQ(Contents(f.messages), "\n[Profile recovery]\n1. One\n2. Two\n\n\n");
     EXPECT_EQ(Contents(f.out), "09:07:05  i  Row\n");  // the held row is printed before the box
-    EXPECT_EQ(ui.LoadText(800), "T800");
 }
 
 TEST(ConsoleOptions, RecoveryModesAttemptsAndPort) {

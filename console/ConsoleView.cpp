@@ -1,4 +1,4 @@
-#include "console/ConsoleSurface.h"
+#include "console/ConsoleView.h"
 
 namespace verno::console {
 
@@ -13,19 +13,18 @@ char IconLetter(TaskIcon icon) {
 }
 }  // namespace
 
-ConsoleSurface::ConsoleSurface(std::FILE* out, std::FILE* messages, bool live, const WallClock& clock, TextSource texts,
-                               Answerer answerer)
-    : out_(out), messages_(messages), live_(live), clock_(clock), texts_(std::move(texts)), answerer_(std::move(answerer)) {}
+ConsoleView::ConsoleView(std::FILE* out, std::FILE* messages, bool live, Answerer answerer)
+    : out_(out), messages_(messages), live_(live), answerer_(std::move(answerer)) {}
 
-ConsoleSurface::~ConsoleSurface() { Flush(); }
+ConsoleView::~ConsoleView() { Flush(); }
 
-std::string ConsoleSurface::RowText() const {
+std::string ConsoleView::RowText() const {
     std::string text = time_ + "  " + IconLetter(icon_) + "  " + event_;
     if (!status_.empty()) text += "  " + status_;
     return text;
 }
 
-void ConsoleSurface::Flush() {
+void ConsoleView::Flush() {
     if (!haveRow_) return;
     if (live_) {
         std::fputc('\n', out_);
@@ -36,10 +35,11 @@ void ConsoleSurface::Flush() {
     std::fflush(out_);
 }
 
-void ConsoleSurface::InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status) {
+void ConsoleView::InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
+                                 const std::string& status) {
     Flush();
     haveRow_ = true;
-    time_ = FormatTime(clock_.Now());
+    time_ = time;
     icon_ = icon;
     event_ = event;
     status_ = status;
@@ -49,7 +49,7 @@ void ConsoleSurface::InsertTaskList(TaskIcon icon, const std::string& event, con
     }
 }
 
-void ConsoleSurface::SetTaskStatus(const std::string& status) {
+void ConsoleView::SetTaskStatus(const std::string& status) {
     if (!haveRow_) return;
     status_ = status;
     if (live_) {
@@ -59,12 +59,7 @@ void ConsoleSurface::SetTaskStatus(const std::string& status) {
     }
 }
 
-void ConsoleSurface::ResetStage() {
-    ++resetStageCount_;
-    if (resetStage_) resetStage_();
-}
-
-MessageAnswer ConsoleSurface::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
+MessageAnswer ConsoleView::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                                           MessageButtons buttons) {
     Flush();
     std::string body = text;
@@ -73,7 +68,5 @@ MessageAnswer ConsoleSurface::ShowMessage(const std::string& title, const std::s
     std::fflush(messages_);
     return answerer_(title, text, icon, buttons);
 }
-
-std::string ConsoleSurface::LoadText(int n) { return texts_ ? texts_(n) : std::string(); }
 
 }  // namespace verno::console

@@ -2,7 +2,6 @@
 // A front end for tests: records task-log rows with every status they showed, counts stage
 // resets, answers message boxes from a script and gives "T<n>" for catalogue text n.
 
-#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "common/WallClock.h"
 #include "common/WizardSurface.h"
+#include "tests/support/ScriptedAnswers.h"
 
 namespace verno {
 
@@ -27,11 +27,10 @@ struct RecordedMessage {
     MessageButtons buttons;
 };
 
-class RecordingSurface : public WizardSurface {
+class RecordingSurface : public WizardSurface, public ScriptedAnswers {
 public:
     std::vector<RecordedRow> rows;
     std::vector<RecordedMessage> messages;
-    std::deque<MessageAnswer> answers;  // when exhausted: Cancel / No
     std::map<int, std::string> texts;   // overrides of "T<n>"
     std::vector<std::string> trace;     // "row", "status", "reset", "message" in order
     int resetStages = 0;
@@ -57,10 +56,7 @@ public:
         messages.push_back({title, text, icon, buttons});
         trace.push_back("message " + title);
         if (onMessage) onMessage(messages.back());
-        if (answers.empty()) return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
-        const MessageAnswer a = answers.front();
-        answers.pop_front();
-        return a;
+        return Next(buttons);
     }
     std::string LoadText(int n) override {
         const auto it = texts.find(n);

@@ -1,4 +1,4 @@
-#include "link/port/TestInterface.h"
+#include "wizard/TestInterface.h"
 
 #include <deque>
 #include <string>
@@ -6,38 +6,18 @@
 
 #include <gtest/gtest.h>
 
-namespace verno::link {
+#include "tests/support/RecordingSurface.h"
+
+namespace verno::wizard {
 namespace {
 
-struct Shown {
-    std::string title;
-    std::string text;
-    MessageIcon icon;
-    MessageButtons buttons;
-};
+using link::PortOpenResult;
 
-// Answers message boxes from a script and records them; texts are "T<n>".
-class ScriptedSurface final : public WizardSurface {
-public:
-    std::deque<MessageAnswer> answers;
-    std::vector<Shown> shown;
-
-    void InsertTaskList(TaskIcon, const std::string&, const std::string&) override {}
-    void SetTaskStatus(const std::string&) override {}
-    void ResetStage() override {}
-    MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
-                              MessageButtons buttons) override {
-        shown.push_back({title, text, icon, buttons});
-        EXPECT_FALSE(answers.empty()) << "unexpected message: " << text;
-        if (answers.empty()) return MessageAnswer::Cancel;
-        const MessageAnswer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::string LoadText(int n) override {
-        if (n == 825) return "port %1 failed: %2";
-        if (n == 826) return "no right to %1, join %2";
-        return "T" + std::to_string(n);
+// Answers the boxes from a script; texts are "T<n>" but for the two that fill in the port.
+struct ScriptedSurface : RecordingSurface {
+    ScriptedSurface() {
+        texts[825] = "port %1 failed: %2";
+        texts[826] = "no right to %1, join %2";
     }
 };
 
@@ -61,8 +41,8 @@ TEST(TestInterface, SearchesAfreshAfterOkUntilTheCableIsThere) {
     EXPECT_EQ(result, "/dev/ttyUSB0");
     EXPECT_EQ(searches, 3);
     EXPECT_EQ(opened, std::vector<std::string>{"/dev/ttyUSB0"});
-    ASSERT_EQ(surface.shown.size(), 2u);
-    for (const Shown& box : surface.shown) {
+    ASSERT_EQ(surface.messages.size(), 2u);
+    for (const RecordedMessage& box : surface.messages) {
         EXPECT_EQ(box.title, "T605");
         EXPECT_EQ(box.text, kNotFoundText);
         EXPECT_EQ(box.icon, MessageIcon::Critical);
@@ -81,7 +61,7 @@ TEST(TestInterface, CancelGivesUpWithoutOpening) {
     EXPECT_EQ(result, std::nullopt);
     EXPECT_EQ(searches, 1);
     EXPECT_FALSE(openCalled);
-    EXPECT_EQ(surface.shown.size(), 1u);
+    EXPECT_EQ(surface.messages.size(), 1u);
 }
 
 TEST(TestInterface, PortThatCannotBeOpenedShowsTheReasonAndTheFixForPermission) {
@@ -100,14 +80,14 @@ TEST(TestInterface, PortThatCannotBeOpenedShowsTheReasonAndTheFixForPermission) 
             return next;
         });
     EXPECT_EQ(result, std::nullopt);
-    ASSERT_EQ(surface.shown.size(), 3u);
-    EXPECT_EQ(surface.shown[0].text,
+    ASSERT_EQ(surface.messages.size(), 3u);
+    EXPECT_EQ(surface.messages[0].text,
               "port /dev/ttyUSB0 failed: Permission denied.\r\nno right to /dev/ttyUSB0, join dialout\r\nT802");
-    EXPECT_EQ(surface.shown[1].text, "port /dev/ttyUSB0 failed: Device or resource busy.\r\nT802");
-    EXPECT_EQ(surface.shown[2].text, "port /dev/ttyUSB0 failed: Permission denied.\r\nT802");
-    EXPECT_EQ(surface.shown[0].title, "T605");
-    EXPECT_EQ(surface.shown[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(surface.messages[1].text, "port /dev/ttyUSB0 failed: Device or resource busy.\r\nT802");
+    EXPECT_EQ(surface.messages[2].text, "port /dev/ttyUSB0 failed: Permission denied.\r\nT802");
+    EXPECT_EQ(surface.messages[0].title, "T605");
+    EXPECT_EQ(surface.messages[0].icon, MessageIcon::Critical);
 }
 
 }  // namespace
-}  // namespace verno::link
+}  // namespace verno::wizard

@@ -1,0 +1,51 @@
+#pragma once
+// The machine the installed programs run on, as the wizard sees it: the cable's serial port
+// (found by its USB identity, or named), the steady clock, the PC's local time, the process
+// priority, the program's folder and built-in records, the follow-up program and the end of the
+// process. The window uses it as it is; verno-update adds Ctrl-C to the pump and its own words
+// to the end.
+
+#include <optional>
+#include <string>
+
+#include "common/WallClock.h"
+#include "link/port/SerialPort.h"
+#include "link/protocol/MonotonicClock.h"
+#include "wizard/Host.h"
+
+namespace verno::host {
+
+class SystemHost : public wizard::Host {
+public:
+    // portOverride: the cable's device as the user named it; else it is looked up.
+    explicit SystemHost(std::optional<std::string> portOverride = std::nullopt);
+
+    link::Port& Port() override { return port_; }
+    link::Pump& Pump() override { return port_; }
+    link::MonotonicClock& Clock() override { return clock_; }
+    void Attach(link::CommModule& comm) override { port_.Attach(comm); }
+    std::optional<std::string> FindPort() override;
+    link::PortOpenResult OpenPort(const std::string& path) override { return port_.Open(path); }
+    void ClosePort() override { port_.Close(); }
+
+    const WallClock& Wall() override { return wall_; }
+    std::uint32_t SetPriority(std::uint32_t priorityClass) override;
+
+    std::string_view ConfigurationRecord() override;
+    std::filesystem::path ProgramFolder() override;
+    std::filesystem::path CatalogueFile() override;
+
+    void StartProgram(const std::filesystem::path& program) override;
+    [[noreturn]] void EndProgram(int status) override;
+
+protected:
+    link::SerialPort& Serial() { return port_; }
+
+private:
+    std::optional<std::string> portOverride_;
+    link::SerialPort port_;
+    link::SteadyClock clock_;
+    SystemWallClock wall_;
+};
+
+}  // namespace verno::host

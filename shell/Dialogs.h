@@ -1,0 +1,20 @@
+#pragma once
+// Modal message boxes; parent is the window the box must stay above. The program uses the
+// desktop's boxes, the tests answer from a script.
+
+#include <QWidget>
+
+#include <string>
+
+#include "common/WizardSurface.h"
+
+namespace verno::shell {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual MessageAnswer Show(QWidget* parent, const std::string& title, const std::string& text, MessageIcon icon,
+                               MessageButtons buttons) = 0;
+};
+
+}  // namespace verno::shell

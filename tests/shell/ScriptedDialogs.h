@@ -1,0 +1,34 @@
+#pragma once
+// Message boxes answered from a script, with the window each was shown above.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shell/Dialogs.h"
+#include "tests/support/ScriptedAnswers.h"
+
+namespace verno::shell {
+
+struct ShownMessage {
+    QWidget* parent;
+    std::string title;
+    std::string text;
+    MessageIcon icon;
+    MessageButtons buttons;
+};
+
+class ScriptedDialogs final : public Dialogs, public ScriptedAnswers {
+public:
+    std::vector<ShownMessage> shown;
+    std::function<void(const ShownMessage&)> onShow;
+
+    MessageAnswer Show(QWidget* parent, const std::string& title, const std::string& text, MessageIcon icon,
+                       MessageButtons buttons) override {
+        shown.push_back({parent, title, text, icon, buttons});
+        if (onShow) onShow(shown.back());
+        return Next(buttons);
+    }
+};
+
+}  // namespace verno::shell

@@ -1,0 +1,72 @@
+#pragma once
+// The wizard's view in a test: records the task log, the boxes (answered from a script), the
+// page text, which view is shown, the buttons and the decoration.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/RecordingSurface.h"
+#include "tests/support/ScriptedAnswers.h"
+#include "wizard/View.h"
+
+namespace verno {
+
+class RecordingView final : public wizard::View, public ScriptedAnswers {
+public:
+    std::vector<RecordedRow> rows;
+    std::vector<std::string> times;
+    std::vector<RecordedMessage> messages;
+    std::function<void(const RecordedMessage&)> onMessage;
+    std::string pageText;
+    bool taskLogShown = false;
+    bool buttonsShown = false;
+    bool backEnabled = false;
+    bool nextEnabled = false;
+    bool onTop = false;
+    bool decorated = false;
+    wizard::Titles titles;
+    wizard::Captions captions;
+
+    void InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
+                        const std::string& status) override {
+        rows.push_back({icon, event, {status}});
+        times.push_back(time);
+    }
+    void SetTaskStatus(const std::string& status) override {
+        if (!rows.empty()) rows.back().statuses.push_back(status);
+    }
+    void EmptyTaskLog() override { rows.clear(); }
+    MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
+                              MessageButtons buttons) override {
+        messages.push_back({title, text, icon, buttons});
+        if (onMessage) onMessage(messages.back());
+        return Next(buttons);
+    }
+    void SetPageText(const std::string& text) override { pageText = text; }
+    void ShowTaskLog(bool shown) override { taskLogShown = shown; }
+    void ShowButtons() override { buttonsShown = true; }
+    void EnableBack(bool enabled) override { backEnabled = enabled; }
+    void EnableNext(bool enabled) override { nextEnabled = enabled; }
+    void PutOnTop() override { onTop = true; }
+    void UnDoPutOnTop() override { onTop = false; }
+    void Decorate(const wizard::Titles& t) override {
+        titles = t;
+        decorated = true;
+    }
+    void Undecorate() override { decorated = false; }
+    void SetCaptions(const wizard::Captions& c) override { captions = c; }
+
+    std::vector<std::string> Events() const {
+        std::vector<std::string> out;
+        for (const auto& r : rows) out.push_back(r.event);
+        return out;
+    }
+    bool HasErrorRow() const {
+        for (const auto& r : rows)
+            if (r.icon == TaskIcon::Error) return true;
+        return false;
+    }
+};
+
+}  // namespace verno

@@ -1,0 +1,97 @@
+#pragma once
+// The machine around the wizard in a test: a simulated DC on virtual time behind the cable, the
+// bundle's catalogue, a firmware file in a fresh program folder, and the program's end recorded
+// instead of carried out. Shared by the controller, window and campaign tests.
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dcsim/SimulatedDc.h"
+#include "dcsim/SimulatedLink.h"
+#include "firmware/FirmwareFile.h"
+#include "firmware/FirmwarePacker.h"
+#include "link/protocol/VirtualClock.h"
+#include "tests/support/RecordingSurface.h"
+#include "tests/support/TempFolder.h"
+#include "wizard/Host.h"
+
+namespace verno {
+
+inline std::vector<std::uint8_t> DemoFirmwareFile(int area1Blocks = 20) {
+    return firmware::PackFirmware(firmware::DemoFirmware(firmware::Layout::Area1Only, area1Blocks, 0));
+}
+
+// A DC that takes the version the firmware file brings.
+inline dcsim::DcConfig DcFor(const std::vector<std::uint8_t>& file, dcsim::DcConfig config = {}) {
+    dcsim::TakeVersionFrom(firmware::DecodeFirmware(file).image, config);
+    return config;
+}
+
+class SimulatedHost final : public wizard::Host {
+public:
+    explicit SimulatedHost(dcsim::DcConfig config = {}, dcsim::DcFaults faults = {},
+                           std::vector<std::uint8_t> firmwareFile = DemoFirmwareFile())
+        : dc(DcFor(firmwareFile, std::move(config)), faults), link(dc, clock) {
+        std::ofstream(folder.path() / "VERNO.1B.FWR", std::ios::binary)
+            .write(reinterpret_cast<const char*>(firmwareFile.data()), static_cast<std::streamsize>(firmwareFile.size()));
+    }
+
+    link::Port& Port() override { return link; }
+    link::Pump& Pump() override { return link; }
+    link::MonotonicClock& Clock() override { return clock; }
+    void Attach(link::CommModule& comm) override { link.Attach(comm); }
+    std::optional<std::string> FindPort() override {
+        if (cablesMissing > 0) {
+            --cablesMissing;
+            return std::nullopt;
+        }
+        return "sim";
+    }
+    link::PortOpenResult OpenPort(const std::string&) override {
+        trace.push_back("open port");
+        if (onOpenPort) onOpenPort();
+        return {true, "", false, ""};
+    }
+    void ClosePort() override { trace.push_back("close port"); }
+
+    const WallClock& Wall() override { return wall; }
+    std::uint32_t SetPriority(std::uint32_t priorityClass) override {
+        priorities.push_back(priorityClass);
+        return priorityClass;
+    }
+
+    std::string_view ConfigurationRecord() override { return record; }
+    std::filesystem::path ProgramFolder() override { return folder.path(); }
+    std::filesystem::path CatalogueFile() override { return catalogueFile; }
+
+    void StartProgram(const std::filesystem::path& program) override {
+        started.push_back(program);
+        trace.push_back("start program");
+    }
+    void EndProgram(int status) override {
+        ++ends;
+        exitStatus = status;
+        trace.push_back("end");
+        if (onEnd) onEnd();
+    }
+
+    TempFolder folder;
+    link::VirtualClock clock;
+    dcsim::SimulatedDc dc;
+    dcsim::SimulatedLink link;
+    FixedWallClock wall;
+    std::string record = "VERNO.1B.FWR|||5000";
+    std::filesystem::path catalogueFile = VERNO_CATALOGUE_FILE;
+    int cablesMissing = 0;  // searches that find no cable before it appears
+    std::vector<std::uint32_t> priorities;
+    std::vector<std::filesystem::path> started;
+    std::vector<std::string> trace;
+    int ends = 0;
+    int exitStatus = -1;
+    std::function<void()> onOpenPort;
+    std::function<void()> onEnd;
+};
+
+}  // namespace verno

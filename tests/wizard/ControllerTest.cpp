@@ -1,0 +1,427 @@
+// The wizard's controller against a simulated DC on virtual time, with a recording view: the
+// start-up, Next, Back and Close as the window and verno-update both run them.
+
+#include <gtest/gtest.h>
+
+#include "catalogue/Catalogue.h"
+#include "common/TextNumbers.h"
+#include "platform/EndProcess.h"
+#include "tests/support/RecordingView.h"
+#include "tests/support/SimulatedHost.h"
+#include "wizard/Controller.h"
+
+namespace verno::wizard {
+namespace {
+
+const char* const kPageOne =
+    "1. Plug the USB interface cable into an USB port on the PC.\r\n\r\n"
+    "2. Dive Computer (DC) needs to be in the Watch Main Time Mode.\r\n\r\n"
+    "3. Clip the interface cable on the DC data port.\r\n\r\n"
+    "4. A PC will appear with a 120 second countdown (you have 2 minutes to initiate the connection PC-DC).\r\n"
+    "   a) If the  PC screen does not appear, unclip the interface cable from the DC for 5 second then repeat\r\n"
+    "   steps 2, 3, 4.\r\n\r\n"
+    ">>> Click on Next button to continue... >>>";
+
+// The English texts of the bundle's catalogue.
+std::string Text(int n) {
+    static catalogue::Catalogue texts;
+    if (!texts.IsOpen()) texts.Open(VERNO_CATALOGUE_FILE, 1);
+    return texts.LoadText(n);
+}
+
+std::vector<std::uint8_t> ProfileBytes(const dcsim::SimulatedDc& dc) {
+    const auto& m = dc.Memory();
+    return {m.begin() + 16 * 256, m.begin() + 16 * 640};  // the default profile, units 256..639
+}
+
+int FramesToDc(const dcsim::SimulatedDc& dc) {
+    int frames = 0;
+    for (int c = 0; c < 256; ++c) frames += dc.Counters(static_cast<std::uint8_t>(c)).frames;
+    return frames;
+}
+
+struct Wizard {
+    explicit Wizard(dcsim::DcConfig config = {}, dcsim::DcFaults faults = {}) : host(std::move(config), faults) {}
+    SimulatedHost host;
+    RecordingView view;
+    Controller controller{view, host};
+};
+
+// ---- start-up ----
+
+TEST(WizardStartUp, RunsItsStepsInOrderAndLabelsTheWindowFromTheCatalogue) {
+    Wizard w;
+    // When the cable is looked for, the window is top-most and titled and the firmware file
+    // checked, but page 1 and the captions are still to come.
+    bool onTop = false;
+    std::string titleBar = "unset";
+    std::size_t rows = 0;
+    std::string page = "unset";
+    w.host.onOpenPort = [&] {
+        onTop = w.view.onTop;
+        titleBar = w.view.titles.titleBar;
+        rows = w.view.rows.size();
+        page = w.view.pageText;
+    };
+    ASSERT_TRUE(w.controller.Load());
+
+    EXPECT_TRUE(onTop);
+    EXPECT_EQ(titleBar, "VERNO 1B " + Text(text::kProductTitle));
+    EXPECT_EQ(rows, 3u);  // the firmware file's rows
+    EXPECT_EQ(page, "");
+    EXPECT_EQ(w.view.titles.taskBar, "QEL 1F Firmware Update");
+    EXPECT_EQ(w.view.pageText, kPageOne);
+    EXPECT_EQ(w.view.captions.frame, Text(text::kInstructions));
+    EXPECT_EQ(w.view.captions.next, Text(text::kNext));
+    EXPECT_EQ(w.view.captions.statusHeading, Text(text::kStatusHeading));
+    EXPECT_EQ(w.view.rows[0].event, Text(text::kReadingFirmwareFile));
+    EXPECT_EQ(w.view.rows[0].status(), Text(text::kDone));
+    EXPECT_TRUE(w.view.buttonsShown);
+    EXPECT_TRUE(w.view.nextEnabled);
+    EXPECT_FALSE(w.view.backEnabled);
+    EXPECT_FALSE(w.view.taskLogShown);
+    EXPECT_TRUE(w.view.messages.empty());
+    EXPECT_EQ(w.controller.Stage(), 1);
+    EXPECT_TRUE(w.controller.ProfileSafe());
+    EXPECT_EQ(w.host.ends, 0);
+    EXPECT_EQ(w.controller.Comm().RxBuf.size(), 136u * 512 + 1 + 1);  // a whole memory's worth
+}
+
+TEST(WizardStartUp, ARecordOfOneFieldEndsSilentlyBeforeTheCatalogue) {
+    Wizard w;
+    w.host.record = "VERNO.1B.FWR";
+    w.host.catalogueFile = w.host.folder.path() / "absent.lng";  // would produce a box if it were opened
+    EXPECT_FALSE(w.controller.Load());
+    EXPECT_TRUE(w.view.messages.empty());
+    EXPECT_EQ(w.host.trace, (std::vector<std::string>{"close port", "end"}));
+    EXPECT_EQ(w.host.exitStatus, kExitStartUpFailed);
+    EXPECT_EQ(w.controller.StartUpFailed(), StartUpFailure::Configuration);
+}
+
+TEST(WizardStartUp, AMissingCatalogueIsReportedInPlainEnglishAndEnds) {
+    Wizard w;
+    w.host.catalogueFile = w.host.folder.path() / "FirmwareUpdate.lng";
+    EXPECT_FALSE(w.controller.Load());
+    ASSERT_EQ(w.view.messages.size(), 1u);
+    EXPECT_EQ(w.view.messages[0].title, "Firmware Update");
+    EXPECT_NE(w.view.messages[0].text.find("FirmwareUpdate.lng is missing"), std::string::npos);
+    EXPECT_EQ(w.view.messages[0].icon, MessageIcon::Critical);
+    EXPECT_TRUE(w.view.rows.empty());  // the firmware file was never read
+    EXPECT_EQ(w.host.ends, 1);
+    EXPECT_EQ(w.host.exitStatus, kExitStartUpFailed);
+}
+
+TEST(WizardStartUp, AMissingFirmwareFileEndsThroughTheCloseHandler) {
+    Wizard w;
+    std::filesystem::remove(w.host.folder.path() / "VERNO.1B.FWR");
+    EXPECT_FALSE(w.controller.Load());
+    ASSERT_EQ(w.view.messages.size(), 1u);
+    EXPECT_EQ(w.view.messages[0].title, Text(text::kFailed));
+    EXPECT_TRUE(w.controller.Comm().TransferFailed);
+    EXPECT_FALSE(w.view.onTop);  // undone by Close
+    EXPECT_EQ(w.host.trace, (std::vector<std::string>{"close port", "end"}));  // no cable search
+    EXPECT_EQ(w.controller.StartUpFailed(), StartUpFailure::FirmwareFile);
+}
+
+TEST(WizardStartUp, TheCableDialogRepeatsUntilTheCableIsThereOrTheUserQuits) {
+    {
+        Wizard w;
+        w.host.cablesMissing = 2;
+        w.view.answers = {MessageAnswer::Ok, MessageAnswer::Ok};
+        EXPECT_TRUE(w.controller.Load());
+        ASSERT_EQ(w.view.messages.size(), 2u);
+        EXPECT_EQ(w.view.messages[0].title, Text(text::kCableTitle));
+        EXPECT_EQ(w.view.messages[0].buttons, MessageButtons::OkCancel);
+        EXPECT_EQ(w.host.ends, 0);
+    }
+    {
+        Wizard w;
+        w.host.cablesMissing = 5;
+        w.view.answers = {MessageAnswer::Ok, MessageAnswer::Cancel};
+        EXPECT_FALSE(w.controller.Load());
+        EXPECT_EQ(w.view.messages.size(), 2u);
+        EXPECT_EQ(w.host.ends, 1);
+        EXPECT_EQ(w.view.pageText, "");
+        EXPECT_EQ(w.controller.StartUpFailed(), StartUpFailure::Port);
+        EXPECT_EQ(w.host.exitStatus, kExitStartUpFailed);
+    }
+}
+
+// ---- Next ----
+
+TEST(WizardNext, ASilentDcLeavesPageOneAsItWas) {
+    dcsim::DcFaults faults;
+    faults.silent = true;
+    Wizard w({}, faults);
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+    EXPECT_EQ(w.controller.Stage(), 1);
+    EXPECT_EQ(w.controller.LastNext(), NextResult::NoAnswer);
+    EXPECT_TRUE(w.view.nextEnabled);
+    EXPECT_FALSE(w.view.taskLogShown);
+    const int frames = w.host.dc.Counters(0x84).frames;
+    EXPECT_GE(frames, 11);  // the twelfth is still on the wire when the test gives up
+    w.controller.NextClick();  // a second press repeats the test
+    EXPECT_GE(w.host.dc.Counters(0x84).frames, 2 * frames);
+    EXPECT_EQ(w.controller.Stage(), 1);
+}
+
+TEST(WizardNext, ADcOfAnotherModelIsWarnedAboutOncePerPress) {
+    dcsim::DcConfig other;
+    other.identity = "KAPPA2X FW-1A DC";
+    Wizard w(other);
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+    w.controller.NextClick();
+    ASSERT_EQ(w.view.messages.size(), 2u);
+    for (const auto& m : w.view.messages) {
+        EXPECT_EQ(m.title, "Firmware Update");
+        EXPECT_EQ(m.text, Text(text::kNotModel) + " VERNO 1B!");
+        EXPECT_EQ(m.icon, MessageIcon::Exclamation);
+        EXPECT_EQ(m.buttons, MessageButtons::Ok);
+    }
+    EXPECT_EQ(w.controller.Stage(), 1);
+    EXPECT_FALSE(w.view.taskLogShown);
+    EXPECT_EQ(w.host.dc.Counters(0xB5).frames, 0);
+}
+
+TEST(WizardUpdate, AWholeUpdateShowsItsTasksAndEndsWithTheVerdict) {
+    Wizard w;
+    const auto profileBefore = ProfileBytes(w.host.dc);
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+
+    EXPECT_EQ(w.host.dc.Version(), "1B");
+    EXPECT_EQ(ProfileBytes(w.host.dc), profileBefore);
+    EXPECT_EQ(w.host.dc.ConnectionsEnded(), 1);
+    EXPECT_TRUE(w.controller.ProfileSafe());
+    // The start-up's firmware rows stay at the top.
+    const std::vector<std::string> expected = {
+        Text(776), Text(778), "VERNO 1B, firmware version: 1B", Text(782), "VERNO 1B, firmware version: 1A",
+        "Backup dive computer profile", Text(787), Text(803), Text(792), Text(794), Text(796), Text(786)};
+    EXPECT_EQ(w.view.Events(), expected);
+    for (const auto& time : w.view.times) EXPECT_EQ(time, "15:30:05");
+    // The log stays on screen; the verification's stage reset leaves Back ready for the next DC.
+    EXPECT_TRUE(w.view.taskLogShown);
+    EXPECT_FALSE(w.view.nextEnabled);
+    EXPECT_TRUE(w.view.backEnabled);
+    EXPECT_EQ(w.controller.Stage(), 2);
+    EXPECT_EQ(w.host.priorities.front(), 0x100u);
+    EXPECT_EQ(w.host.priorities.back(), 0x20u);
+    EXPECT_TRUE(w.view.messages.empty());
+    EXPECT_EQ(w.controller.ExitStatus(), kExitUpdated);
+}
+
+// ---- Back ----
+
+TEST(WizardBack, AfterAFailureReturnsToAnEmptyPageOneForANewAttempt) {
+    dcsim::DcFaults faults;
+    faults.powerLossAtBlock = 5;
+    Wizard w({}, faults);
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+
+    ASSERT_TRUE(w.controller.Comm().TransferFailed);
+    EXPECT_TRUE(w.view.HasErrorRow());
+    EXPECT_TRUE(w.view.backEnabled);
+    EXPECT_EQ(w.controller.ExitStatus(), kExitFailed);
+
+    w.controller.BackClick();
+    EXPECT_EQ(w.controller.Stage(), 1);
+    EXPECT_TRUE(w.view.rows.empty());
+    EXPECT_FALSE(w.view.taskLogShown);
+    EXPECT_EQ(w.view.pageText, kPageOne);
+    EXPECT_FALSE(w.controller.Comm().TransferFailed);
+    EXPECT_FALSE(w.view.backEnabled);
+    EXPECT_TRUE(w.view.nextEnabled);
+
+    // The next attempt starts the log again at row 1 and puts the saved profile back.
+    w.host.dc.PowerOn();
+    w.host.dc.Faults().powerLossAtBlock = 0;
+    w.controller.NextClick();
+    ASSERT_FALSE(w.view.rows.empty());
+    EXPECT_EQ(w.view.rows.front().event, Text(782));
+    EXPECT_EQ(w.view.rows.back().event, Text(786));
+    EXPECT_EQ(w.controller.ExitStatus(), kExitUpdated);
+}
+
+TEST(WizardBack, IsHeldBackUntilTheUpdateHasReturned) {
+    Wizard w;
+    ASSERT_TRUE(w.controller.Load());
+    // The verification resets the stage before the profile goes back; a Back click during the
+    // write-back must neither empty the log nor open page 1 for a second attempt.
+    bool backEnabled = true;
+    std::size_t rowsBefore = 0;
+    std::size_t rowsAfter = 0;
+    bool clicked = false;
+    w.host.link.SetOnPump([&] {
+        if (w.host.dc.Counters(0xB2).frames >= 1 && !clicked) {
+            clicked = true;
+            backEnabled = w.view.backEnabled;
+            rowsBefore = w.view.rows.size();
+            w.controller.BackClick();
+            rowsAfter = w.view.rows.size();
+        }
+    });
+    w.controller.NextClick();
+
+    ASSERT_TRUE(clicked);
+    EXPECT_FALSE(backEnabled);
+    EXPECT_EQ(rowsAfter, rowsBefore);
+    EXPECT_EQ(w.controller.Stage(), 2);
+    EXPECT_EQ(w.view.rows.back().event, Text(786));
+    EXPECT_TRUE(w.view.backEnabled);
+}
+
+// ---- Close ----
+
+TEST(WizardClose, WithTheProfileSafeEndsWithoutRecoveryAndStartsNothing) {
+    Wizard w;
+    ASSERT_TRUE(w.controller.Load());
+    const auto before = w.host.clock.Now();
+    w.controller.CloseClick();
+    EXPECT_EQ(w.host.ends, 1);
+    EXPECT_TRUE(w.host.started.empty());
+    EXPECT_TRUE(w.view.messages.empty());
+    EXPECT_TRUE(w.controller.Comm().CommError);
+    EXPECT_TRUE(w.controller.Comm().LinkAborted);
+    EXPECT_EQ(w.controller.Comm().RxBuf.size(), 1u);
+    EXPECT_GE((w.host.clock.Now() - before).count(), 1.0);
+    EXPECT_FALSE(w.view.onTop);
+    EXPECT_FALSE(w.view.decorated);
+    EXPECT_EQ(w.host.trace, (std::vector<std::string>{"open port", "close port", "end"}));
+    EXPECT_EQ(w.host.exitStatus, kExitFailed);  // nothing was updated
+    w.controller.CloseClick();  // nothing runs twice
+    EXPECT_EQ(w.host.ends, 1);
+}
+
+TEST(WizardClose, StartsTheFollowUpProgramNamedByTheRecordBeforeEnding) {
+    Wizard w;
+    w.host.record = "VERNO.1B.FWR||Logbook.exe|5000";
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.CloseClick();
+    ASSERT_EQ(w.host.started.size(), 1u);
+    EXPECT_EQ(w.host.started[0], w.host.folder.path() / "Logbook.exe");
+    EXPECT_EQ(w.host.trace, (std::vector<std::string>{"open port", "start program", "close port", "end"}));
+}
+
+TEST(WizardClose, AfterAnInterruptedUpdateRecoversTheProfileFirst) {
+    dcsim::DcFaults faults;
+    faults.powerLossAtBlock = 5;
+    Wizard w({}, faults);
+    const auto profileBefore = ProfileBytes(w.host.dc);
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+    ASSERT_FALSE(w.controller.ProfileSafe());
+    const auto backup = w.controller.UpdateSession()->profile.BackupFilePath;
+    ASSERT_TRUE(std::filesystem::exists(backup));
+
+    // Someone wiped the profile; the user agrees to the recovery and powers the DC up again
+    // while the instructions are on screen.
+    for (std::size_t i = 16 * 256; i < 16 * 640; ++i) w.host.dc.MutableMemory()[i] = 0;
+    w.view.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
+    w.view.onMessage = [&](const RecordedMessage& m) {
+        if (m.buttons == MessageButtons::OkCancel) w.host.dc.PowerOn();
+    };
+    w.controller.CloseClick();
+
+    EXPECT_EQ(w.view.messages.size(), 2u);
+    EXPECT_EQ(ProfileBytes(w.host.dc), profileBefore);
+    EXPECT_TRUE(w.controller.ProfileSafe());
+    EXPECT_FALSE(std::filesystem::exists(backup));
+    EXPECT_EQ(w.host.ends, 1);
+}
+
+TEST(WizardClose, AnInterruptedRecoveryKeepsTheBackupFile) {
+    dcsim::DcFaults faults;
+    faults.powerLossAtBlock = 5;
+    Wizard w({}, faults);
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+    const auto backup = w.controller.UpdateSession()->profile.BackupFilePath;
+    const int framesBefore = FramesToDc(w.host.dc);
+    w.view.answers = {MessageAnswer::Interrupted};
+    w.controller.CloseClick();
+    EXPECT_TRUE(std::filesystem::exists(backup));
+    EXPECT_FALSE(w.controller.ProfileSafe());
+    EXPECT_EQ(FramesToDc(w.host.dc), framesBefore);
+    EXPECT_EQ(w.host.ends, 1);
+}
+
+TEST(WizardClose, DuringAnUpdateRunsInsideTheWaitAndTheUpdateNeverResumes) {
+    Wizard w;
+    ASSERT_TRUE(w.controller.Load());
+    bool backEnabledDuringUpload = true;
+    w.host.link.SetOnPump([&] {
+        if (w.host.dc.Counters(0xB5).frames == 3 && w.controller.CurrentState() == State::Updating) {
+            backEnabledDuringUpload = w.view.backEnabled;
+            w.controller.CloseClick();
+        }
+    });
+    int framesAtEnd = -1;
+    std::size_t rowsAtEnd = 0;
+    w.host.onEnd = [&] {
+        framesAtEnd = FramesToDc(w.host.dc);
+        rowsAtEnd = w.view.rows.size();
+    };
+    w.controller.NextClick();
+
+    EXPECT_EQ(w.host.ends, 1);
+    EXPECT_FALSE(backEnabledDuringUpload);
+    EXPECT_EQ(FramesToDc(w.host.dc), framesAtEnd);
+    EXPECT_EQ(w.view.rows.size(), rowsAtEnd);
+    EXPECT_EQ(w.host.dc.Counters(0xB5).frames, 3);
+    EXPECT_NE(w.host.dc.Version(), "1B");
+    EXPECT_EQ(w.host.exitStatus, kExitFailed);
+}
+
+// A host whose end is the real one: the process ends there with the wizard's exit status.
+class EndingHost final : public wizard::Host {
+public:
+    SimulatedHost& inner;
+    explicit EndingHost(SimulatedHost& simulated) : inner(simulated) {}
+    link::Port& Port() override { return inner.Port(); }
+    link::Pump& Pump() override { return inner.Pump(); }
+    link::MonotonicClock& Clock() override { return inner.Clock(); }
+    void Attach(link::CommModule& comm) override { inner.Attach(comm); }
+    std::optional<std::string> FindPort() override { return inner.FindPort(); }
+    link::PortOpenResult OpenPort(const std::string& path) override { return inner.OpenPort(path); }
+    void ClosePort() override { std::fputs("port closed\n", stderr); }
+    const WallClock& Wall() override { return inner.Wall(); }
+    std::uint32_t SetPriority(std::uint32_t c) override { return c; }
+    std::string_view ConfigurationRecord() override { return inner.ConfigurationRecord(); }
+    std::filesystem::path ProgramFolder() override { return inner.ProgramFolder(); }
+    std::filesystem::path CatalogueFile() override { return inner.CatalogueFile(); }
+    void StartProgram(const std::filesystem::path&) override {}
+    void EndProgram(int status) override { platform::EndProcess(status); }
+};
+
+TEST(WizardCloseDeathTest, EndsTheProcessWithItsExitStatusAfterClosingThePort) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            SimulatedHost simulated;
+            EndingHost host(simulated);
+            RecordingView view;
+            Controller controller(view, host);
+            if (controller.Load()) {
+                controller.NextClick();
+                controller.CloseClick();
+            }
+        },
+        ::testing::ExitedWithCode(kExitUpdated), "port closed");
+    EXPECT_EXIT(
+        {
+            SimulatedHost simulated;
+            std::filesystem::remove(simulated.folder.path() / "VERNO.1B.FWR");
+            EndingHost host(simulated);
+            RecordingView view;
+            Controller controller(view, host);
+            controller.Load();
+            std::fputs("returned from the start-up\n", stderr);
+        },
+        ::testing::ExitedWithCode(kExitStartUpFailed), "port closed\n$");
+}
+
+}  // namespace
+}  // namespace verno::wizard

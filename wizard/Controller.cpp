@@ -1,0 +1,259 @@
+#include "wizard/Controller.h"
+
+#include "catalogue/CatalogueMessage.h"
+#include "common/TextNumbers.h"
+#include "firmware/GetCode.h"
+#include "firmware/Identity.h"
+#include "platform/ProcessPriority.h"
+#include "profile/ProfileRecovering.h"
+#include "update/UpdateFirmware.h"
+#include "wizard/InstructionPage.h"
+#include "wizard/TestInterface.h"
+
+namespace verno::wizard {
+
+namespace {
+
+constexpr const char* kTaskBarTitle = "QEL 1F Firmware Update";
+constexpr const char* kModelCaption = "VERNO 1B ";
+constexpr const char* kCopyrightLine = "Copyright \u00A9 QEL. All rights reserved.";
+constexpr const char* kMessageTitle = "Firmware Update";
+
+constexpr link::Seconds kClosePause{1.0};
+
+// A step of the Close handler that fails is skipped; the next one still runs.
+template <typename Step>
+void IgnoringErrors(Step&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+Controller::Controller(View& view, Host& host)
+    : view_(view), host_(host), link_(host.Port(), host.Pump()), comm_(link_, host.Clock(), link_) {
+    host_.Attach(comm_);
+}
+
+std::int16_t Controller::Stage() const {
+    switch (state_) {
+        case State::Testing:
+        case State::Updating:
+        case State::Finished:
+            return 2;
+        default:
+            return 1;
+    }
+}
+
+bool Controller::ProfileSafe() const { return session_ == nullptr || session_->profile.ProfileSafe; }
+
+// --- start-up ---
+
+bool Controller::Load() {
+    state_ = State::StartingUp;
+    view_.ShowButtons();
+    view_.EnableBack(false);
+    view_.EnableNext(true);
+    if (!InitInfo()) return false;
+    state_ = State::PageOne;
+    // From here on, an end without an update is a failed one.
+    exitStatus_ = kExitFailed;
+    return true;
+}
+
+bool Controller::InitInfo() {
+    config_ = ReadConfigRecord(host_.ConfigurationRecord(), host_.ProgramFolder());
+    if (!config_) {
+        FailStartUp(StartUpFailure::Configuration);
+        EndProgram();
+        return false;
+    }
+
+    const auto catalogueFile = host_.CatalogueFile();
+    const auto opened = catalogue_.Open(catalogueFile, config_->LanguageIndex);
+    if (const auto message = catalogue::CatalogueStatusMessage(opened, catalogue_, catalogueFile)) {
+        ShowMessage(message->title, message->text, message->icon, message->buttons);
+        if (message->endsProgram) {
+            // Nothing to label the window with: end before it is ever shown.
+            FailStartUp(StartUpFailure::Catalogue);
+            catalogue_.Close();
+            EndProgram();
+            return false;
+        }
+    }
+
+    view_.PutOnTop();
+    Decorate();
+
+    firmware_ = firmware::GetCode(config_->FirmwareFilePath, *this);
+    if (!firmware_) {
+        comm_.TransferFailed = true;
+        FailStartUp(StartUpFailure::FirmwareFile);
+        CloseClick();
+        return false;
+    }
+    comm_.SizeReceiveBuffersForMemory(firmware_->DcMemoryBlocks);
+    session_ = std::make_unique<update::Session>(
+        comm_, host_.Clock(), link_, *firmware_, *this, host_.Wall(), host_.ProgramFolder(),
+        [this](std::uint32_t priorityClass) { return host_.SetPriority(priorityClass); });
+    session_->profile.ProfileSafe = true;
+
+    const auto port = TestInterface(
+        *this, [this] { return host_.FindPort(); }, [this](const std::string& path) { return host_.OpenPort(path); });
+    if (!port) {
+        FailStartUp(StartUpFailure::Port);
+        CloseClick();
+        return false;
+    }
+
+    LoadStepInstructions(1);
+    SetCaptions();
+    return true;
+}
+
+void Controller::FailStartUp(StartUpFailure why) {
+    startUpFailure_ = why;
+    exitStatus_ = kExitStartUpFailed;
+}
+
+void Controller::Decorate() {
+    const std::string productTitle = LoadText(text::kProductTitle);
+    view_.Decorate({kTaskBarTitle, kModelCaption + productTitle, productTitle + "\n" + kCopyrightLine});
+}
+
+void Controller::SetCaptions() {
+    view_.SetCaptions({LoadText(text::kInstructions), LoadText(text::kBack), LoadText(text::kNext),
+                       LoadText(text::kClose), LoadText(text::kTimeHeading), LoadText(text::kEventHeading),
+                       LoadText(text::kStatusHeading)});
+}
+
+void Controller::LoadStepInstructions(int n) {
+    instructionText_ = StepInstructions(n);
+    view_.SetPageText(instructionText_);
+}
+
+// --- Next, Back ---
+
+void Controller::NextClick() {
+    // The identity read lets clicks run; a second Next meanwhile must not start a second test.
+    if (state_ != State::PageOne) return;
+    state_ = State::Testing;
+    if (comm_.ReadIdentity() != link::LinkStatus::Ok) {
+        if (state_ != State::Testing) return;  // closed meanwhile
+        lastNext_ = NextResult::NoAnswer;
+        state_ = State::PageOne;
+        return;
+    }
+    if (state_ != State::Testing) return;
+    if (!firmware::CheckIdentity(comm_.IdentityText, *firmware_, session_->DcVersion)) {
+        lastNext_ = NextResult::OtherModel;
+        ShowMessage(kMessageTitle, update::NotThisModel(*this, *firmware_) + "!", MessageIcon::Exclamation,
+                    MessageButtons::Ok);
+        if (state_ == State::Testing) state_ = State::PageOne;
+        return;
+    }
+    lastNext_ = NextResult::Accepted;
+    StartUpdate();
+}
+
+void Controller::StartUpdate() {
+    session_->profile.KeepProfile = true;
+    session_->profile.ProfileSafe = true;
+    view_.ShowTaskLog(true);
+    view_.EnableNext(false);
+    if (comm_.TransferFailed) {
+        state_ = State::Finished;
+        return;
+    }
+    state_ = State::Updating;
+    backDue_ = false;
+    update::UpdateFirmware(*session_);
+    if (state_ != State::Updating) return;  // closed meanwhile
+    state_ = State::Finished;
+    exitStatus_ = comm_.TransferFailed || !ProfileSafe() ? kExitFailed : kExitUpdated;
+    if (backDue_) view_.EnableBack(true);
+}
+
+void Controller::BackClick() {
+    if (state_ == State::Finished) {
+        state_ = State::PageOne;
+        view_.EnableBack(false);
+        GoBack();
+    } else if (state_ != State::PageOne) {
+        return;
+    }
+    LoadStepInstructions(Stage());
+}
+
+void Controller::GoBack() {
+    view_.EnableNext(true);
+    view_.EnableBack(false);
+    view_.ShowTaskLog(false);
+    view_.EmptyTaskLog();
+    comm_.TransferFailed = false;
+}
+
+// --- Close ---
+
+void Controller::CloseClick() {
+    // The recovery's waits let clicks run; a second Close meanwhile changes nothing.
+    if (state_ == State::Closing || state_ == State::Ended) return;
+    state_ = State::Closing;
+    IgnoringErrors([this] {
+        if (!ProfileSafe()) profile::ProfileRecovering(*session_);
+    });
+    IgnoringErrors([this] { view_.UnDoPutOnTop(); });
+    comm_.CommError = true;
+    comm_.LinkAborted = true;
+    IgnoringErrors([this] { comm_.Pause(kClosePause); });
+    IgnoringErrors([this] { view_.Undecorate(); });
+    IgnoringErrors([this] { comm_.ShrinkReceiveBuffers(); });
+    IgnoringErrors([this] {
+        if (config_ && !config_->CloseProgramName.empty())
+            host_.StartProgram(host_.ProgramFolder() / config_->CloseProgramName);
+    });
+    IgnoringErrors([this] { catalogue_.Close(); });
+    EndProgram();
+}
+
+void Controller::EndProgram() {
+    state_ = State::Ended;
+    link_.Cut();
+    // Closing the port removes its lock file; a stale one can keep the port from opening next time.
+    host_.ClosePort();
+    host_.EndProgram(exitStatus_);
+}
+
+// --- what the procedures report through ---
+
+void Controller::InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status) {
+    if (state_ != State::Ended) view_.InsertTaskList(icon, FormatTime(host_.Wall().Now()), event, status);
+}
+
+void Controller::SetTaskStatus(const std::string& status) {
+    if (state_ != State::Ended) view_.SetTaskStatus(status);
+}
+
+void Controller::ResetStage() {
+    if (state_ == State::Ended) return;
+    host_.SetPriority(platform::kNormalPriorityClass);
+    if (state_ == State::Updating)
+        backDue_ = true;
+    else
+        view_.EnableBack(true);
+}
+
+MessageAnswer Controller::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
+                                      MessageButtons buttons) {
+    // After the end nothing more is shown; whatever still runs comes to its end without a
+    // decision being made for the user.
+    if (state_ == State::Ended) return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Interrupted;
+    return view_.ShowMessage(title, text, icon, buttons);
+}
+
+std::string Controller::LoadText(int n) { return catalogue_.LoadText(n); }
+
+}  // namespace verno::wizard

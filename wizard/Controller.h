@@ -1,0 +1,115 @@
+#pragma once
+// The wizard: its start-up, the stages driven by Next, Back and Close, and what the window owns
+// (configuration record, catalogue, link, firmware image, the update session with ProfileSafe and
+// KeepProfile). It shows and asks through a View and reaches the machine through a Host, and
+// knows nothing of widgets or terminals: the window and verno-update run the same sequences.
+//
+// Everything runs on one thread. The DC commands and the reset wait let the host's pump run, and
+// a click (Close above all) runs inside it; Close then ends the program there, and the
+// interrupted command never resumes.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "catalogue/Catalogue.h"
+#include "common/ConfigRecord.h"
+#include "common/WizardSurface.h"
+#include "firmware/FirmwareImage.h"
+#include "link/protocol/CommModule.h"
+#include "update/Session.h"
+#include "wizard/GuardedLink.h"
+#include "wizard/Host.h"
+#include "wizard/View.h"
+
+namespace verno::wizard {
+
+enum class State {
+    StartingUp,  // the load handler runs
+    PageOne,     // stage 1: page 1 shown, Next enabled
+    Testing,     // stage 2: Next reads the DC's identity
+    Updating,    // stage 2: the update runs inside Next
+    Finished,    // stage 2: the update has returned
+    Closing,     // the Close handler runs
+    Ended,       // the program has ended (only a test host returns from that)
+};
+
+// What the interface test of the last Next found.
+enum class NextResult { NotTried, NoAnswer, OtherModel, Accepted };
+
+// Why the start-up ended the program.
+enum class StartUpFailure { None, Configuration, Catalogue, FirmwareFile, Port };
+
+enum ExitStatus : int {
+    kExitUpdated = 0,        // updated, or no update was needed
+    kExitFailed = 1,         // the DC did not answer, is another model, or the update failed
+    kExitStartUpFailed = 2,  // configuration record, catalogue, firmware file or port
+};
+
+class Controller final : public WizardSurface {
+public:
+    Controller(View& view, Host& host);
+    Controller(const Controller&) = delete;
+    Controller& operator=(const Controller&) = delete;
+
+    // The load handler: stage 1, the buttons shown, then the start-up. False when the program
+    // ended during the start-up.
+    bool Load();
+
+    void NextClick();
+    void BackClick();
+    void CloseClick();
+
+    // --- WizardSurface: what the procedures report through ---
+    void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status) override;
+    void SetTaskStatus(const std::string& status) override;
+    // After a failed step: normal process priority, Back enabled (once the update has returned).
+    void ResetStage() override;
+    MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
+                              MessageButtons buttons) override;
+    std::string LoadText(int n) override;
+
+    // --- state, for the front ends and the tests ---
+    State CurrentState() const { return state_; }
+    std::int16_t Stage() const;
+    bool ProfileSafe() const;
+    NextResult LastNext() const { return lastNext_; }
+    StartUpFailure StartUpFailed() const { return startUpFailure_; }
+    int ExitStatus() const { return exitStatus_; }
+    link::CommModule& Comm() { return comm_; }
+    update::Session* UpdateSession() { return session_.get(); }
+    const std::optional<ConfigRecord>& Config() const { return config_; }
+    // The instruction text as built, lines broken by CR LF.
+    const std::string& InstructionText() const { return instructionText_; }
+
+private:
+    bool InitInfo();
+    void FailStartUp(StartUpFailure why);
+    void Decorate();
+    void SetCaptions();
+    void LoadStepInstructions(int n);
+    void StartUpdate();
+    void GoBack();
+    void EndProgram();
+
+    View& view_;
+    Host& host_;
+    GuardedLink link_;
+    link::CommModule comm_;
+    catalogue::Catalogue catalogue_;
+    std::optional<ConfigRecord> config_;
+    std::optional<firmware::FirmwareImage> firmware_;
+    std::unique_ptr<update::Session> session_;
+
+    State state_ = State::StartingUp;
+    // A step reset the stage while the update still ran: Back comes when the update has
+    // returned, since a Back click inside its waits would start a second attempt inside the first.
+    bool backDue_ = false;
+    NextResult lastNext_ = NextResult::NotTried;
+    StartUpFailure startUpFailure_ = StartUpFailure::None;
+    int exitStatus_ = kExitStartUpFailed;
+    std::string instructionText_;
+};
+
+}  // namespace verno::wizard

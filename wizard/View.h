@@ -1,0 +1,62 @@
+#pragma once
+// What the wizard shows and asks: the task log, message boxes, the two views with the page text,
+// the buttons and the window's decoration. The window draws all of it; a terminal front end
+// prints the log and the boxes and has no window to decorate, so the decoration calls do nothing
+// unless a view overrides them.
+
+#include <string>
+
+#include "common/WizardSurface.h"
+
+namespace verno::wizard {
+
+// The texts the start-up puts on the window, from the catalogue.
+struct Captions {
+    std::string frame;  // the instruction frame's caption, shown in capitals
+    std::string back;
+    std::string next;
+    std::string close;
+    std::string timeHeading;
+    std::string eventHeading;
+    std::string statusHeading;
+};
+
+// The window's titles: the task bar's, the title bar's, and the second caption text.
+struct Titles {
+    std::string taskBar;
+    std::string titleBar;
+    std::string tip;
+};
+
+class View {
+public:
+    virtual ~View() = default;
+
+    // The task log. time is the time of day the row was added, "hh:mm:ss".
+    virtual void InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
+                                const std::string& status) = 0;
+    virtual void SetTaskStatus(const std::string& status) = 0;  // the newest row; nothing on an empty log
+    virtual void EmptyTaskLog() = 0;
+
+    // A modal box above every window of the program; the button the user chose.
+    virtual MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
+                                      MessageButtons buttons) = 0;
+
+    // The text of the instruction view (lines broken by CR LF); the task log shown in the view's
+    // place, or the instruction view again.
+    virtual void SetPageText(const std::string& /*text*/) {}
+    virtual void ShowTaskLog(bool /*shown*/) {}
+    virtual void ShowButtons() {}
+    virtual void EnableBack(bool /*enabled*/) {}
+    virtual void EnableNext(bool /*enabled*/) {}
+
+    // Decoration: top-most from start-up to Close, the titles and the notification-area icon,
+    // the captions; Undecorate takes the icon away again.
+    virtual void PutOnTop() {}
+    virtual void UnDoPutOnTop() {}
+    virtual void Decorate(const Titles& /*titles*/) {}
+    virtual void Undecorate() {}
+    virtual void SetCaptions(const Captions& /*captions*/) {}
+};
+
+}  // namespace verno::wizard
