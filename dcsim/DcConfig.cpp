@@ -46,6 +46,28 @@ bool ApplyFault(const std::string& text, DcFaults& faults) {
         faults.refuseSpecialWrites = true;
         return true;
     }
+    if (name == "corrupt-header" && !hasArg) {
+        faults.corruptHeaderWrite = true;
+        return true;
+    }
+    if (name == "refuse-write" && hasArg) {
+        unsigned unit = 0;
+        if (!Number(arg, unit) || unit > 0xFFFF) return false;
+        faults.refuseWriteAt = static_cast<std::uint16_t>(unit);
+        return true;
+    }
+    if (name == "unanswered" && hasArg) {
+        const std::size_t at = arg.find('@');
+        std::string_view command = arg.substr(0, at);
+        if (command.starts_with("0x") || command.starts_with("0X")) command.remove_prefix(2);
+        unsigned value = 0;
+        unsigned unit = 0;
+        if (!Number(command, value, 16) || value > 0xFF) return false;
+        if (at != std::string_view::npos && (!Number(arg.substr(at + 1), unit) || unit > 0xFFFF)) return false;
+        faults.unansweredCommand = static_cast<std::uint8_t>(value);
+        if (at != std::string_view::npos) faults.unansweredUnit = static_cast<std::uint16_t>(unit);
+        return true;
+    }
     if (name == "refuse" && hasArg) {
         const std::size_t colon = arg.find(':');
         std::string_view command = arg.substr(0, colon);

@@ -56,14 +56,18 @@ struct DcFaults {
     double replyLatency = 0.0;    // seconds before the first byte of every reply
     int garbageBeforeReply = 0;   // noise bytes ahead of every reply
     bool refuseSpecialWrites = false;  // NAK 0xB5 payloads at units 3072 and 3080
+    std::optional<std::uint16_t> refuseWriteAt;  // NAK 0xB5 payloads at this unit
+    std::optional<std::uint8_t> unansweredCommand;  // frames of this command are heard, never answered
+    std::optional<std::uint16_t> unansweredUnit;    // ... only those at this unit, when given
+    bool corruptHeaderWrite = false;  // a 0xB2 piece of block 0 is stored with one byte changed
     std::optional<double> restartSeconds;  // overrides the config, e.g. 60 s (longer than the waits)
     std::optional<FaultArming> armAt;      // absent: armed from the start
 };
 
 // Parses one "--fault" argument: NAME or NAME=ARG. Names: silent, refuse=CMD[:N] (CMD in hex),
 // lose-ack=K, power-loss=K, byte-at-a-time, latency=SECONDS, garbage=N, refuse-special-writes,
-// long-restart[=SECONDS] (default 60), arm=CMD:N (CMD in hex). False for an unknown name or a
-// bad argument.
+// refuse-write=UNIT, unanswered=CMD[@UNIT] (CMD in hex), corrupt-header, long-restart[=SECONDS]
+// (default 60), arm=CMD:N (CMD in hex). False for an unknown name or a bad argument.
 bool ApplyFault(const std::string& text, DcFaults& faults);
 
 }  // namespace verno::dcsim

@@ -346,6 +346,9 @@ void SimulatedDc::FrameComplete(Seconds at) {
     ++counters.frames;
     const std::uint16_t value = args_.size() >= 2 ? static_cast<std::uint16_t>(args_[0] * 256 + args_[1]) : 0;
     const DcFaults& faults = ActiveFaults();  // this frame may be the arming one
+    ReceivedFrame frame{at, {command_}, false};
+    frame.bytes.insert(frame.bytes.end(), args_.begin(), args_.end());
+    received_.push_back(std::move(frame));
 
     // Block writes count from the arming frame, so "power loss at block k" is aimed at a phase.
     if (Armed() && (command_ == kWriteArea1Block || command_ == kWriteArea2Block || command_ == kWriteProfileBlock)) {
@@ -356,6 +359,7 @@ void SimulatedDc::FrameComplete(Seconds at) {
             return;
         }
     }
+    if (faults.unansweredCommand == command_ && (!faults.unansweredUnit || *faults.unansweredUnit == value)) return;
     if (faults.refuseCommand && *faults.refuseCommand == command_ && refused_ < faults.refuseCount) {
         ++refused_;
         ++counters.naks;
@@ -439,12 +443,14 @@ void SimulatedDc::FrameComplete(Seconds at) {
 void SimulatedDc::PayloadComplete(Seconds at) {
     CommandCounters& counters = counters_[command_];
     const std::span<const std::uint8_t> data(payload_.data(), payloadLength_);
+    received_.push_back({at, {data.begin(), data.end()}, true});
     switch (command_) {
     case kWriteArea1Block:
     case kWriteArea2Block: {
         const DcFaults& faults = ActiveFaults();
         if (Armed()) ++codePayloads_;
-        if (command_ == kWriteArea1Block && faults.refuseSpecialWrites && (unit_ == 3072 || unit_ == 3080)) {
+        const bool special = faults.refuseSpecialWrites && (unit_ == 3072 || unit_ == 3080);
+        if (command_ == kWriteArea1Block && (special || faults.refuseWriteAt == unit_)) {
             ++counters.naks;
             SendByte(at, kNak);
             return;
@@ -468,7 +474,10 @@ void SimulatedDc::PayloadComplete(Seconds at) {
             return;
         }
         const std::size_t unit = unit_ < kStagingOffsetUnits ? std::size_t{unit_} : std::size_t{unit_} + kStagingOffsetUnits;
-        Store(memory_, unit * 16, data.first(16));
+        std::array<std::uint8_t, 16> piece{};
+        std::copy_n(data.begin(), piece.size(), piece.begin());
+        if (unit_ < 8 && ActiveFaults().corruptHeaderWrite) piece[3] ^= 0xFF;
+        Store(memory_, unit * 16, piece);
         SendByte(at, kAck);
         return;
     }

@@ -29,6 +29,14 @@ struct CommandCounters {
     int naks = 0;    // refusals sent for the frame or its payload
 };
 
+// A frame as the DC took it in: a command with its arguments, or the payload of a write
+// (without the trailing 0x00).
+struct ReceivedFrame {
+    Seconds at;
+    std::vector<std::uint8_t> bytes;
+    bool payload = false;
+};
+
 struct TraceEntry {
     Seconds time;
     bool fromPc = false;
@@ -73,6 +81,17 @@ public:
     const DcFaults& ActiveFaults() const;
     bool Armed() const;
     const DcConfig& Config() const { return config_; }
+    // What is said from now on: the identity, and the version after an update.
+    DcConfig& MutableConfig() { return config_; }
+    // The firmware running now.
+    void SetFirmware(std::string version, std::uint8_t revision) {
+        version_ = std::move(version);
+        revision_ = revision;
+    }
+
+    // Every frame and payload the DC took in, in order; cleared only on request.
+    const std::vector<ReceivedFrame>& Received() const { return received_; }
+    void ClearReceived() { received_.clear(); }
 
     // The wire trace. With a sink set, entries go to it instead of being kept.
     const std::vector<TraceEntry>& Trace() const { return trace_; }
@@ -144,6 +163,7 @@ private:
     int connectionsEnded_ = 0;
     std::array<CommandCounters, 256> counters_{};
 
+    std::vector<ReceivedFrame> received_;
     std::vector<TraceEntry> trace_;
     std::function<void(const TraceEntry&)> traceSink_;
 };

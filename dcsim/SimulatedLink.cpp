@@ -16,7 +16,14 @@ void SimulatedLink::Attach(link::CommModule& comm) { comm_ = &comm; }
 
 void SimulatedLink::SetOnPump(std::function<void()> action) { onPump_ = std::move(action); }
 
+void SimulatedLink::FailWriteOf(std::size_t length, int n) {
+    failingLength_ = length;
+    writesUntilFailure_ = n;
+}
+
 link::PortResult SimulatedLink::Write(std::span<const std::uint8_t> bytes) {
+    if (writesUntilFailure_ > 0 && bytes.size() == failingLength_ && --writesUntilFailure_ == 0)
+        return link::PortResult::WriteFailed;
     dc_.Write(clock_.Now(), bytes);
     return link::PortResult::Ok;
 }

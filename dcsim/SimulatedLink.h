@@ -18,6 +18,9 @@ public:
     SimulatedLink(SimulatedDc& dc, link::VirtualClock& clock);
     void Attach(link::CommModule& comm);           // where received chunks go
     void SetOnPump(std::function<void()> action);  // user actions run inside the pump
+    // The port refuses the write of the n-th frame of that many bytes (with its trailing 0x00),
+    // counted from now: a cable pulled out mid-frame.
+    void FailWriteOf(std::size_t length, int n);
     link::PortResult Write(std::span<const std::uint8_t> bytes) override;
     void Clear() override;
     // Advances virtual time by 1 ms, or less when a byte falls due sooner, delivers every due
@@ -32,6 +35,8 @@ private:
     link::CommModule* comm_ = nullptr;
     std::function<void()> onPump_;
     int clears_ = 0;
+    std::size_t failingLength_ = 0;
+    int writesUntilFailure_ = 0;
 };
 
 }  // namespace verno::dcsim

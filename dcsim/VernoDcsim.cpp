@@ -42,7 +42,8 @@ constexpr const char* kUsage =
     "  [--memory-in FILE] [--memory-out FILE] [--firmware FILE] [--version-after XY]\n"
     "  [--revision-after N] [--restart-seconds S] [--trace FILE] [--seed N] [--fault NAME[=ARG]]...\n"
     "faults: silent, refuse=CMD[:N], lose-ack=K, power-loss=K, byte-at-a-time, latency=S,\n"
-    "  garbage=N, refuse-special-writes, long-restart[=S], arm=CMD:N (the others from that frame on)\n";
+    "  garbage=N, refuse-special-writes, refuse-write=UNIT, unanswered=CMD[@UNIT], corrupt-header,\n"
+    "  long-restart[=S], arm=CMD:N (the others from that frame on)\n";
 
 constexpr int kSimulatorNice = -20;
 

@@ -1,14 +1,13 @@
 #include "tests/campaign/Bench.h"
 
+#include <algorithm>
 #include <utility>
 
-#include "dcsim/SimulatedLink.h"
-#include "firmware/Identity.h"
-#include "link/protocol/CommModule.h"
-#include "profile/ProfileRecovering.h"
+#include "catalogue/Catalogue.h"
 #include "common/TextNumbers.h"
-#include "update/Session.h"
-#include "update/UpdateFirmware.h"
+#include "firmware/FirmwareFile.h"
+#include "tests/support/RecordingView.h"
+#include "wizard/Controller.h"
 
 namespace verno::campaign {
 
@@ -20,52 +19,53 @@ constexpr link::Seconds kLastFramesHeard{1.0};
 constexpr link::Seconds kUserComesBack{300.0};
 constexpr int kRecoveryAttempts = 3;
 
-// How the console ends with the backup file on disk: the process exits inside the message box.
-struct EndedKeepingBackup {};
 struct RunTooLong {};
 
-std::string T(int n) { return "T" + std::to_string(n); }
-
 // Answers the recovery's boxes as the policy says and lets the user re-power the DC when the
-// instructions tell them to attach it.
-class CampaignSurface final : public RecordingSurface {
-public:
-    CampaignSurface(Policy policy, dcsim::SimulatedDc& dc) : policy_(policy), dc_(dc) {}
+// instructions tell them to attach it; records what the user chose.
+struct User {
+    Policy policy;
+    dcsim::SimulatedDc& dc;
+    RunResult& result;
+    int attempts = 0;
 
-    MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
-                              MessageButtons buttons) override {
-        (void)RecordingSurface::ShowMessage(title, text, icon, buttons);
-        switch (buttons) {
+    MessageAnswer Answer(const RecordedMessage& box) {
+        switch (box.buttons) {
             case MessageButtons::Ok:
                 return MessageAnswer::Ok;
             case MessageButtons::YesNo:
-                if (policy_ == Policy::Discard) {
-                    discarded = true;
+                result.recoveryOffered = true;
+                if (policy == Policy::Keep) return Kept();
+                if (policy == Policy::Discard) {
+                    result.userDiscarded = true;
                     return MessageAnswer::No;
                 }
                 return MessageAnswer::Yes;
             case MessageButtons::OkCancel:
                 break;
         }
-        if (policy_ == Policy::Cancel) {
-            discarded = true;
+        if (policy == Policy::Cancel) {
+            result.userDiscarded = true;
             return MessageAnswer::Cancel;
         }
-        if (attempts_ == kRecoveryAttempts) throw EndedKeepingBackup{};
-        ++attempts_;
-        if (dc_.PoweredOff()) dc_.PowerOn();
+        if (attempts == kRecoveryAttempts) return Kept();
+        ++attempts;
+        if (dc.PoweredOff()) dc.PowerOn();
         return MessageAnswer::Ok;
     }
-
-    bool discarded = false;
-
-private:
-    Policy policy_;
-    dcsim::SimulatedDc& dc_;
-    int attempts_ = 0;
+    MessageAnswer Kept() {
+        result.keptAndEnded = true;
+        return MessageAnswer::Interrupted;
+    }
 };
 
 }  // namespace
+
+std::string Text(int n) {
+    static catalogue::Catalogue texts;
+    if (!texts.IsOpen()) texts.Open(VERNO_CATALOGUE_FILE, 1);
+    return texts.LoadText(n);
+}
 
 const char* PolicyName(Policy policy) {
     switch (policy) {
@@ -94,82 +94,68 @@ const char* VerdictName(Verdict verdict) {
 Verdict VerdictOfRows(const std::vector<RecordedRow>& rows) {
     if (rows.empty()) return Verdict::NoVerdict;
     const std::string& last = rows.back().event;
-    if (last == T(text::kUpdateDone)) return Verdict::Updated;
-    if (last == T(text::kUpdateFailedHint) && rows.size() >= 2 && rows[rows.size() - 2].event == T(text::kUpdateFailed))
+    if (last == Text(text::kUpdateDone)) return Verdict::Updated;
+    if (last == Text(text::kUpdateFailedHint) && rows.size() >= 2 && rows[rows.size() - 2].event == Text(text::kUpdateFailed))
         return Verdict::Failed;
-    if (last == T(text::kDcNotAnswering) && rows.size() == 2) return Verdict::DcNotAnswering;
-    if (last.starts_with(T(text::kNotModel) + " ")) return Verdict::Refused;
-    if (last == T(text::kNoUpdateNeeded)) return Verdict::NoUpdateNeeded;
+    if (last == Text(text::kDcNotAnswering) && rows.size() == 2) return Verdict::DcNotAnswering;
+    if (last.starts_with(Text(text::kNotModel) + " ")) return Verdict::Refused;
+    if (last == Text(text::kNoUpdateNeeded)) return Verdict::NoUpdateNeeded;
     return Verdict::NoVerdict;
 }
 
-Bench::Bench(firmware::FirmwareImage image, dcsim::DcConfig config, dcsim::DcFaults faults)
-    : fw_(std::move(image)),
-      dc_(
-          [&] {
-              dcsim::TakeVersionFrom(fw_, config);
-              return config;
-          }(),
-          faults),
-      memoryAtStart_(dc_.Memory()) {}
+Bench::Bench(std::vector<std::uint8_t> firmwareFile, dcsim::DcConfig config, dcsim::DcFaults faults)
+    : fw_(firmware::DecodeFirmware(firmwareFile).image),
+      host_(std::move(config), faults, firmwareFile),
+      memoryAtStart_(host_.dc.Memory()) {}
 
 void Bench::ClearFaults() {
     // The DC still hears the program's last frames with the fault on; what it answers meets a
     // closed port.
-    clock_.Advance(kLastFramesHeard);
-    (void)dc_.TakeDue(clock_.Now());
-    dc_.Faults() = {};
-    if (dc_.PoweredOff()) dc_.PowerOn();
-    clock_.Advance(kUserComesBack);
-    (void)dc_.TakeDue(clock_.Now());
+    host_.clock.Advance(kLastFramesHeard);
+    (void)host_.dc.TakeDue(host_.clock.Now());
+    host_.dc.Faults() = {};
+    if (host_.dc.PoweredOff()) host_.dc.PowerOn();
+    host_.clock.Advance(kUserComesBack);
+    (void)host_.dc.TakeDue(host_.clock.Now());
 }
 
 RunResult Bench::Run(Policy policy) {
     RunResult result;
-    CampaignSurface ui(policy, dc_);
-    FixedWallClock wall;
-    dcsim::SimulatedLink link(dc_, clock_);
-    link::CommModule comm(link, clock_, link);
-    link.Attach(comm);
-    comm.SizeReceiveBuffersForMemory(fw_.DcMemoryBlocks);
-    update::Session session(comm, clock_, link, fw_, ui, wall, dir_.path(), [](std::uint32_t c) { return c; });
+    User user{policy, host_.dc, result};
+    RecordingView view;
+    view.answerer = [&user](const RecordedMessage& box) { return user.Answer(box); };
+    wizard::Controller wizard(view, host_);
 
-    const link::Seconds start = clock_.Now();
-    const bool armedBefore = dc_.Armed();
-    link.SetOnPump([&] {
-        if (!result.rowWhenArmed && !armedBefore && dc_.Armed())
-            result.rowWhenArmed = ui.rows.empty() ? std::string() : ui.rows.back().event;
-        if (clock_.Now() - start > kRunLimit) throw RunTooLong{};
+    const link::Seconds start = host_.clock.Now();
+    const bool armedBefore = host_.dc.Armed();
+    host_.link.SetOnPump([&] {
+        if (!result.rowWhenArmed && !armedBefore && host_.dc.Armed())
+            result.rowWhenArmed = view.rows.empty() ? std::string() : view.rows.back().event;
+        if (host_.clock.Now() - start > kRunLimit) {
+            result.hung = true;
+            throw RunTooLong{};
+        }
     });
 
     try {
-        // Next: the interface test on page 1.
-        if (comm.ReadIdentity() != link::LinkStatus::Ok) {
-            result.verdict = Verdict::NoAnswerAtNext;
-        } else if (!firmware::CheckIdentity(comm.IdentityText, fw_, session.DcVersion)) {
-            result.verdict = Verdict::OtherModelAtNext;
-        } else {
-            session.profile.KeepProfile = true;
-            session.profile.ProfileSafe = true;
-            update::UpdateFirmware(session);
-            result.updateRows = ui.rows;
-            result.verdict = VerdictOfRows(ui.rows);
+        if (wizard.Load()) {
+            const std::size_t startUpRows = view.rows.size();
+            wizard.NextClick();
+            switch (wizard.LastNext()) {
+                case wizard::NextResult::NoAnswer: result.verdict = Verdict::NoAnswerAtNext; break;
+                case wizard::NextResult::OtherModel: result.verdict = Verdict::OtherModelAtNext; break;
+                default:
+                    result.updateRows.assign(view.rows.begin() + static_cast<std::ptrdiff_t>(startUpRows), view.rows.end());
+                    result.verdict = VerdictOfRows(result.updateRows);
+                    break;
+            }
+            wizard.CloseClick();
         }
-        // Close.
-        if (!session.profile.ProfileSafe) {
-            result.recoveryOffered = true;
-            if (policy == Policy::Keep) throw EndedKeepingBackup{};
-            profile::ProfileRecovering(session);
-        }
-    } catch (const EndedKeepingBackup&) {
-        result.keptAndEnded = true;
     } catch (const RunTooLong&) {
-        result.hung = true;
     }
-    if (result.updateRows.empty()) result.updateRows = ui.rows;
-    result.allRows = ui.rows;
-    result.userDiscarded = ui.discarded;
-    result.virtualSeconds = (clock_.Now() - start).count();
+    host_.link.SetOnPump({});
+    result.allRows = view.rows;
+    result.virtualSeconds = (host_.clock.Now() - start).count();
     return result;
 }
 

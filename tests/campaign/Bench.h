@@ -1,6 +1,7 @@
 #pragma once
 // One DC on the bench and the program folder beside it, kept across program runs, and one run of
-// the program as the terminal front end does it: Next, the update, then Close with its recovery.
+// the wizard as verno-update runs it: start-up, Next with the update, then Close with its
+// recovery, the boxes answered as the user's policy says.
 
 #include <cstdint>
 #include <optional>
@@ -9,9 +10,8 @@
 
 #include "dcsim/SimulatedDc.h"
 #include "firmware/FirmwareImage.h"
-#include "link/protocol/VirtualClock.h"
 #include "tests/support/RecordingSurface.h"
-#include "tests/support/TempFolder.h"
+#include "tests/support/SimulatedHost.h"
 
 namespace verno::campaign {
 
@@ -38,12 +38,15 @@ enum class Verdict {
 
 const char* VerdictName(Verdict verdict);
 
+// The English catalogue text n, as the rows show it.
+std::string Text(int n);
+
 // The verdict that the update's rows end with.
 Verdict VerdictOfRows(const std::vector<RecordedRow>& rows);
 
 struct RunResult {
     Verdict verdict = Verdict::NoVerdict;
-    std::vector<RecordedRow> updateRows;  // the task log when the update returned
+    std::vector<RecordedRow> updateRows;  // the update's task log when Next returned
     std::vector<RecordedRow> allRows;     // with the recovery's rows
     bool recoveryOffered = false;
     bool userDiscarded = false;  // the user answered No or Cancel, which deletes the backup file
@@ -56,7 +59,7 @@ struct RunResult {
 
 class Bench {
 public:
-    Bench(firmware::FirmwareImage image, dcsim::DcConfig config, dcsim::DcFaults faults);
+    Bench(std::vector<std::uint8_t> firmwareFile, dcsim::DcConfig config, dcsim::DcFaults faults);
     Bench(const Bench&) = delete;
     Bench& operator=(const Bench&) = delete;
 
@@ -67,17 +70,15 @@ public:
     void ClearFaults();
 
     const firmware::FirmwareImage& Firmware() const { return fw_; }
-    const dcsim::SimulatedDc& Dc() const { return dc_; }
-    dcsim::SimulatedDc& Dc() { return dc_; }
-    const std::filesystem::path& Folder() const { return dir_.path(); }
+    const dcsim::SimulatedDc& Dc() const { return host_.dc; }
+    dcsim::SimulatedDc& Dc() { return host_.dc; }
+    const std::filesystem::path& Folder() const { return host_.folder.path(); }
     // The DC's memory as it was before the first run.
     const std::vector<std::uint8_t>& MemoryAtStart() const { return memoryAtStart_; }
 
 private:
-    TempFolder dir_;
     firmware::FirmwareImage fw_;
-    link::VirtualClock clock_;
-    dcsim::SimulatedDc dc_;
+    SimulatedHost host_;
     std::vector<std::uint8_t> memoryAtStart_;
 };
 

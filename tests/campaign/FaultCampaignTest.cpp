@@ -23,14 +23,9 @@ constexpr int kArea1Blocks = 6;  // staged over the first six blocks of the prof
 constexpr int kArea2Blocks = 4;
 constexpr int kAlways = 1000;
 
-firmware::FirmwareImage TwoAreaFirmware() {
-    const auto decoded = firmware::DecodeFirmware(
-        firmware::PackFirmware(firmware::DemoFirmware(firmware::Layout::BothAreas, kArea1Blocks, kArea2Blocks)));
-    EXPECT_TRUE(decoded.ok());
-    return decoded.image;
+std::vector<std::uint8_t> TwoAreaFirmware() {
+    return firmware::PackFirmware(firmware::DemoFirmware(firmware::Layout::BothAreas, kArea1Blocks, kArea2Blocks));
 }
-
-std::string T(int n) { return "T" + std::to_string(n); }
 
 // A phase of the update, the DC frame that opens it, and the task-log row the program shows
 // when that frame arrives (which proves the fault hit the phase it was aimed at).
@@ -41,24 +36,25 @@ struct Phase {
     std::string rowWhenArmed;
 };
 
-const Phase kNextIdentity{"identity at Next", 0x84, {0x84, 1}, ""};
-const Phase kIdentity{"identity", 0x84, {0x84, 2}, T(text::kUpdateStart)};
-const Phase kBackup{"backup", 0xB4, {0xB4, 1}, "VERNO 1B, T781: 1A"};
-const Phase kArea1{"upload area 1", 0xB5, {0xB5, 1}, T(text::kUploadArea1)};
-const Phase kCloseArea1{"close area 1", 0xB6, {0xB6, 1}, T(text::kUploadArea1)};
-const Phase kRestart{"restart", 0x84, {0x84, 3}, T(text::kWaitForReset)};
-const Phase kArea2{"upload area 2", 0xB7, {0xB7, 1}, T(text::kUploadArea2)};
-const Phase kCloseArea2{"close area 2", 0xB9, {0xB8, 1}, T(text::kUploadArea2)};
-const Phase kVerification{"verification", 0x84, {0x84, 4}, T(text::kVerifyStart)};
-const Phase kRestoreBlocks{"restore blocks", 0xB5, {0xB5, kArea1Blocks + 1}, T(text::kRestoreRow)};
-const Phase kRestoreHeader{"restore header", 0xB2, {0xB2, 1}, T(text::kRestoreRow)};
+// The start-up's last row is the firmware file's version.
+const Phase kNextIdentity{"identity at Next", 0x84, {0x84, 1}, "VERNO 1B, " + Text(text::kVersionWord) + ": 1B.02"};
+const Phase kIdentity{"identity", 0x84, {0x84, 2}, Text(text::kUpdateStart)};
+const Phase kBackup{"backup", 0xB4, {0xB4, 1}, "VERNO 1B, " + Text(text::kVersionWord) + ": 1A"};
+const Phase kArea1{"upload area 1", 0xB5, {0xB5, 1}, Text(text::kUploadArea1)};
+const Phase kCloseArea1{"close area 1", 0xB6, {0xB6, 1}, Text(text::kUploadArea1)};
+const Phase kRestart{"restart", 0x84, {0x84, 3}, Text(text::kWaitForReset)};
+const Phase kArea2{"upload area 2", 0xB7, {0xB7, 1}, Text(text::kUploadArea2)};
+const Phase kCloseArea2{"close area 2", 0xB9, {0xB8, 1}, Text(text::kUploadArea2)};
+const Phase kVerification{"verification", 0x84, {0x84, 4}, Text(text::kVerifyStart)};
+const Phase kRestoreBlocks{"restore blocks", 0xB5, {0xB5, kArea1Blocks + 1}, Text(text::kRestoreRow)};
+const Phase kRestoreHeader{"restore header", 0xB2, {0xB2, 1}, Text(text::kRestoreRow)};
 // Block 0 read back after the header: the 50th block read (block 0 and 48 for the backup).
-const Phase kHeaderReadBack{"header read-back", 0xB4, {0xB4, 50}, T(text::kRestoreRow)};
-const Phase kClock{"clock", 0x97, {0x97, 1}, T(text::kRestoreRow)};
-const Phase kEnd{"end of connection", 0xA8, {0xA8, 1}, T(text::kRestoreRow)};
+const Phase kHeaderReadBack{"header read-back", 0xB4, {0xB4, 50}, Text(text::kRestoreRow)};
+const Phase kClock{"clock", 0x97, {0x97, 1}, Text(text::kRestoreRow)};
+const Phase kEnd{"end of connection", 0xA8, {0xA8, 1}, Text(text::kRestoreRow)};
 // The restart's length is fixed when the area is closed.
-const Phase kRestartAfterArea1{"restart", 0xB6, {0xB6, 1}, T(text::kUploadArea1)};
-const Phase kRestartAfterArea2{"restart after area 2", 0xB9, {0xB9, 1}, T(text::kUploadArea2)};
+const Phase kRestartAfterArea1{"restart", 0xB6, {0xB6, 1}, Text(text::kUploadArea1)};
+const Phase kRestartAfterArea2{"restart after area 2", 0xB9, {0xB9, 1}, Text(text::kUploadArea2)};
 
 struct Scenario {
     std::string fault;
@@ -198,13 +194,13 @@ void PrintLog(const char* which, const RunResult& run) {
 
 int FailedChecks() { return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count(); }
 
-Outcome RunScenario(const Scenario& sc, const firmware::FirmwareImage& fw) {
+Outcome RunScenario(const Scenario& sc, const std::vector<std::uint8_t>& firmwareFile) {
     dcsim::DcConfig config;
     config.profileStart = sc.profileStart;
     config.profileEnd = sc.profileEnd;
-    Bench bench(fw, config, sc.faults);
+    Bench bench(firmwareFile, config, sc.faults);
     const ProfileAtStart start{bench.MemoryAtStart(), config.profileStart, config.profileEnd, config.serial,
-                               fw.DcModelNumber};
+                               bench.Firmware().DcModelNumber};
 
     const int failedBefore = FailedChecks();
     Outcome out;
@@ -267,7 +263,7 @@ void PrintTable(const std::vector<Outcome>& outcomes, double realSeconds) {
 
 TEST(FaultCampaign, EveryFaultInEveryPhaseLeavesTheProfileInTheDcOrInItsBackupFile) {
     const auto began = std::chrono::steady_clock::now();
-    const firmware::FirmwareImage fw = TwoAreaFirmware();
+    const std::vector<std::uint8_t> fw = TwoAreaFirmware();
     const std::vector<Scenario> scenarios = Campaign();
     std::vector<Outcome> outcomes;
     outcomes.reserve(scenarios.size());
@@ -281,11 +277,11 @@ TEST(FaultCampaign, EveryFaultInEveryPhaseLeavesTheProfileInTheDcOrInItsBackupFi
 // --- the yardsticks themselves ---
 
 TEST(FaultCampaign, AHealthyDcIsUpdatedInOneRunWithItsProfileInPlace) {
-    const firmware::FirmwareImage fw = TwoAreaFirmware();
+    const std::vector<std::uint8_t> fw = TwoAreaFirmware();
     dcsim::DcConfig config;
     Bench bench(fw, config, {});
     const ProfileAtStart start{bench.MemoryAtStart(), config.profileStart, config.profileEnd, config.serial,
-                               fw.DcModelNumber};
+                               bench.Firmware().DcModelNumber};
     const RunResult run = bench.Run(Policy::Recover);
     EXPECT_EQ(run.verdict, Verdict::Updated);
     EXPECT_FALSE(run.recoveryOffered);
@@ -298,14 +294,14 @@ TEST(FaultCampaign, AHealthyDcIsUpdatedInOneRunWithItsProfileInPlace) {
 }
 
 TEST(FaultCampaign, TheProfileCheckSeesEveryChangedByte) {
-    const firmware::FirmwareImage fw = TwoAreaFirmware();
+    const std::vector<std::uint8_t> fw = TwoAreaFirmware();
     dcsim::DcConfig config;
     dcsim::DcFaults f;
     f.powerLossAtBlock = 1;
     f.armAt = kArea1.arm;
     Bench bench(fw, config, f);
     const ProfileAtStart start{bench.MemoryAtStart(), config.profileStart, config.profileEnd, config.serial,
-                               fw.DcModelNumber};
+                               bench.Firmware().DcModelNumber};
     const RunResult run = bench.Run(Policy::Keep);
     ASSERT_TRUE(run.keptAndEnded);
     ProfilePlace place = LocateProfile(start, bench.Dc().Memory(), bench.Folder());
@@ -347,19 +343,19 @@ TEST(FaultCampaign, TheProfileCheckSeesEveryChangedByte) {
 }
 
 TEST(FaultCampaign, OnlyTheRowsThatEndAnUpdateCountAsItsVerdict) {
-    auto rows = [](std::vector<std::string> events) {
+    auto rows = [](std::vector<int> numbers) {
         std::vector<RecordedRow> r;
-        for (auto& e : events) r.push_back({TaskIcon::Information, std::move(e), {""}});
+        for (const int n : numbers) r.push_back({TaskIcon::Information, Text(n), {""}});
         return r;
     };
-    EXPECT_EQ(VerdictOfRows(rows({"T782", "T796", "T786"})), Verdict::Updated);
-    EXPECT_EQ(VerdictOfRows(rows({"T782", "T790", "T814", "T815"})), Verdict::Failed);
-    EXPECT_EQ(VerdictOfRows(rows({"T782", "T150"})), Verdict::DcNotAnswering);
-    EXPECT_EQ(VerdictOfRows(rows({"T782", "T788", "T803", "T150"})), Verdict::NoVerdict);
-    EXPECT_EQ(VerdictOfRows(rows({"T782", "T783 VERNO 1B!"})), Verdict::Refused);
-    EXPECT_EQ(VerdictOfRows(rows({"T782", "T785"})), Verdict::NoUpdateNeeded);
-    EXPECT_EQ(VerdictOfRows(rows({"T782", "T815"})), Verdict::NoVerdict);
-    EXPECT_EQ(VerdictOfRows(rows({"T782", "T796"})), Verdict::NoVerdict);
+    EXPECT_EQ(VerdictOfRows(rows({782, 796, 786})), Verdict::Updated);
+    EXPECT_EQ(VerdictOfRows(rows({782, 790, 814, 815})), Verdict::Failed);
+    EXPECT_EQ(VerdictOfRows(rows({782, 150})), Verdict::DcNotAnswering);
+    EXPECT_EQ(VerdictOfRows(rows({782, 788, 803, 150})), Verdict::NoVerdict);
+    EXPECT_EQ(VerdictOfRows({{TaskIcon::Error, Text(783) + " VERNO 1B!", {""}}}), Verdict::Refused);
+    EXPECT_EQ(VerdictOfRows(rows({782, 785})), Verdict::NoUpdateNeeded);
+    EXPECT_EQ(VerdictOfRows(rows({782, 815})), Verdict::NoVerdict);
+    EXPECT_EQ(VerdictOfRows(rows({782, 796})), Verdict::NoVerdict);
     EXPECT_EQ(VerdictOfRows({}), Verdict::NoVerdict);
 }
 

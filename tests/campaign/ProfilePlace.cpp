@@ -86,6 +86,7 @@ ProfilePlace LocateProfile(const ProfileAtStart& start, const std::vector<std::u
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         const std::string name = entry.path().filename().string();
+        if (name == "VERNO.1B.FWR") continue;  // the firmware file the program reads
         if (name == backupName) {
             place.backupPresent = true;
             place.inFile = FileHoldsProfile(ReadAll(entry.path()), start);

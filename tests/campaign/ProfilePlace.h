@@ -24,7 +24,7 @@ struct ProfilePlace {
     // Block 0 and the settings (units 0..255) apart from the header: nothing may change them.
     bool settingsIntact = false;
     bool backupPresent = false;  // the DC's backup file, whatever it holds
-    std::vector<std::string> strayFiles;  // anything else in the program's folder
+    std::vector<std::string> strayFiles;  // anything else in the program's folder but the firmware file
 
     bool Safe() const { return inDc || inFile; }
     std::string Describe() const;

@@ -254,7 +254,14 @@ TEST(DcFaultNames, EachNameSetsItsSwitchAndBadArgumentsAreRefused) {
     EXPECT_TRUE(ApplyFault("power-loss=7", f));
     EXPECT_TRUE(ApplyFault("latency=0.25", f));
     EXPECT_TRUE(ApplyFault("garbage=2", f));
-    EXPECT_TRUE(f.silent && f.byteAtATime && f.refuseSpecialWrites);
+    EXPECT_TRUE(ApplyFault("refuse-write=40", f));
+    EXPECT_TRUE(ApplyFault("unanswered=B4@304", f));
+    EXPECT_TRUE(ApplyFault("corrupt-header", f));
+    EXPECT_FALSE(ApplyFault("unanswered=B4@x", f));
+    EXPECT_TRUE(f.silent && f.byteAtATime && f.refuseSpecialWrites && f.corruptHeaderWrite);
+    EXPECT_EQ(f.refuseWriteAt, std::optional<std::uint16_t>(40));
+    EXPECT_EQ(f.unansweredCommand, std::optional<std::uint8_t>(0xB4));
+    EXPECT_EQ(f.unansweredUnit, std::optional<std::uint16_t>(304));
     EXPECT_EQ(f.refuseCommand, std::optional<std::uint8_t>(0xB5));
     EXPECT_EQ(f.refuseCount, 3);
     EXPECT_EQ(f.loseAckOfCodeBlock, 4);

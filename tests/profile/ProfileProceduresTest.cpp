@@ -58,15 +58,15 @@ TEST_F(ProfileTest, BackupReadsEveryBlockAndWritesTheFile) {
         EXPECT_EQ(st().ProfileBlocks[j][0], 32 + 8 * j);
         unsigned sum = 0;
         for (int k = 1; k <= 128; ++k) {
-            EXPECT_EQ(st().ProfileBlocks[j][k], dc.memory[4608 + 128 * j + k - 1]);
-            sum += dc.memory[4608 + 128 * j + k - 1];
+            EXPECT_EQ(st().ProfileBlocks[j][k], memory[4608 + 128 * j + k - 1]);
+            sum += memory[4608 + 128 * j + k - 1];
         }
         EXPECT_EQ(st().ProfileBlocks[j][129], static_cast<int>(sum % 256));
     }
     unsigned headerSum = 0;
     for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(st().ProfileHeader[k], dc.memory[64 + k]);
-        headerSum += dc.memory[64 + k];
+        EXPECT_EQ(st().ProfileHeader[k], memory[64 + k]);
+        headerSum += memory[64 + k];
     }
     EXPECT_EQ(st().ProfileHeader[16], headerSum % 256);
 
@@ -87,7 +87,7 @@ TEST_F(ProfileTest, EmptyProfileSavesNothingAndLogsNothing) {
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Empty);
     EXPECT_FALSE(st().KeepProfile);
     EXPECT_TRUE(ui.rows.empty());
-    EXPECT_EQ(dc.Count(0xB4), 1);  // block 0 only
+    EXPECT_EQ(Count(0xB4), 1);  // block 0 only
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
 }
 
@@ -97,7 +97,7 @@ TEST_F(ProfileTest, WrappedAndClampedRanges) {
     EXPECT_EQ(st().ProfileBlockCount, 476);
     EXPECT_EQ(st().ProfileBlocks[0][0], 0);
     EXPECT_EQ(st().ProfileBlocks[475][0], 8 * 475);
-    EXPECT_EQ(dc.Count(0xB4), 477);
+    EXPECT_EQ(Count(0xB4), 477);
 
     std::filesystem::remove(BackupPath());  // else it would be reused
     NewSession();
@@ -123,7 +123,7 @@ TEST_F(Profile1024Test, PointersInUnitsAndWrappedArea) {
 TEST_F(Profile1024Test, ADamagedHeaderBeyondTheTableIsRefusedBeforeAnyBlockIsRead) {
     SetPointers(0x0100, 0x3000);  // 1505 blocks
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
-    EXPECT_EQ(dc.Count(0xB4), 1);
+    EXPECT_EQ(Count(0xB4), 1);
     EXPECT_TRUE(comm.TransferFailed);
     EXPECT_FALSE(st().KeepProfile);
     EXPECT_EQ(st().ProfileBlockCount, 0);
@@ -136,7 +136,8 @@ TEST_F(Profile1024Test, ADamagedHeaderBeyondTheTableIsRefusedBeforeAnyBlockIsRea
 }
 
 TEST_F(ProfileTest, ABlockNotReadWritesNoFile) {
-    dc.ignore = [](const std::vector<std::uint8_t>& f) { return f[0] == 0xB4 && f[1] == 0x01 && f[2] == 0x30; };
+    dc.Faults().unansweredCommand = 0xB4;
+    dc.Faults().unansweredUnit = 0x0130;
     ui.InsertTaskList(TaskIcon::Warning, "accepted", "");
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::ReadFailed);
     EXPECT_TRUE(comm.TransferFailed);
@@ -154,11 +155,11 @@ TEST_F(ProfileTest, AnExistingBackupOfThisDcIsReusedWithoutReadingOrWriting) {
     SetPointers(0x1000, 0x13F0);  // the DC's profile changed meanwhile
     NewSession();
     ui.rows.clear();
-    const int readsBefore = dc.Count(0xB4);
+    const int readsBefore = Count(0xB4);
 
     ui.InsertTaskList(TaskIcon::Warning, "accepted", "");
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);
-    EXPECT_EQ(dc.Count(0xB4), readsBefore + 1);
+    EXPECT_EQ(Count(0xB4), readsBefore + 1);
     ASSERT_EQ(ui.rows.size(), 1u) << "no backup row of its own";
     EXPECT_EQ(ui.rows[0].status(), "T777");
     EXPECT_EQ(st().ProfileBlockCount, 4);
@@ -184,7 +185,6 @@ TEST_F(ProfileTest, ADamagedBackupFileIsKeptAndStopsTheBackup) {
         SCOPED_TRACE(shortFile ? "short file" : "value out of range");
         NewSession();
         ui = RecordingSurface{};
-        ui.onResetStage = [this] { priorities.push_back(0x20); };
         comm.TransferFailed = false;
         std::vector<std::uint8_t> bytes = EncodeBackupFile(st());
         if (shortFile) bytes.resize(1000);
@@ -193,9 +193,9 @@ TEST_F(ProfileTest, ADamagedBackupFileIsKeptAndStopsTheBackup) {
             std::ofstream out(BackupPath(), std::ios::binary | std::ios::trunc);
             out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         }
-        const int readsBefore = dc.Count(0xB4);
+        const int readsBefore = Count(0xB4);
         EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
-        EXPECT_EQ(dc.Count(0xB4), readsBefore + 1);
+        EXPECT_EQ(Count(0xB4), readsBefore + 1);
         EXPECT_EQ(FileBytes(BackupPath()), bytes);
         EXPECT_TRUE(comm.TransferFailed);
         EXPECT_FALSE(st().KeepProfile);
@@ -228,8 +228,8 @@ TEST_F(ProfileTest, RestorePutsTheProfileBackAndDeletesTheFile) {
     BackupProfile(*session);
     const auto before = ProfileBytes();
     const auto header = MemoryRange(64, 80);
-    for (std::size_t i = 4608; i < 5120; ++i) dc.memory[i] = 0xEE;
-    for (std::size_t i = 64; i < 80; ++i) dc.memory[i] = 0;
+    for (std::size_t i = 4608; i < 5120; ++i) memory[i] = 0xEE;
+    for (std::size_t i = 64; i < 80; ++i) memory[i] = 0;
     ui.rows.clear();
 
     EXPECT_TRUE(RestoreProfile(*session));
@@ -240,22 +240,22 @@ TEST_F(ProfileTest, RestorePutsTheProfileBackAndDeletesTheFile) {
     ASSERT_EQ(ui.rows.size(), 1u);
     EXPECT_EQ(ui.rows[0].event, "T796");
     EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T777"}));
-    ASSERT_TRUE(dc.clockRecord.has_value());
-    EXPECT_EQ((*dc.clockRecord)[0], 0x26);  // 12/07/26
-    EXPECT_EQ(dc.Count(0xB2), 1);
+    ASSERT_TRUE(dc.ClockRecord().has_value());
+    EXPECT_EQ((*dc.ClockRecord())[0], 0x26);  // 12/07/26
+    EXPECT_EQ(Count(0xB2), 1);
     // The header goes to unit 4, then 2 s and 1 s pauses around the read-back.
-    EXPECT_EQ(dc.Last(0xB2)->bytes, (std::vector<std::uint8_t>{0xB2, 0x00, 0x04}));
-    EXPECT_GE(dc.Last(0x97)->at - dc.Last(0xB2)->at, link::Seconds(3.0));
+    EXPECT_EQ(Last(0xB2)->bytes, (std::vector<std::uint8_t>{0xB2, 0x00, 0x04}));
+    EXPECT_GE(Last(0x97)->at - Last(0xB2)->at, link::Seconds(3.0));
 }
 
 TEST_F(ProfileTest, RestoreOfAnEmptyTableStillWritesAndChecksTheHeader) {
     st().ProfileBlockCount = 0;
-    for (int k = 0; k < 16; ++k) st().ProfileHeader[k] = dc.memory[64 + k];
+    for (int k = 0; k < 16; ++k) st().ProfileHeader[k] = memory[64 + k];
     EXPECT_TRUE(RestoreProfile(*session));
-    EXPECT_EQ(dc.Count(0xB5), 0);
-    EXPECT_EQ(dc.Count(0xB2), 1);
-    EXPECT_EQ(dc.Count(0xB4), 1);
-    EXPECT_TRUE(dc.clockRecord.has_value());
+    EXPECT_EQ(Count(0xB5), 0);
+    EXPECT_EQ(Count(0xB2), 1);
+    EXPECT_EQ(Count(0xB4), 1);
+    EXPECT_TRUE(dc.ClockRecord().has_value());
     EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "T777"}));
 }
 
@@ -267,22 +267,22 @@ TEST_P(FallbackTest, ARefused128ByteWriteAtTheSpecialAddressGoesOutIn16BytePiece
     BackupProfile(*session);
     ASSERT_EQ(st().ProfileBlockCount, 4);
     const auto before = MemoryRange(16 * 3320, 16 * 3352);
-    for (std::size_t i = 16 * 3320; i < 16 * 3352; ++i) dc.memory[i] = 0;
-    dc.refuseBlockWriteAt = {special};
+    for (std::size_t i = 16 * 3320; i < 16 * 3352; ++i) memory[i] = 0;
+    dc.Faults().refuseWriteAt = special;
     ui.rows.clear();
 
     EXPECT_TRUE(RestoreProfile(*session));
     EXPECT_EQ(MemoryRange(16 * 3320, 16 * 3352), before);
     const int firstPieceBlock = special == 3072 ? 2 : 3;
     std::vector<std::uint16_t> pieceAddresses;
-    for (const auto& f : dc.frames)
+    for (const auto& f : dc.Received())
         if (!f.payload && f.bytes[0] == 0xB2) pieceAddresses.push_back(static_cast<std::uint16_t>(f.bytes[1] * 256 + f.bytes[2]));
     std::vector<std::uint16_t> expected;
     for (std::uint16_t w = special; w < 3096; ++w) expected.push_back(w);
     expected.push_back(4);  // then the header
     EXPECT_EQ(pieceAddresses, expected);
     // Block j before the special one went out whole; the special one was tried four times.
-    EXPECT_EQ(dc.Count(0xB5), (firstPieceBlock - 1) + 4);
+    EXPECT_EQ(Count(0xB5), (firstPieceBlock - 1) + 4);
     EXPECT_EQ(ui.rows[0].status(), "T777");
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
 }
@@ -291,22 +291,22 @@ INSTANTIATE_TEST_SUITE_P(SpecialAddresses, FallbackTest, ::testing::Values(3072,
 
 TEST_F(ProfileTest, ARefusedWriteElsewhereEndsTheRestoreAndKeepsTheFile) {
     BackupProfile(*session);
-    dc.refuseBlockWriteAt = {40};
+    dc.Faults().refuseWriteAt = 40;
     ui.rows.clear();
     EXPECT_FALSE(RestoreProfile(*session));
     EXPECT_FALSE(st().ProfileSafe);
-    EXPECT_EQ(dc.Count(0xB2), 0) << "no header after a failed block";
+    EXPECT_EQ(Count(0xB2), 0) << "no header after a failed block";
     EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "25%", "50%", "T280"}));
     EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
     EXPECT_EQ(ui.rows[1].event, "T790");
     EXPECT_EQ(ui.resetStages, 1);
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
-    EXPECT_TRUE(dc.clockRecord.has_value());
+    EXPECT_TRUE(dc.ClockRecord().has_value());
 }
 
 TEST_F(ProfileTest, AHeaderReadBackWrongKeepsTheFile) {
     BackupProfile(*session);
-    dc.corruptHeaderWrite = true;
+    dc.Faults().corruptHeaderWrite = true;
     ui.rows.clear();
     EXPECT_FALSE(RestoreProfile(*session));
     EXPECT_FALSE(st().ProfileSafe);
@@ -314,7 +314,7 @@ TEST_F(ProfileTest, AHeaderReadBackWrongKeepsTheFile) {
     EXPECT_EQ(ui.rows[1].event, "T816");
     EXPECT_EQ(ui.resetStages, 1);
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
-    EXPECT_TRUE(dc.clockRecord.has_value());
+    EXPECT_TRUE(dc.ClockRecord().has_value());
 }
 
 // --- recovery ---
@@ -323,10 +323,10 @@ class RecoveryTest : public ProfileTest {
 protected:
     RecoveryTest() {
         BackupProfile(*session);
-        for (std::size_t i = 4608; i < 5120; ++i) dc.memory[i] = 0xEE;  // the update overwrote it
+        for (std::size_t i = 4608; i < 5120; ++i) memory[i] = 0xEE;  // the update overwrote it
         st().ProfileSafe = false;
         ui.rows.clear();
-        dc.frames.clear();
+        dc.ClearReceived();
         priorities.clear();
     }
 };
@@ -346,7 +346,7 @@ TEST_F(RecoveryTest, NoDeletesTheBackupAndSendsNothing) {
     EXPECT_EQ(ui.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNo);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
-    EXPECT_TRUE(dc.frames.empty());
+    EXPECT_TRUE(dc.Received().empty());
 }
 
 TEST_F(RecoveryTest, CancelDeletesTheBackupThenSetsTheClockAndEndsTheConnection) {
@@ -358,7 +358,7 @@ TEST_F(RecoveryTest, CancelDeletesTheBackupThenSetsTheClockAndEndsTheConnection)
     EXPECT_EQ(ui.messages[1].buttons, MessageButtons::OkCancel);
     EXPECT_TRUE(st().ProfileSafe);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
-    EXPECT_EQ(dc.Commands(), (std::vector<std::uint8_t>{0x97, 0xA8}));
+    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{0x97, 0xA8}));
 }
 
 TEST_F(RecoveryTest, ASilentDcShowsTheInstructionsAgainThenTheProfileIsRestored) {
@@ -367,10 +367,10 @@ TEST_F(RecoveryTest, ASilentDcShowsTheInstructionsAgainThenTheProfileIsRestored)
         ReadBackupFile(BackupPath(), *c);
         return c;
     }();
-    dc.silent = true;
+    dc.Faults().silent = true;
     ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::Ok};
     ui.onMessage = [&](const RecordedMessage&) {
-        if (ui.messages.size() == 3) dc.silent = false;
+        if (ui.messages.size() == 3) dc.Faults().silent = false;
     };
     ProfileRecovering(*session);
     ASSERT_EQ(ui.messages.size(), 3u);
@@ -379,16 +379,16 @@ TEST_F(RecoveryTest, ASilentDcShowsTheInstructionsAgainThenTheProfileIsRestored)
     EXPECT_TRUE(st().ProfileSafe);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
     for (int j = 0; j < 4; ++j)
-        for (int k = 1; k <= 128; ++k) ASSERT_EQ(dc.memory[4608 + 128 * j + k - 1], saved->ProfileBlocks[j][k]);
-    EXPECT_EQ(dc.Commands().back(), 0xA8);
+        for (int k = 1; k <= 128; ++k) ASSERT_EQ(memory[4608 + 128 * j + k - 1], saved->ProfileBlocks[j][k]);
+    EXPECT_EQ(Commands().back(), 0xA8);
 }
 
 TEST_F(RecoveryTest, ABlockZeroThatDoesNotComeInIsTriedAgainNotTakenForAnotherDc) {
     // The DC answers its identity, then falls silent for the read of block 0.
-    dc.ignore = [](const std::vector<std::uint8_t>& frame) { return !frame.empty() && frame[0] == 0xB4; };
+    dc.Faults().unansweredCommand = 0xB4;
     ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::Ok};
     ui.onMessage = [&](const RecordedMessage&) {
-        if (ui.messages.size() == 3) dc.ignore = nullptr;
+        if (ui.messages.size() == 3) dc.Faults().unansweredCommand.reset();
     };
     ProfileRecovering(*session);
     ASSERT_EQ(ui.messages.size(), 3u);
@@ -397,7 +397,7 @@ TEST_F(RecoveryTest, ABlockZeroThatDoesNotComeInIsTriedAgainNotTakenForAnotherDc
     EXPECT_TRUE(st().ProfileSafe);
     EXPECT_EQ(st().BackupFilePath, BackupPath());
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));  // restored, then deleted
-    EXPECT_GT(dc.Count(0xB5), 0);
+    EXPECT_GT(Count(0xB5), 0);
 }
 
 TEST_F(RecoveryTest, AnotherDcEndsTheLoopAndLeavesTheFirstDcsFile) {
@@ -407,14 +407,14 @@ TEST_F(RecoveryTest, AnotherDcEndsTheLoopAndLeavesTheFirstDcsFile) {
     EXPECT_TRUE(st().ProfileSafe);
     EXPECT_EQ(st().BackupFilePath, dir.path() / "6978.000123.bin");
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
-    EXPECT_EQ(dc.Count(0xB5), 0);
+    EXPECT_EQ(Count(0xB5), 0);
 }
 
 TEST_F(RecoveryTest, AFailedRestoreIsTriedAgainFromTheFile) {
-    dc.corruptHeaderWrite = true;
+    dc.Faults().corruptHeaderWrite = true;
     ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::Ok};
     ui.onMessage = [&](const RecordedMessage&) {
-        if (ui.messages.size() == 3) dc.corruptHeaderWrite = false;
+        if (ui.messages.size() == 3) dc.Faults().corruptHeaderWrite = false;
     };
     ProfileRecovering(*session);
     EXPECT_EQ(ui.messages.size(), 3u);
@@ -422,7 +422,7 @@ TEST_F(RecoveryTest, AFailedRestoreIsTriedAgainFromTheFile) {
     EXPECT_EQ(ui.rows.back().status(), "T777");
     EXPECT_TRUE(st().ProfileSafe);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
-    EXPECT_EQ(dc.Count(0xB2), 2);
+    EXPECT_EQ(Count(0xB2), 2);
 }
 
 TEST_F(RecoveryTest, ADamagedFileIsNeverDeletedByTheRecovery) {
@@ -438,7 +438,7 @@ TEST_F(RecoveryTest, ADamagedFileIsNeverDeletedByTheRecovery) {
     EXPECT_EQ(FileBytes(BackupPath()), bytes);
     ASSERT_EQ(ui.rows.size(), 1u);
     EXPECT_EQ(ui.rows[0].event, "T824");
-    EXPECT_EQ(dc.Count(0xB5), 0);
+    EXPECT_EQ(Count(0xB5), 0);
 }
 
 }  // namespace

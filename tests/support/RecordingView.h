@@ -18,6 +18,8 @@ public:
     std::vector<std::string> times;
     std::vector<RecordedMessage> messages;
     std::function<void(const RecordedMessage&)> onMessage;
+    // When set, decides every box instead of the script.
+    std::function<MessageAnswer(const RecordedMessage&)> answerer;
     std::string pageText;
     bool taskLogShown = false;
     bool buttonsShown = false;
@@ -41,7 +43,7 @@ public:
                               MessageButtons buttons) override {
         messages.push_back({title, text, icon, buttons});
         if (onMessage) onMessage(messages.back());
-        return Next(buttons);
+        return answerer ? answerer(messages.back()) : Next(buttons);
     }
     void SetPageText(const std::string& text) override { pageText = text; }
     void ShowTaskLog(bool shown) override { taskLogShown = shown; }

@@ -8,8 +8,7 @@
 #include "firmware/FirmwarePacker.h"
 #include "profile/BackupProfile.h"
 #include "profile/RestoreProfile.h"
-#include "tests/support/RecordingSurface.h"
-#include "tests/support/TempFolder.h"
+#include "tests/support/SimulatedSession.h"
 #include "update/UpdateFirmware.h"
 
 namespace verno::update {
@@ -23,36 +22,12 @@ firmware::FirmwareImage DemoImage(Layout layout, int area1, int area2) {
     return decoded.image;
 }
 
-struct SimulatedRun {
-    SimulatedRun(firmware::FirmwareImage image, dcsim::DcConfig config, dcsim::DcFaults faults = {})
-        : fw(std::move(image)),
-          dc([&] {
-              dcsim::TakeVersionFrom(fw, config);
-              return config;
-          }(), faults),
-          link(dc, clock),
-          comm(link, clock, link),
-          session(comm, clock, link, fw, ui, wall, dir.path(), [](std::uint32_t c) { return c; }) {
-        link.Attach(comm);
-        comm.SizeReceiveBuffersForMemory(fw.DcMemoryBlocks);
-        session.profile.KeepProfile = true;
-        session.profile.ProfileSafe = true;
-    }
+struct SimulatedRun : SimulatedSession {
+    using SimulatedSession::SimulatedSession;
     std::vector<std::uint8_t> Bytes(std::size_t fromUnit, std::size_t toUnit) const {
-        const auto& m = dc.Memory();
-        return {m.begin() + static_cast<std::ptrdiff_t>(16 * fromUnit), m.begin() + static_cast<std::ptrdiff_t>(16 * toUnit)};
+        return SimulatedSession::Bytes(16 * fromUnit, 16 * toUnit);
     }
     bool FolderEmpty() const { return std::filesystem::directory_iterator(dir.path()) == std::filesystem::directory_iterator(); }
-
-    TempFolder dir;
-    firmware::FirmwareImage fw;
-    link::VirtualClock clock;
-    dcsim::SimulatedDc dc;
-    dcsim::SimulatedLink link;
-    link::CommModule comm;
-    RecordingSurface ui;
-    FixedWallClock wall;
-    Session session;
 };
 
 TEST(SimulatedUpdate, Area1OnlyLeavesTheProfileAsItWasAndNoBackupFile) {
@@ -61,7 +36,7 @@ TEST(SimulatedUpdate, Area1OnlyLeavesTheProfileAsItWasAndNoBackupFile) {
     const auto profileBefore = run.Bytes(256, 640);
     const auto block0Before = run.Bytes(0, 8);
 
-    UpdateFirmware(run.session);
+    UpdateFirmware(*run.session);
 
     EXPECT_EQ(run.ui.rows.back().event, "T786");
     EXPECT_EQ(run.dc.Restarts(), 1);
@@ -70,7 +45,7 @@ TEST(SimulatedUpdate, Area1OnlyLeavesTheProfileAsItWasAndNoBackupFile) {
     EXPECT_EQ(run.Bytes(256, 640), profileBefore);
     EXPECT_EQ(run.Bytes(0, 8), block0Before);
     EXPECT_TRUE(run.FolderEmpty());
-    EXPECT_TRUE(run.session.profile.ProfileSafe);
+    EXPECT_TRUE(run.session->profile.ProfileSafe);
     EXPECT_FALSE(run.comm.TransferFailed);
     EXPECT_EQ(run.dc.ConnectionsEnded(), 1);
 }
@@ -79,7 +54,7 @@ TEST(SimulatedUpdate, BothAreasRestartTwiceAndKeepTheProfile) {
     dcsim::DcConfig cfg;
     SimulatedRun run(DemoImage(Layout::BothAreas, 6, 4), cfg);
     const auto profileBefore = run.Bytes(256, 640);
-    UpdateFirmware(run.session);
+    UpdateFirmware(*run.session);
     EXPECT_EQ(run.ui.rows.back().event, "T786");
     EXPECT_NE(run.ui.FindRow("T794"), nullptr);
     EXPECT_EQ(run.dc.Restarts(), 2);
@@ -92,10 +67,10 @@ TEST(SimulatedUpdate, APowerLossDuringTheUploadLeavesTheBackupForTheRecovery) {
     dcsim::DcFaults faults;
     faults.powerLossAtBlock = 5;
     SimulatedRun run(DemoImage(Layout::Area1Only, 20, 0), cfg, faults);
-    UpdateFirmware(run.session);
-    EXPECT_FALSE(run.session.profile.ProfileSafe);
+    UpdateFirmware(*run.session);
+    EXPECT_FALSE(run.session->profile.ProfileSafe);
     EXPECT_TRUE(run.comm.TransferFailed);
-    EXPECT_TRUE(std::filesystem::exists(run.session.profile.BackupFilePath));
+    EXPECT_TRUE(std::filesystem::exists(run.session->profile.BackupFilePath));
     EXPECT_EQ(run.ui.rows.back().event, "T815");
 }
 
@@ -107,10 +82,10 @@ TEST(SimulatedRestore, RefusedSpecialWritesAreRestoredIn16BytePieces) {
     faults.refuseSpecialWrites = true;
     SimulatedRun run(DemoImage(Layout::Area1Only, 2, 0), cfg, faults);
     const auto before = run.Bytes(3320, 3352);
-    ASSERT_EQ(profile::BackupProfile(run.session), profile::BackupOutcome::Saved);
+    ASSERT_EQ(profile::BackupProfile(*run.session), profile::BackupOutcome::Saved);
     for (std::size_t i = 16 * 3320; i < 16 * 3352; ++i) run.dc.MutableMemory()[i] = 0;
 
-    EXPECT_TRUE(profile::RestoreProfile(run.session));
+    EXPECT_TRUE(profile::RestoreProfile(*run.session));
     EXPECT_EQ(run.Bytes(3320, 3352), before);
     EXPECT_EQ(run.dc.Counters(0xB2).frames, 3 * 8 + 1);  // blocks 2..4 in pieces, then the header
     EXPECT_TRUE(run.FolderEmpty());

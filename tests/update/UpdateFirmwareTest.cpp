@@ -17,19 +17,19 @@ namespace {
 using firmware::Layout;
 using Rows = std::vector<std::string>;
 
-class UpdateTest : public DcFixtureT<Session> {
+class UpdateTest : public DcFixture {
 protected:
     explicit UpdateTest(firmware::FirmwareImage image = MakeFirmware(Layout::Area1Only, 3, 0))
-        : DcFixtureT<Session>(std::move(image)) {
+        : DcFixture(std::move(image)) {
         profileBefore = MemoryRange(4608, 5120);
         headerBefore = MemoryRange(64, 80);
     }
     void Run() { UpdateFirmware(*session); }
-    bool Sent(std::uint8_t command) const { return dc.Count(command) > 0; }
+    bool Sent(std::uint8_t command) const { return Count(command) > 0; }
     // Time from the last frame with `command` to the next identity request.
     link::Seconds QuietAfter(std::uint8_t command) const {
-        const auto* f = dc.Last(command);
-        const auto* next = f ? dc.First(0x84, f->at) : nullptr;
+        const auto* f = Last(command);
+        const auto* next = f ? First(0x84, f->at) : nullptr;
         return next ? next->at - f->at : link::Seconds(-1);
     }
     void ExpectProfileIntactAndNoBackup() {
@@ -46,11 +46,11 @@ protected:
 
 class Area2Test : public UpdateTest {
 protected:
-    Area2Test() : UpdateTest(MakeFirmware(Layout::Area2Only, 2, 2)) { dc.revisionAfterUpload = 2; }
+    Area2Test() : UpdateTest(MakeFirmware(Layout::Area2Only, 2, 2)) {}
 };
 class BothAreasTest : public UpdateTest {
 protected:
-    BothAreasTest() : UpdateTest(MakeFirmware(Layout::BothAreas, 3, 2)) { dc.revisionAfterUpload = 2; }
+    BothAreasTest() : UpdateTest(MakeFirmware(Layout::BothAreas, 3, 2)) {}
 };
 
 // --- complete runs ---
@@ -69,19 +69,19 @@ TEST_F(UpdateTest, Area1OnlyUpdatesAndPutsTheProfileBack) {
     EXPECT_FALSE(comm.TransferFailed);
 
     // Block 1 as the DC received it: header with the address, then 128 code bytes and the block byte.
-    const auto* header = dc.First(0xB5);
+    const auto* header = First(0xB5);
     ASSERT_NE(header, nullptr);
     EXPECT_EQ(header->bytes, (std::vector<std::uint8_t>{0xB5, 0x00, 0x20}));
-    const auto payload = std::find_if(dc.frames.begin(), dc.frames.end(), [](const auto& f) { return f.payload; });
+    const auto payload = std::find_if(dc.Received().begin(), dc.Received().end(), [](const auto& f) { return f.payload; });
     std::vector<std::uint8_t> expected(fw.Area1Blocks[0].code.begin(), fw.Area1Blocks[0].code.end());
     expected.push_back(fw.Area1Blocks[0].blockByte);
     EXPECT_EQ(payload->bytes, expected);
-    EXPECT_EQ(dc.Last(0xB6)->bytes, (std::vector<std::uint8_t>{0xB6, 0x12, 0x34}));
+    EXPECT_EQ(Last(0xB6)->bytes, (std::vector<std::uint8_t>{0xB6, 0x00, 0xC3}));  // the sum of 0x40, 0x41, 0x42
     EXPECT_FALSE(Sent(0xB7));
     EXPECT_GT(QuietAfter(0xB6), link::Seconds(12.0));
     EXPECT_LT(QuietAfter(0xB6), link::Seconds(12.5));
     EXPECT_FALSE(Sent(0xBA)) << "area 1 only reads no revision";
-    EXPECT_EQ(dc.Commands().back(), 0xA8);
+    EXPECT_EQ(Commands().back(), 0xA8);
     EXPECT_EQ(priorities.front(), 0x100u);
     EXPECT_EQ(priorities.back(), 0x20u);
     EXPECT_EQ(ui.resetStages, 1) << "the verification resets the stage";
@@ -92,9 +92,9 @@ TEST_F(Area2Test, Area2OnlyClosesWithB8ThenB9AndWaits45Seconds) {
     EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T787", "T803", "T792",
                                  "T794", "T796", "T786"}));
     EXPECT_FALSE(Sent(0xB6));
-    EXPECT_EQ(dc.codeStore.size(), 2u);
-    EXPECT_EQ(dc.Last(0xB8)->bytes, (std::vector<std::uint8_t>{0xB8, 0x01, 0x02}));
-    EXPECT_EQ(dc.Last(0xB9)->bytes, (std::vector<std::uint8_t>{0xB9, 0x03, 0x04}));
+    EXPECT_EQ(Count(0xB7), 2);
+    EXPECT_EQ(Last(0xB8)->bytes, (std::vector<std::uint8_t>{0xB8, 0x01, 0x02}));
+    EXPECT_EQ(Last(0xB9)->bytes, (std::vector<std::uint8_t>{0xB9, 0x00, 0x81}));
     EXPECT_GT(QuietAfter(0xB9), link::Seconds(45.0));
     EXPECT_LT(QuietAfter(0xB9), link::Seconds(45.5));
     ExpectProfileIntactAndNoBackup();
@@ -107,16 +107,13 @@ TEST_F(BothAreasTest, BothAreasWait10SecondsBetweenAndAsksForTheIdentity) {
     EXPECT_GT(QuietAfter(0xB6), link::Seconds(10.0));
     EXPECT_LT(QuietAfter(0xB6), link::Seconds(10.5));
     EXPECT_GT(QuietAfter(0xB9), link::Seconds(45.0));
-    EXPECT_GT(dc.First(0xB7)->at, dc.Last(0xB6)->at);
+    EXPECT_GT(First(0xB7)->at, Last(0xB6)->at);
     ExpectProfileIntactAndNoBackup();
 }
 
 TEST_F(BothAreasTest, ADcSilentBetweenTheAreasGetsNoArea2AndKeepsTheBackup) {
-    bool area1Closed = false;
-    dc.ignore = [&](const std::vector<std::uint8_t>& f) {
-        if (f[0] == 0xB6) area1Closed = true;
-        return area1Closed && f[0] == 0x84;
-    };
+    dc.Faults().unansweredCommand = 0x84;
+    dc.Faults().armAt = dcsim::FaultArming{0xB6, 1};
     Run();
     EXPECT_FALSE(Sent(0xB7));
     EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T788", "T803", "T150",
@@ -132,7 +129,7 @@ TEST_F(BothAreasTest, ADcSilentBetweenTheAreasGetsNoArea2AndKeepsTheBackup) {
 // --- the outcomes of one attempt ---
 
 TEST_F(UpdateTest, ASilentDcEndsTheUpdateWithoutEndingTheConnection) {
-    dc.silent = true;
+    dc.Faults().silent = true;
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T150"}));
     EXPECT_EQ(Row(0).statuses, (Rows{"...", "T280"}));
@@ -144,7 +141,7 @@ TEST_F(UpdateTest, ASilentDcEndsTheUpdateWithoutEndingTheConnection) {
 }
 
 TEST_F(UpdateTest, AnotherModelIsNamedWithASpaceBeforeTheModelName) {
-    dc.identity = "OTHERDC FW-1A XX";
+    dc.MutableConfig().identity = "OTHERDC FW-1A XX";
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T783 VERNO 1B!"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Error);
@@ -155,7 +152,7 @@ TEST_F(UpdateTest, AnotherModelIsNamedWithASpaceBeforeTheModelName) {
 }
 
 TEST_F(UpdateTest, Version19IsBelowTheRequired1A) {
-    dc.identity = "VERNO1B FW-19 DC";
+    dc.SetFirmware("19", 0);
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T783 VERNO 1B, T781 1A T784"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Error);
@@ -168,16 +165,16 @@ TEST_F(UpdateTest, Version19IsBelowTheRequired1A) {
 
 TEST_F(UpdateTest, A1TIsAlwaysUpdated) {
     fw.FwVersion = "1A";
-    dc.identity = "VERNO1B FW-1T DC";
-    dc.identityAfterUpload = "VERNO1B FW-1T DC";
+    dc.SetFirmware("1T", 0);
+    dc.MutableConfig().versionAfterUpdate = "1T";
     Run();
-    EXPECT_EQ(dc.Count(0xB6), 1);
+    EXPECT_EQ(Count(0xB6), 1);
     EXPECT_EQ(ui.rows.back().event, "T786");
 }
 
 TEST_F(Area2Test, ANewerRevisionIsRefusedAndTheConnectionEnded) {
     fw.RequiredRevision = 1;
-    dc.revision = 3;
+    dc.SetFirmware("1A", 3);
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T785"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Warning);
@@ -188,31 +185,31 @@ TEST_F(Area2Test, ANewerRevisionIsRefusedAndTheConnectionEnded) {
 
 TEST_F(Area2Test, AnEqualRevisionIsUpdatedAndTheAcceptedRowShowsIt) {
     fw.RequiredRevision = 1;
-    dc.revision = 2;
+    dc.SetFirmware("1A", 2);
     Run();
     EXPECT_EQ(Row(1).event, "VERNO 1B, T781: 1A.02");
     EXPECT_TRUE(Sent(0xB9));
 }
 
 TEST_F(UpdateTest, NoUpdateNeededWithoutABackupEndsTheConnection) {
-    dc.identity = "VERNO1B FW-1B DC";
+    dc.SetFirmware("1B", 0);
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T785"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Warning);
     EXPECT_FALSE(session->profile.KeepProfile);
     EXPECT_TRUE(session->profile.ProfileSafe);
     EXPECT_FALSE(comm.TransferFailed) << "as EndConnection left it";
-    EXPECT_EQ(dc.Commands(), (std::vector<std::uint8_t>{0x84, 0xB4, 0xA8}));
+    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{0x84, 0xB4, 0xA8}));
     EXPECT_EQ(ui.resetStages, 1);
 }
 
 TEST_F(UpdateTest, NoUpdateNeededRestoresTheProfileOfAnEarlierInterruptedUpdate) {
     // An earlier run saved the profile, then the DC's profile area was overwritten.
     profile::BackupProfile(*session);
-    for (std::size_t i = 4608; i < 5120; ++i) dc.memory[i] = 0xEE;
+    for (std::size_t i = 4608; i < 5120; ++i) memory[i] = 0xEE;
     NewSession();
     ui = RecordingSurface{};
-    dc.identity = "VERNO1B FW-1B DC";
+    dc.SetFirmware("1B", 0);
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T785", "T796", "T786"}));
     ExpectProfileIntactAndNoBackup();
@@ -221,7 +218,7 @@ TEST_F(UpdateTest, NoUpdateNeededRestoresTheProfileOfAnEarlierInterruptedUpdate)
 }
 
 TEST_F(UpdateTest, AFailedUploadKeepsTheBackupForTheRecovery) {
-    dc.refuseBlockWriteAt = {40};
+    dc.Faults().refuseWriteAt = 40;
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T787", "T790", "T814",
                                  "T815"}));
@@ -231,17 +228,18 @@ TEST_F(UpdateTest, AFailedUploadKeepsTheBackupForTheRecovery) {
     EXPECT_TRUE(comm.TransferFailed);
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
     EXPECT_TRUE(Sent(0x97));
-    EXPECT_EQ(dc.Commands().back(), 0xA8);
+    EXPECT_EQ(Commands().back(), 0xA8);
 }
 
 TEST_F(UpdateTest, AFailedBackupReadLetsTheUploadStopAtItsFirstHeader) {
-    dc.ignore = [](const std::vector<std::uint8_t>& f) { return f[0] == 0xB4 && f[1] == 0x01 && f[2] == 0x30; };
+    dc.Faults().unansweredCommand = 0xB4;
+    dc.Faults().unansweredUnit = 0x0130;
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T797", "T787", "T790",
                                  "T814", "T815"}));
     EXPECT_EQ(Row(4).statuses, (Rows{"", "33%", "T280"}));
-    EXPECT_EQ(dc.Count(0xB5), 1);
-    EXPECT_EQ(std::count_if(dc.frames.begin(), dc.frames.end(), [](const auto& f) { return f.payload; }), 1)
+    EXPECT_EQ(Count(0xB5), 1);
+    EXPECT_EQ(std::count_if(dc.Received().begin(), dc.Received().end(), [](const auto& f) { return f.payload; }), 1)
         << "only the clock record's payload";
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
     EXPECT_FALSE(session->profile.ProfileSafe);
@@ -250,7 +248,7 @@ TEST_F(UpdateTest, AFailedBackupReadLetsTheUploadStopAtItsFirstHeader) {
 
 TEST_F(UpdateTest, AnEmptyProfileWithAFailedUploadIsSafeButFailed) {
     SetPointers(0x3000, 0x3000);
-    dc.refuseBlockWriteAt = {32};
+    dc.Faults().refuseWriteAt = 32;
     Run();
     EXPECT_FALSE(session->profile.KeepProfile);
     EXPECT_TRUE(session->profile.ProfileSafe);
@@ -258,8 +256,7 @@ TEST_F(UpdateTest, AnEmptyProfileWithAFailedUploadIsSafeButFailed) {
 }
 
 TEST_F(UpdateTest, APortWriteErrorInTheArea1UploadStopsTheLinkWithoutAFailureRow) {
-    int payloads = 0;
-    dc.writeFails = [&](const std::vector<std::uint8_t>& f) { return f.size() == 129 && ++payloads == 2; };
+    link.FailWriteOf(130, 2);  // the second payload
     EXPECT_FALSE(UploadCode(*session));
     EXPECT_TRUE(comm.CommError);
     EXPECT_TRUE(comm.LinkAborted);
@@ -270,8 +267,7 @@ TEST_F(UpdateTest, APortWriteErrorInTheArea1UploadStopsTheLinkWithoutAFailureRow
 }
 
 TEST_F(UpdateTest, APortWriteErrorDuringTheUpdateKeepsTheBackup) {
-    int payloads = 0;
-    dc.writeFails = [&](const std::vector<std::uint8_t>& f) { return f.size() == 129 && ++payloads == 2; };
+    link.FailWriteOf(130, 2);  // the second payload
     Run();
     EXPECT_EQ(ui.FindRow("T790"), nullptr);
     EXPECT_FALSE(session->profile.ProfileSafe);
@@ -280,7 +276,7 @@ TEST_F(UpdateTest, APortWriteErrorDuringTheUpdateKeepsTheBackup) {
 }
 
 TEST_F(Area2Test, ARefusedB8IsReportedOnlyAfterB9WasSent) {
-    dc.ignore = [](const std::vector<std::uint8_t>& f) { return f[0] == 0xB8; };
+    dc.Faults().unansweredCommand = 0xB8;
     UploadCode2(*session);
     EXPECT_TRUE(comm.TransferFailed);
     EXPECT_TRUE(Sent(0xB9));
@@ -292,7 +288,7 @@ TEST_F(Area2Test, ARefusedB8IsReportedOnlyAfterB9WasSent) {
 
 TEST_F(UpdateTest, ADcStillReportingItsOldVersionIsNotCountedAsUpdated) {
     ui.texts[821] = "reports %1, expected %2";
-    dc.identityAfterUpload = dc.identity;  // the new code did not take
+    dc.MutableConfig().versionAfterUpdate = "1A";  // the new code did not take
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T787", "T803", "T792",
                                  "reports 1A, expected 1B", "T796", "T814", "T815"}));
@@ -303,7 +299,7 @@ TEST_F(UpdateTest, ADcStillReportingItsOldVersionIsNotCountedAsUpdated) {
 
 TEST_F(BothAreasTest, AnOldRevisionIsNamedWithVersionAndRevision) {
     ui.texts[821] = "reports %1, expected %2";
-    dc.revisionAfterUpload = 1;
+    dc.MutableConfig().revisionAfterUpdate = 1;
     Run();
     EXPECT_NE(ui.FindRow("reports 1B.01, expected 1B.02"), nullptr);
     EXPECT_EQ(ui.rows.back().event, "T815");
@@ -311,14 +307,13 @@ TEST_F(BothAreasTest, AnOldRevisionIsNamedWithVersionAndRevision) {
 }
 
 TEST_F(UpdateTest, FiveWordIdentityIsRefusedInArea1OnlyForItsEmptyVersion) {
-    dc.identity = "VERNO1B a b c de";
+    dc.MutableConfig().identity = "VERNO1B a b c de";
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T783 VERNO 1B, T781 1A T784"}));
 }
 
 TEST_F(BothAreasTest, FiveWordIdentityIsUpdatedAndWarnedThatTheVersionWasNotChecked) {
-    dc.identity = "VERNO1B a b c de";
-    dc.identityAfterUpload = "VERNO1B a b c de";
+    dc.MutableConfig().identity = "VERNO1B a b c de";
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: ", "Backup dive computer profile", "T788", "T803", "T789",
                                  "T803", "T792", "T822", "T796", "T786"}));
@@ -336,7 +331,7 @@ TEST_F(UpdateTest, WaitForResetRunsOnTheMonotonicClock) {
     WaitForReset(*session, link::Seconds(0.0));
     EXPECT_GT(clock.Now(), t1);
     EXPECT_LT(clock.Now() - t1, link::Seconds(0.05));
-    EXPECT_TRUE(dc.frames.empty());
+    EXPECT_TRUE(dc.Received().empty());
     EXPECT_EQ(ui.rows[0].statuses, (Rows{"...", "T777"}));
 }
 
@@ -353,7 +348,7 @@ TEST_F(UpdateTest, ABackupThatCannotBeWrittenSendsNoCode) {
     EXPECT_EQ(ui.Events().back(), "T815");
     EXPECT_TRUE(session->profile.ProfileSafe) << "nothing was overwritten";
     EXPECT_TRUE(comm.TransferFailed);
-    EXPECT_EQ(dc.Commands().back(), 0xA8);
+    EXPECT_EQ(Commands().back(), 0xA8);
     EXPECT_EQ(MemoryRange(4608, 5120), profileBefore);
 }
 
