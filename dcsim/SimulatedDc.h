@@ -80,7 +80,6 @@ public:
     const DcFaults& Faults() const { return faults_; }
     const DcFaults& ActiveFaults() const;
     bool Armed() const;
-    const DcConfig& Config() const { return config_; }
     // What is said from now on: the identity, and the version after an update.
     DcConfig& MutableConfig() { return config_; }
     // The firmware running now.

@@ -51,8 +51,6 @@ BackupOutcome BackupProfile(ProfileSession& s) {
     st.ProfileHeader[kProfileHeaderSize] = static_cast<std::uint8_t>(sum % 256);
 
     const auto [start, end] = DecodeHeaderPointers(header, s.fw.DcMemoryBlocks);
-    st.ProfileStart = start;
-    st.ProfileEnd = end;
     if (start == end) {
         st.KeepProfile = false;
         return BackupOutcome::Empty;
@@ -60,8 +58,6 @@ BackupOutcome BackupProfile(ProfileSession& s) {
 
     st.KeepProfile = true;
     const ProfileRange range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);
-    st.ProfileStart = range.start;
-    st.ProfileEnd = range.end;
     s.surface.InsertTaskList(TaskIcon::Information, kBackupRowEvent, "");
     if (!range.Fits()) {
         // A damaged header: its range would run past the table.

@@ -53,13 +53,9 @@ BackupLookup GetBackupProfile(ProfileSession& s) {
     st.ProfileHeader = contents->ProfileHeader;
     st.SerialDigits = contents->SerialDigits;
     st.ProfileBlocks = contents->ProfileBlocks;
-    st.ProfileStart = start;
-    st.ProfileEnd = end;
 
     bool found = false;
     if (start != end) {
-        st.ProfileStart = range.start;
-        st.ProfileEnd = range.end;
         st.ProfileBlockCount = static_cast<std::int16_t>(range.blockCount);
         found = true;
         for (std::size_t i = 0; i < 6; ++i) {

@@ -14,9 +14,7 @@ ProfileSession::ProfileSession(link::CommModule& commModule, const firmware::Fir
       surface(frontEnd),
       wallClock(pcClock),
       programFolder(std::move(folder)),
-      setPriority(std::move(prioritySetter)) {
-    if (!setPriority) setPriority = [](std::uint32_t priorityClass) { return priorityClass; };
-}
+      setPriority(std::move(prioritySetter)) {}
 
 void ProfileSession::FailStep(const std::string& failureRow) {
     surface.SetTaskStatus(Text(text::kFailed));

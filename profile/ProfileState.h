@@ -24,8 +24,6 @@ struct ProfileState {
     // Bytes 0..5 the serial number's decimal digits as values 0..9, the rest 0.
     std::array<std::uint8_t, 17> SerialDigits{};
     ProfileTable ProfileBlocks{};
-    std::int32_t ProfileStart = 0;  // units, after the range rule
-    std::int32_t ProfileEnd = 0;
     std::int16_t ProfileBlockCount = 0;  // rows of ProfileBlocks in use, 0..1024
     // True while the profile is to be saved before and restored after the update.
     bool KeepProfile = false;

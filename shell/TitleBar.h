@@ -17,7 +17,6 @@ public:
 
     void SetCaption(const QString& caption);
     QString Caption() const { return caption_; }
-    QToolButton* CloseButton() const { return close_; }
 
 signals:
     void CloseClicked();

@@ -1,5 +1,5 @@
 #pragma once
-// One update attempt's world, built by a front end and handed to the procedures by reference.
+// One update attempt's world, built by the wizard and handed to the procedures by reference.
 
 #include <cstdint>
 #include <string>
@@ -13,11 +13,12 @@ namespace verno::update {
 class Session : public profile::ProfileSession {
 public:
     // clock and pump must be the ones the CommModule was built with: the reset wait runs on them.
-    // Without a priority setter the platform's process priority is used (where the build has
-    // it; otherwise the priority is left alone).
-    Session(link::CommModule& comm, link::MonotonicClock& clock, link::Pump& pump, const firmware::FirmwareImage& fw,
-            WizardSurface& surface, const WallClock& wallClock, std::filesystem::path programFolder,
-            profile::PrioritySetter setPriority = {});
+    Session(link::CommModule& commModule, link::MonotonicClock& monotonicClock, link::Pump& eventPump,
+            const firmware::FirmwareImage& image, WizardSurface& frontEnd, const WallClock& pcClock,
+            std::filesystem::path folder, profile::PrioritySetter prioritySetter)
+        : ProfileSession(commModule, image, frontEnd, pcClock, std::move(folder), std::move(prioritySetter)),
+          clock(monotonicClock),
+          pump(eventPump) {}
 
     link::MonotonicClock& clock;
     link::Pump& pump;

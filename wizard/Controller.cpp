@@ -131,8 +131,7 @@ void Controller::SetCaptions() {
 }
 
 void Controller::LoadStepInstructions(int n) {
-    instructionText_ = StepInstructions(n);
-    view_.SetPageText(instructionText_);
+    view_.SetPageText(StepInstructions(n));
 }
 
 // --- Next, Back ---

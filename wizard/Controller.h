@@ -79,9 +79,6 @@ public:
     int ExitStatus() const { return exitStatus_; }
     link::CommModule& Comm() { return comm_; }
     update::Session* UpdateSession() { return session_.get(); }
-    const std::optional<ConfigRecord>& Config() const { return config_; }
-    // The instruction text as built, lines broken by CR LF.
-    const std::string& InstructionText() const { return instructionText_; }
 
 private:
     bool InitInfo();
@@ -109,7 +106,6 @@ private:
     NextResult lastNext_ = NextResult::NotTried;
     StartUpFailure startUpFailure_ = StartUpFailure::None;
     int exitStatus_ = kExitStartUpFailed;
-    std::string instructionText_;
 };
 
 }  // namespace verno::wizard
