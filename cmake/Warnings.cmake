@@ -8,6 +8,24 @@ function(verno_target_defaults target)
   endif()
 endfunction()
 
+# verno_add_library(<name> SOURCES ... LIBS ...): one layer's static library; its users include
+# headers by their path from the project root.
+function(verno_add_library name)
+  cmake_parse_arguments(L "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${L_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${L_LIBS})
+  verno_target_defaults(${name})
+endfunction()
+
+# verno_add_program(<name> SOURCES ... LIBS ...): a program of the bundle.
+function(verno_add_program name)
+  cmake_parse_arguments(P "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${P_SOURCES})
+  target_link_libraries(${name} PRIVATE ${P_LIBS})
+  verno_target_defaults(${name})
+endfunction()
+
 if(VERNO_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
