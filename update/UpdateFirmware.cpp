@@ -87,7 +87,7 @@ void Finish(Session& s, bool dcNotUpdated) {
 
     if (comm.TransferFailed || !st.ProfileSafe) {
         s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kUpdateFailed), "");
-        s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateFailedHint), "");
+        s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateFailedHint), "");
     } else {
         s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateDone), "");
     }

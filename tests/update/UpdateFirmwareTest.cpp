@@ -120,7 +120,7 @@ TEST_F(BothAreasTest, ADcSilentBetweenTheAreasGetsNoArea2AndKeepsTheBackup) {
                                  "T814", "T815"}));
     EXPECT_EQ(Row(4).status(), "T280");
     EXPECT_EQ(Row(6).icon, TaskIcon::Error);
-    EXPECT_EQ(Row(7).icon, TaskIcon::Information);
+    EXPECT_EQ(Row(7).icon, TaskIcon::Warning);  // the failure verdict's second row
     EXPECT_FALSE(session->profile.ProfileSafe);
     EXPECT_TRUE(comm.TransferFailed);
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
