@@ -53,6 +53,7 @@ inline constexpr int kUpdateFailed = 814;
 inline constexpr int kUpdateFailedHint = 815;
 inline constexpr int kVersionMismatch = 821;   // %1 reported, %2 expected
 inline constexpr int kVersionUnchecked = 822;
+inline constexpr int kClockNotSet = 827;
 
 // The profile.
 inline constexpr int kRestoreRow = 796;
@@ -81,7 +82,7 @@ inline constexpr std::array kAll{
     kReadingFirmwareFile, kCheckingFirmware, kFirmwareFileError, kVersionWord,
     kDcNotAnswering, kUpdateStart, kNotModel, kBelowRequired, kNoUpdateNeeded, kUpdateDone, kUploadOnly,
     kUploadArea1, kUploadArea2, kTransferFailed, kVerifyStart, kVerifyWrongModel, kVerifyNewCode, kWaitForReset,
-    kUpdateFailed, kUpdateFailedHint, kVersionMismatch, kVersionUnchecked,
+    kUpdateFailed, kUpdateFailedHint, kVersionMismatch, kVersionUnchecked, kClockNotSet,
     kRestoreRow, kBackupFailed, kHeaderMismatch, kBackupNotWritten, kBackupUnusable,
     kRecoveryTitle, kRecoveryQuestion, kRecoveryStep1, kRecoveryStep2, kRecoveryStep3, kRecoveryStep3a,
     kRecoveryStep3b, kRecoveryStep3c, kRecoveryStep4, kRecoveryStep5, kRecoveryStep6,

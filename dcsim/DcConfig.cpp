@@ -68,7 +68,7 @@ bool ApplyFault(const std::string& text, DcFaults& faults) {
         if (at != std::string_view::npos) faults.unansweredUnit = static_cast<std::uint16_t>(unit);
         return true;
     }
-    if (name == "refuse" && hasArg) {
+    if ((name == "refuse" || name == "refuse-payload") && hasArg) {
         const std::size_t colon = arg.find(':');
         std::string_view command = arg.substr(0, colon);
         if (command.starts_with("0x") || command.starts_with("0X")) command.remove_prefix(2);
@@ -76,8 +76,8 @@ bool ApplyFault(const std::string& text, DcFaults& faults) {
         int count = 1;
         if (!Number(command, value, 16) || value > 0xFF) return false;
         if (colon != std::string_view::npos && (!Number(arg.substr(colon + 1), count) || count < 0)) return false;
-        faults.refuseCommand = static_cast<std::uint8_t>(value);
-        faults.refuseCount = count;
+        (name == "refuse" ? faults.refuseCommand : faults.refusePayloadOf) = static_cast<std::uint8_t>(value);
+        (name == "refuse" ? faults.refuseCount : faults.refusePayloadCount) = count;
         return true;
     }
     if (name == "arm" && hasArg) {

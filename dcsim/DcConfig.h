@@ -60,13 +60,16 @@ struct DcFaults {
     std::optional<std::uint8_t> unansweredCommand;  // frames of this command are heard, never answered
     std::optional<std::uint16_t> unansweredUnit;    // ... only those at this unit, when given
     bool corruptHeaderWrite = false;  // a 0xB2 piece of block 0 is stored with one byte changed
+    std::optional<std::uint8_t> refusePayloadOf;  // reply 0xA5 to the first refusePayloadCount payloads
+    int refusePayloadCount = 0;                   // of this command (0x97, 0xB2, 0xB5, 0xB7)
     std::optional<double> restartSeconds;  // overrides the config, e.g. 60 s (longer than the waits)
     std::optional<FaultArming> armAt;      // absent: armed from the start
 };
 
 // Parses one "--fault" argument: NAME or NAME=ARG. Names: silent, refuse=CMD[:N] (CMD in hex),
 // lose-ack=K, power-loss=K, byte-at-a-time, latency=SECONDS, garbage=N, refuse-special-writes,
-// refuse-write=UNIT, unanswered=CMD[@UNIT] (CMD in hex), corrupt-header, long-restart[=SECONDS]
+// refuse-write=UNIT, unanswered=CMD[@UNIT] (CMD in hex), refuse-payload=CMD[:N] (hex),
+// corrupt-header, long-restart[=SECONDS]
 // (default 60), arm=CMD:N (CMD in hex). False for an unknown name or a bad argument.
 bool ApplyFault(const std::string& text, DcFaults& faults);
 

@@ -440,19 +440,34 @@ void SimulatedDc::FrameComplete(Seconds at) {
     }
 }
 
+void SimulatedDc::RefusePayload(Seconds at) {
+    ++counters_[command_].naks;
+    const Seconds refused = SendByte(at, kNak);
+    // The program resends a profile piece's payload alone, so the DC keeps waiting for it; a code
+    // block starts again with its header.
+    if (command_ == kWriteProfileBlock) {
+        payload_.clear();
+        payloadOpensAt_ = refused;
+        state_ = State::Payload;
+    }
+}
+
 void SimulatedDc::PayloadComplete(Seconds at) {
-    CommandCounters& counters = counters_[command_];
     const std::span<const std::uint8_t> data(payload_.data(), payloadLength_);
     received_.push_back({at, {data.begin(), data.end()}, true});
+    const DcFaults& faults = ActiveFaults();
+    if (faults.refusePayloadOf == command_ && payloadsRefused_ < faults.refusePayloadCount) {
+        ++payloadsRefused_;
+        RefusePayload(at);
+        return;
+    }
     switch (command_) {
     case kWriteArea1Block:
     case kWriteArea2Block: {
-        const DcFaults& faults = ActiveFaults();
         if (Armed()) ++codePayloads_;
         const bool special = faults.refuseSpecialWrites && (unit_ == 3072 || unit_ == 3080);
         if (command_ == kWriteArea1Block && (special || faults.refuseWriteAt == unit_)) {
-            ++counters.naks;
-            SendByte(at, kNak);
+            RefusePayload(at);
             return;
         }
         if (command_ == kWriteArea1Block) {
@@ -469,14 +484,13 @@ void SimulatedDc::PayloadComplete(Seconds at) {
         unsigned sum = 0;
         for (std::size_t i = 0; i < 16; ++i) sum += data[i];
         if ((sum & 0xFFu) != data[16]) {
-            ++counters.naks;
-            SendByte(at, kNak);
+            RefusePayload(at);
             return;
         }
         const std::size_t unit = unit_ < kStagingOffsetUnits ? std::size_t{unit_} : std::size_t{unit_} + kStagingOffsetUnits;
         std::array<std::uint8_t, 16> piece{};
         std::copy_n(data.begin(), piece.size(), piece.begin());
-        if (unit_ < 8 && ActiveFaults().corruptHeaderWrite) piece[3] ^= 0xFF;
+        if (unit_ < 8 && faults.corruptHeaderWrite) piece[3] ^= 0xFF;
         Store(memory_, unit * 16, piece);
         SendByte(at, kAck);
         return;

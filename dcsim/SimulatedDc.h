@@ -114,6 +114,7 @@ private:
     void Idle(Seconds at, std::uint8_t byte);
     void FrameComplete(Seconds at);
     void PayloadComplete(Seconds at);
+    void RefusePayload(Seconds at);
     // Queues a reply to go out from `at`; returns when its last byte reaches the PC.
     Seconds Send(Seconds at, std::span<const std::uint8_t> bytes);
     Seconds SendByte(Seconds at, std::uint8_t byte) { return Send(at, std::span<const std::uint8_t>(&byte, 1)); }
@@ -157,6 +158,7 @@ private:
     int blockWrites_ = 0;
     int codePayloads_ = 0;
     int refused_ = 0;
+    int payloadsRefused_ = 0;
     int protocolErrors_ = 0;
     int restarts_ = 0;
     int connectionsEnded_ = 0;

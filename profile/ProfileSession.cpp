@@ -24,7 +24,8 @@ void ProfileSession::FailStep(const std::string& failureRow) {
 
 void ProfileSession::SetDcClock() {
     const LocalDateTime now = wallClock.Now();
-    comm.SetDateTime(FormatDate(now), FormatTime(now), link::wire::kClockExtraByte);
+    if (comm.SetDateTime(FormatDate(now), FormatTime(now), link::wire::kClockExtraByte) == link::LinkStatus::Refused)
+        surface.InsertTaskList(TaskIcon::Warning, Text(text::kClockNotSet), "");
 }
 
 }  // namespace verno::profile

@@ -44,7 +44,8 @@ public:
     // error icon says what went wrong, and the stage is reset.
     void FailStep(const std::string& failureRow);
     void FailStep(int failureText) { FailStep(Text(failureText)); }
-    // SetDateTime with the PC's date and time now and the extra byte 233.
+    // SetDateTime with the PC's date and time now and the extra byte 233. A DC that refuses the
+    // record keeps its old time: a warning row says so.
     void SetDcClock();
 };
 

@@ -36,6 +36,22 @@ TEST(DcThroughCommModule, IdentityRevisionAndMemoryReadsArrive) {
     EXPECT_TRUE(std::equal(l.comm.RxBuf.begin() + 1, l.comm.RxBuf.begin() + 129, l.dc.Memory().begin()));
 }
 
+TEST(DcThroughCommModule, ARefusedProfilePayloadIsTakenWhenResentWithoutItsHeader) {
+    DcFaults faults;
+    faults.refusePayloadOf = 0xB2;
+    faults.refusePayloadCount = 1;
+    Linked l({}, faults);
+    for (std::uint8_t i = 0; i < 16; ++i) l.comm.DataBuf[i] = static_cast<std::uint8_t>(0x30 + i);
+    l.comm.DataBuf[16] = static_cast<std::uint8_t>(0x30 * 16 + 120);  // the 8-bit sum
+    EXPECT_EQ(l.comm.WriteProfileBlock(0x0104), link::LinkStatus::Ok);
+    EXPECT_EQ(l.dc.Counters(0xB2).frames, 1);
+    EXPECT_EQ(l.dc.Counters(0xB2).naks, 1);
+    EXPECT_EQ(l.dc.Counters(0x84).frames, 0) << "a payload byte taken for a command";
+    EXPECT_EQ(l.dc.ProtocolErrors(), 0);
+    EXPECT_TRUE(std::equal(l.comm.DataBuf.begin(), l.comm.DataBuf.begin() + 16,
+                           l.dc.Memory().begin() + 16 * (0x0104 + 256)));
+}
+
 TEST(DcThroughCommModule, ASlowDcsSurplusAnswerIsNotTakenForTheNextBlock) {
     // 0.25 s before each reply: past the read's 0.2 s timeout, so every read is resent once
     // and the DC answers both requests.

@@ -248,6 +248,17 @@ TEST_F(ProfileTest, RestorePutsTheProfileBackAndDeletesTheFile) {
     EXPECT_GE(Last(0x97)->at - Last(0xB2)->at, link::Seconds(3.0));
 }
 
+TEST_F(ProfileTest, AClockRecordTheDcRefusesIsReportedAsAWarning) {
+    BackupProfile(*session);
+    dc.Faults().refusePayloadOf = 0x97;
+    dc.Faults().refusePayloadCount = 1;
+    ui.rows.clear();
+    EXPECT_TRUE(RestoreProfile(*session));
+    EXPECT_EQ(ui.Events(), (std::vector<std::string>{"T796", "T827"}));
+    EXPECT_EQ(ui.rows[1].icon, TaskIcon::Warning);
+    EXPECT_FALSE(comm.TransferFailed) << "as with an acknowledgement";
+}
+
 TEST_F(ProfileTest, RestoreOfAnEmptyTableStillWritesAndChecksTheHeader) {
     st().ProfileBlockCount = 0;
     for (int k = 0; k < 16; ++k) st().ProfileHeader[k] = memory[64 + k];
