@@ -26,6 +26,11 @@ BackupOutcome BackupProfile(ProfileSession& s) {
     link::CommModule& comm = s.comm;
 
     const BackupLookup lookup = GetBackupProfile(s);
+    if (lookup == BackupLookup::Unanswered) {
+        s.surface.InsertTaskList(TaskIcon::Information, kBackupRowEvent, "");
+        s.FailStep(text::kBackupFailed);
+        return BackupOutcome::ReadFailed;
+    }
     if (lookup == BackupLookup::Found) {
         // No backup row of its own: the status goes to the row before it.
         if (comm.TransferFailed) {
@@ -33,6 +38,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
             return BackupOutcome::ReadFailed;
         }
         s.surface.SetTaskStatus(s.Text(text::kDone));
+        st.ProfileSafe = false;  // from now on the saved profile waits to be written back
         return BackupOutcome::Reused;
     }
     if (IsUnusable(lookup)) {
@@ -89,6 +95,8 @@ BackupOutcome BackupProfile(ProfileSession& s) {
             return Refuse(s, FillPlaceholders(s.Text(text::kBackupNotWritten), st.BackupFilePath.string(),
                                               written.reason));
         }
+        // From now on the saved profile waits to be written back: Close offers the recovery.
+        st.ProfileSafe = false;
     }
 
     if (comm.TransferFailed) {

@@ -19,8 +19,9 @@ void SetSerialDigitsFromText(ProfileState& st, const std::string& serialText) {
 
 BackupLookup GetBackupProfile(ProfileSession& s) {
     ProfileState& st = s.profile;
-    // Its outcome is not tested: the callers have just heard the DC answer.
-    s.comm.ReadMemory(Block0::kUnit, Block0::kUnit);
+    // A serial number decoded from stale bytes would name another DC's file: a later deletion
+    // would miss the real backup, and a message would point to the wrong file.
+    if (s.comm.ReadMemory(Block0::kUnit, Block0::kUnit) != link::LinkStatus::Ok) return BackupLookup::Unanswered;
     st.SerialDigits.fill(0);
 
     st.DcSerial = Block0::InRxBuf(s.comm).Serial();
@@ -43,8 +44,9 @@ BackupLookup GetBackupProfile(ProfileSession& s) {
     ProfileRange range;
     if (start != end) {
         range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);
-        // A header whose range the table cannot hold makes the whole file unusable.
-        if (!range.Fits()) {
+        // A header whose range the table cannot hold, or rows written for another range (another
+        // memory size, or corruption) would put blocks in the wrong places: the file is unusable.
+        if (!range.Fits() || !RowsFollowRange(contents->ProfileBlocks, range)) {
             SetSerialDigitsFromText(st, serialText);
             return BackupLookup::Damaged;
         }

@@ -5,9 +5,14 @@
 namespace verno::profile {
 
 enum class BackupLookup {
+    // Block 0 did not come in: the serial number is unknown, and BackupFilePath and DcSerial
+    // still name the DC of the last good read.
+    Unanswered,
     Found,       // a backup of this DC's non-empty profile is loaded into the profile state
     NotFound,    // no file, an empty profile in it, or another DC's serial digits
-    Damaged,     // the file exists but is damaged; it is kept and nothing of it is loaded
+    // The file exists but is damaged (wrong size, values out of range, rows that do not match its
+    // header); it is kept and nothing of it is loaded.
+    Damaged,
     Unreadable,  // the file exists but cannot be read; it is kept
 };
 

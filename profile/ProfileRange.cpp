@@ -37,4 +37,11 @@ ProfileRange ApplyRangeRule(std::int32_t start, std::int32_t end, std::uint16_t 
     return r;
 }
 
+bool RowsFollowRange(const ProfileTable& rows, const ProfileRange& range) {
+    for (std::int32_t j = 0; j < range.blockCount; ++j) {
+        if (rows[static_cast<std::size_t>(j)][0] != range.firstReadAddress - kProfileAreaStart + 8 * j) return false;
+    }
+    return true;
+}
+
 }  // namespace verno::profile

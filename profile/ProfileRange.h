@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "profile/ProfileState.h"
+
 namespace verno::profile {
 
 // A 1024-block DC keeps its pointers in units; a smaller one keeps byte addresses.
@@ -22,5 +24,9 @@ struct ProfileRange {
 // The range rule for a non-empty profile (start != end): a wrapped area saves the whole profile
 // area, pointers below unit 256 are raised to it.
 ProfileRange ApplyRangeRule(std::int32_t start, std::int32_t end, std::uint16_t dcMemoryBlocks);
+
+// Whether rows 0 .. blockCount-1 carry the write addresses the range gives them: the first read
+// address less 256, then 8 units further for each row.
+bool RowsFollowRange(const ProfileTable& rows, const ProfileRange& range);
 
 }  // namespace verno::profile

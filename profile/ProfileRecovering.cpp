@@ -65,10 +65,8 @@ void ProfileRecovering(ProfileSession& s) {
             s.setPriority(kNormalPriorityClass);
             continue;
         }
-        // The update's failure may still stand; what counts here is whether block 0 came in.
-        s.comm.TransferFailed = false;
         const BackupLookup lookup = GetBackupProfile(s);
-        if (s.comm.TransferFailed) {
+        if (lookup == BackupLookup::Unanswered) {
             // Without block 0 the serial number is unknown: naming a file from it would end the
             // recovery as if this DC had no backup. Treat it as a DC that did not answer.
             s.setPriority(kNormalPriorityClass);

@@ -68,13 +68,11 @@ Verification RunUpload(Session& s) {
 void Finish(Session& s, bool dcNotUpdated) {
     link::CommModule& comm = s.comm;
     profile::ProfileState& st = s.profile;
-    if (st.KeepProfile) {
-        if (comm.TransferFailed) {
-            st.ProfileSafe = false;  // the profile stays in its backup file for the recovery
-        } else {
-            profile::RestoreProfile(s);
-        }
-    } else {
+    // After a failure a saved profile stays in its backup file for the recovery: ProfileSafe has
+    // been False since it was saved. A backup that failed saved nothing, and the DC still has it.
+    if (st.KeepProfile && !comm.TransferFailed) {
+        profile::RestoreProfile(s);
+    } else if (!st.KeepProfile) {
         st.ProfileSafe = true;
     }
     // Counted only now, so that a DC that answers with old code still gets its profile back.
@@ -137,6 +135,7 @@ void UpdateFirmware(Session& s) {
                 const profile::BackupLookup lookup = profile::GetBackupProfile(s);
                 // The saved profile of an earlier, interrupted update goes back now.
                 if (lookup == profile::BackupLookup::Found) {
+                    st.ProfileSafe = false;
                     Finish(s, false);
                     return;
                 }

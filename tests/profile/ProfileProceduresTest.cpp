@@ -180,6 +180,26 @@ TEST_F(ProfileTest, AnotherDcsSerialDigitsInTheFileAreNotFound) {
     EXPECT_EQ(st().SerialDigits[5], 6) << "but the serial digits are the DC's";
 }
 
+TEST_F(ProfileTest, ABackupWhoseRowsDoNotFollowItsHeaderIsDamaged) {
+    BackupProfile(*session);
+    auto bytes = FileBytes(BackupPath());
+    bytes[BackupValueOffset(2, 0)] += 8;  // row 2 written one block further on
+    ASSERT_TRUE(WriteBackupFile(BackupPath(), bytes).ok);
+    NewSession();
+    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::Damaged);
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
+    EXPECT_EQ(FileBytes(BackupPath()), bytes);
+}
+
+TEST_F(ProfileTest, ABlockZeroThatDoesNotComeInLeavesThePathOfTheLastGoodRead) {
+    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::NotFound);
+    comm.ReadMemory(288, 288);  // a profile block now lies where block 0 was
+    dc.Faults().unansweredCommand = 0xB4;
+    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::Unanswered);
+    EXPECT_EQ(st().BackupFilePath, BackupPath());
+    EXPECT_EQ(st().DcSerial, 56);
+}
+
 TEST_F(ProfileTest, ADamagedBackupFileIsKeptAndStopsTheBackup) {
     for (const bool shortFile : {true, false}) {
         SCOPED_TRACE(shortFile ? "short file" : "value out of range");

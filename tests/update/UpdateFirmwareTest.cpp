@@ -242,8 +242,24 @@ TEST_F(UpdateTest, AFailedBackupReadLetsTheUploadStopAtItsFirstHeader) {
     EXPECT_EQ(std::count_if(dc.Received().begin(), dc.Received().end(), [](const auto& f) { return f.payload; }), 1)
         << "only the clock record's payload";
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
-    EXPECT_FALSE(session->profile.ProfileSafe);
+    EXPECT_TRUE(session->profile.ProfileSafe) << "nothing was saved, and the DC still holds its profile";
     EXPECT_TRUE(comm.TransferFailed);
+}
+
+TEST_F(UpdateTest, TheProfileWaitsToBeWrittenBackFromTheMomentItIsSaved) {
+    // Close during the upload, the restart wait or the restore must offer the recovery: whenever
+    // the backup file exists, ProfileSafe is False.
+    int pumpsWithBackup = 0;
+    int safeWithBackup = 0;
+    link.SetOnPump([&] {
+        if (!std::filesystem::exists(BackupPath())) return;
+        ++pumpsWithBackup;
+        safeWithBackup += session->profile.ProfileSafe;
+    });
+    Run();
+    EXPECT_GT(pumpsWithBackup, 1000);  // the upload, 12 s of restart wait, the restore
+    EXPECT_EQ(safeWithBackup, 0);
+    EXPECT_TRUE(session->profile.ProfileSafe) << "written back at the end";
 }
 
 TEST_F(UpdateTest, AnEmptyProfileWithAFailedUploadIsSafeButFailed) {
