@@ -74,6 +74,7 @@ inline constexpr int kRecoveryStep3c = 807;
 inline constexpr int kRecoveryStep4 = 808;
 inline constexpr int kRecoveryStep5 = 809;
 inline constexpr int kRecoveryStep6 = 819;
+inline constexpr int kProfileKept = 830;  // %1 the backup file
 
 inline constexpr std::array kAll{
     kClose, kInstructions, kTimeHeading, kStatusHeading, kBack, kNext, kEventHeading, kProductTitle,
@@ -85,7 +86,7 @@ inline constexpr std::array kAll{
     kUpdateFailed, kUpdateFailedHint, kVersionMismatch, kVersionUnchecked, kClockNotSet,
     kRestoreRow, kBackupFailed, kHeaderMismatch, kBackupNotWritten, kBackupUnusable,
     kRecoveryTitle, kRecoveryQuestion, kRecoveryStep1, kRecoveryStep2, kRecoveryStep3, kRecoveryStep3a,
-    kRecoveryStep3b, kRecoveryStep3c, kRecoveryStep4, kRecoveryStep5, kRecoveryStep6,
+    kRecoveryStep3b, kRecoveryStep3c, kRecoveryStep4, kRecoveryStep5, kRecoveryStep6, kProfileKept,
 };
 
 }  // namespace verno::text

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <unistd.h>
 
 namespace verno::console {
@@ -10,11 +11,22 @@ namespace {
 
 volatile std::sig_atomic_t closeRequested = 0;
 
-std::string AskLine(const std::string& prompt) {
+// The user's line; nullopt when none came: the input ended, or Ctrl-C (or a hang-up) arrived
+// while the program waited for it.
+std::optional<std::string> AskLine(const std::string& prompt) {
     std::cerr << prompt << std::flush;
     std::string line;
-    if (!std::getline(std::cin, line)) return {};
-    return line;
+    if (std::getline(std::cin, line)) return line;
+    std::cerr << "\n";
+    if (!std::cin.eof()) std::cin.clear();  // an interrupted read: a later question may still be asked
+    return std::nullopt;
+}
+
+// Whether a Ctrl-C (or a hang-up, or a termination request) came, clearing it.
+bool TakeCloseRequest() {
+    const bool requested = closeRequested != 0;
+    closeRequested = 0;
+    return requested;
 }
 
 const char* StartUpFailureText(wizard::StartUpFailure why) {
@@ -46,7 +58,11 @@ ConsoleApp::ConsoleApp(Options options)
 
 void ConsoleApp::RunPending() {
     Serial().RunPending();
-    if (closeRequested) controller_.CloseClick();
+    // During the Close handler a Ctrl-C waits for the recovery's next question.
+    if (closeRequested && controller_.CurrentState() != wizard::State::Closing) {
+        closeRequested = 0;
+        controller_.CloseClick();
+    }
 }
 
 link::PortOpenResult ConsoleApp::OpenPort(const std::string& path) {
@@ -62,11 +78,14 @@ MessageAnswer ConsoleApp::Answer(const std::string& title, MessageButtons button
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     if (controller_.CurrentState() != wizard::State::Closing) {
         // The cable search: try again or quit.
-        if (!interactive_) return MessageAnswer::Cancel;
-        const std::string line = AskLine("Press Enter to search again, or type c and Enter to quit: ");
-        return !std::cin || (!line.empty() && (line[0] == 'c' || line[0] == 'C')) ? MessageAnswer::Cancel
-                                                                                   : MessageAnswer::Ok;
+        if (!interactive_ || TakeCloseRequest()) return MessageAnswer::Cancel;
+        const auto line = AskLine("Press Enter to search again, or type c and Enter to quit: ");
+        TakeCloseRequest();
+        return !line || (!line->empty() && ((*line)[0] == 'c' || (*line)[0] == 'C')) ? MessageAnswer::Cancel
+                                                                                      : MessageAnswer::Ok;
     }
+    // Ctrl-C at a question of the recovery answers that question only, and never with a deletion.
+    if (TakeCloseRequest()) return MessageAnswer::Interrupted;
     // The recovery at Close: first the question, then the instructions before each attempt.
     if (buttons == MessageButtons::YesNo) {
         switch (recover_) {
@@ -75,19 +94,19 @@ MessageAnswer ConsoleApp::Answer(const std::string& title, MessageButtons button
             case RecoverMode::Keep: return MessageAnswer::Interrupted;
             case RecoverMode::Ask: break;
         }
-        // No deletes the saved profile: only an explicit answer counts, and a closed input keeps it.
+        // No deletes the saved profile: only an explicit answer counts; a closed input or Ctrl-C keeps it.
         for (;;) {
-            const std::string line = AskLine(title + " [y/n] ");
-            if (!std::cin) return MessageAnswer::Interrupted;
-            if (line == "y" || line == "Y" || line == "yes") return MessageAnswer::Yes;
-            if (line == "n" || line == "N" || line == "no") return MessageAnswer::No;
+            const auto line = AskLine(title + " [y/n] ");
+            if (!line || TakeCloseRequest()) return MessageAnswer::Interrupted;
+            if (*line == "y" || *line == "Y" || *line == "yes") return MessageAnswer::Yes;
+            if (*line == "n" || *line == "N" || *line == "no") return MessageAnswer::No;
         }
     }
     if (recover_ == RecoverMode::Ask) {
-        const std::string line =
+        const auto line =
             AskLine("Press Enter when ready (OK), or type cancel and Enter to delete the saved profile (Cancel): ");
-        if (!std::cin) return MessageAnswer::Interrupted;
-        return line == "cancel" ? MessageAnswer::Cancel : MessageAnswer::Ok;
+        if (!line || TakeCloseRequest()) return MessageAnswer::Interrupted;
+        return *line == "cancel" ? MessageAnswer::Cancel : MessageAnswer::Ok;
     }
     if (recoveryAttempts_ < options_.attempts) {
         ++recoveryAttempts_;
@@ -100,11 +119,6 @@ MessageAnswer ConsoleApp::Answer(const std::string& title, MessageButtons button
 void ConsoleApp::EndProgram(int status) {
     view_.Flush();
     if (const char* why = StartUpFailureText(controller_.StartUpFailed())) std::cerr << "verno-update: " << why << "\n";
-    if (!controller_.ProfileSafe()) {
-        std::cerr << "verno-update: the dive computer's profile is kept in "
-                  << controller_.UpdateSession()->profile.BackupFilePath.string()
-                  << ". Run verno-update again with the same dive computer on the cable to write it back.\n";
-    }
     SystemHost::EndProgram(status);
 }
 

@@ -7,7 +7,20 @@
 #include "console/Options.h"
 
 namespace {
-extern "C" void OnInterrupt(int) { verno::console::ConsoleApp::RequestClose(); }
+
+extern "C" void OnCloseSignal(int) { verno::console::ConsoleApp::RequestClose(); }
+
+// Ctrl-C, a hang-up and a termination request work as the Close button: the saved profile is
+// never abandoned silently. No SA_RESTART: a question waiting for its answer is interrupted.
+// A closed output must never stop an update.
+void HandleSignals() {
+    struct sigaction close {};
+    close.sa_handler = OnCloseSignal;
+    sigemptyset(&close.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &close, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -23,9 +36,7 @@ int main(int argc, char** argv) {
         std::cout << verno::console::kUsage;
         return 0;
     }
-    // Ctrl-C works as the Close button: the saved profile is not abandoned silently.
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    HandleSignals();
     verno::console::ConsoleApp consoleApp(*options);
     consoleApp.Run();
 }

@@ -1,6 +1,7 @@
 #include "wizard/Controller.h"
 
 #include "catalogue/CatalogueMessage.h"
+#include "common/Text.h"
 #include "common/TextNumbers.h"
 #include "firmware/GetCode.h"
 #include "firmware/Identity.h"
@@ -20,6 +21,7 @@ constexpr const char* kCopyrightLine = "Copyright \u00A9 QEL. All rights reserve
 constexpr const char* kMessageTitle = "Firmware Update";
 
 constexpr link::Seconds kClosePause{1.0};
+constexpr link::Seconds kSettleBeforeRecovery{0.5};
 
 // A step of the Close handler that fails is skipped; the next one still runs.
 template <typename Step>
@@ -200,9 +202,20 @@ void Controller::GoBack() {
 void Controller::CloseClick() {
     // The recovery's waits let clicks run; a second Close meanwhile changes nothing.
     if (state_ == State::Closing || state_ == State::Ended) return;
+    const bool interrupting = state_ == State::Testing || state_ == State::Updating;
     state_ = State::Closing;
-    IgnoringErrors([this] {
-        if (!ProfileSafe()) profile::ProfileRecovering(*session_);
+    IgnoringErrors([this, interrupting] {
+        if (ProfileSafe()) return;
+        const std::filesystem::path saved = session_->profile.BackupFilePath;
+        // The interrupted command's reply may still be on its way: it must not be taken for the
+        // recovery's first answer.
+        if (interrupting) comm_.SettleLine(kSettleBeforeRecovery);
+        profile::ProfileRecovering(*session_);
+        // Kept on purpose, or left because another DC was attached: the user must know where.
+        std::error_code ec;
+        if (std::filesystem::exists(saved, ec))
+            ShowMessage(LoadText(text::kRecoveryTitle), FillPlaceholders(LoadText(text::kProfileKept), saved.string()),
+                        MessageIcon::Information, MessageButtons::Ok);
     });
     IgnoringErrors([this] { view_.UnDoPutOnTop(); });
     comm_.CommError = true;

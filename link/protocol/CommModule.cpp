@@ -482,22 +482,21 @@ LinkStatus CommModule::ReadMemory(std::uint16_t first, std::uint16_t /*last*/) {
     if (ReplyOk) {
         const std::size_t end = std::min({std::size_t{130}, RxBuf.size(), BlockBuf.size()});
         for (std::size_t i = 1; i < end; ++i) RxBuf[i] = BlockBuf[i];
-        if (outcome.resends > 0) DrainLateReplies(outcome.resends, kReadMemoryExchange.timeout);
+        // A slow DC answers every request it got, and the reply bytes have no address: the
+        // answer to a resent read, arriving after the next read went out, would be taken for the
+        // next block, and every block after it would be saved one place off. The surplus answers
+        // come about one timeout apart.
+        if (outcome.resends > 0) SettleLine(kReadMemoryExchange.timeout * (outcome.resends + 1));
     }
     if (LinkAborted || CommError || outcome.resends > kReadMemoryExchange.maxResends) TransferFailed = true;
     if (LinkAborted || CommError) return LinkStatus::Aborted;
     return outcome.status;
 }
 
-// A slow DC answers every request it got, and the reply bytes have no address: the answer to a
-// resent read, arriving after the next read went out, would be taken for the next block, and
-// every block after it would be saved one place off. The surplus answers come about one timeout
-// apart, so the line is given that long per resend, and one more, before the next command.
-void CommModule::DrainLateReplies(int resends, Seconds timeout) {
+void CommModule::SettleLine(Seconds duration) {
     PendingCmd = kNoCommand;  // whatever arrives now is discarded
     const Seconds start = clock_.Now();
-    const Seconds wait = timeout * (resends + 1);
-    while (!TimedOut(start, wait) && !LinkAborted && !CommError) pump_.RunPending();
+    while (!TimedOut(start, duration) && !LinkAborted && !CommError) pump_.RunPending();
     port_.Clear();
 }
 

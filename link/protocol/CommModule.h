@@ -106,6 +106,9 @@ public:
     void ReceiveData(std::span<const std::uint8_t> chunk);
     // Waits without letting any notification run (sleeps; never spins).
     void Pause(Seconds duration);
+    // Lets the line go quiet for that long, dropping whatever arrives, then clears the port: the
+    // late reply to an interrupted or resent command must not be taken for the next one's.
+    void SettleLine(Seconds duration);
 
     // --- query and control commands ---
     // Ok: IdentityText holds the DC's identity.
@@ -144,8 +147,6 @@ private:
     void SetWordFrame(std::uint8_t command, std::int32_t value);
     LinkStatus SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped);
     void TrapWriteFailure();
-    // After a read answered only once resent: lets the line go quiet, dropping what arrives.
-    void DrainLateReplies(int resends, Seconds timeout);
 
     Port& port_;
     MonotonicClock& clock_;

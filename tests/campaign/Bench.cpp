@@ -86,6 +86,7 @@ const char* VerdictName(Verdict verdict) {
         case Verdict::DcNotAnswering: return "DC not answering";
         case Verdict::Refused: return "refused";
         case Verdict::NoUpdateNeeded: return "no update needed";
+        case Verdict::Closed: return "closed";
         case Verdict::NoVerdict: return "NO VERDICT";
     }
     return "?";
@@ -119,7 +120,7 @@ void Bench::ClearFaults() {
     (void)host_.dc.TakeDue(host_.clock.Now());
 }
 
-RunResult Bench::Run(Policy policy) {
+RunResult Bench::Run(Policy policy, bool closeWhenArmed) {
     RunResult result;
     User user{policy, host_.dc, result};
     RecordingView view;
@@ -129,8 +130,13 @@ RunResult Bench::Run(Policy policy) {
     const link::Seconds start = host_.clock.Now();
     const bool armedBefore = host_.dc.Armed();
     host_.link.SetOnPump([&] {
-        if (!result.rowWhenArmed && !armedBefore && host_.dc.Armed())
+        if (!result.rowWhenArmed && !armedBefore && host_.dc.Armed()) {
             result.rowWhenArmed = view.rows.empty() ? std::string() : view.rows.back().event;
+            if (closeWhenArmed) {
+                result.verdict = Verdict::Closed;
+                wizard.CloseClick();
+            }
+        }
         if (host_.clock.Now() - start > kRunLimit) {
             result.hung = true;
             throw RunTooLong{};
@@ -141,6 +147,7 @@ RunResult Bench::Run(Policy policy) {
         if (wizard.Load()) {
             const std::size_t startUpRows = view.rows.size();
             wizard.NextClick();
+            if (result.verdict == Verdict::Closed) return Finish(result, view, start);
             switch (wizard.LastNext()) {
                 case wizard::NextResult::NoAnswer: result.verdict = Verdict::NoAnswerAtNext; break;
                 case wizard::NextResult::OtherModel: result.verdict = Verdict::OtherModelAtNext; break;
@@ -153,8 +160,13 @@ RunResult Bench::Run(Policy policy) {
         }
     } catch (const RunTooLong&) {
     }
+    return Finish(result, view, start);
+}
+
+RunResult& Bench::Finish(RunResult& result, const RecordingView& view, link::Seconds start) {
     host_.link.SetOnPump({});
     result.allRows = view.rows;
+    for (const RecordedMessage& box : view.messages) result.boxes.push_back(box.text);
     result.virtualSeconds = (host_.clock.Now() - start).count();
     return result;
 }

@@ -10,7 +10,7 @@
 
 #include "dcsim/SimulatedDc.h"
 #include "firmware/FirmwareImage.h"
-#include "tests/support/RecordingSurface.h"
+#include "tests/support/RecordingView.h"
 #include "tests/support/SimulatedHost.h"
 
 namespace verno::campaign {
@@ -33,6 +33,7 @@ enum class Verdict {
     DcNotAnswering,  // R2 right after the start row
     Refused,         // R3 / R4: another model or firmware below the required one
     NoUpdateNeeded,  // R5 as the last row
+    Closed,          // the user closed the program while it ran
     NoVerdict,       // the log ends on any other row: a fault of the program
 };
 
@@ -51,6 +52,7 @@ struct RunResult {
     bool recoveryOffered = false;
     bool userDiscarded = false;  // the user answered No or Cancel, which deletes the backup file
     bool keptAndEnded = false;   // the program ended with the backup file on disk
+    std::vector<std::string> boxes;  // the texts of every message box shown
     bool hung = false;           // virtual time ran past the limit: the program would never end
     double virtualSeconds = 0.0;
     // The newest task-log row when the DC's faults took effect; nullopt when they never did.
@@ -63,8 +65,9 @@ public:
     Bench(const Bench&) = delete;
     Bench& operator=(const Bench&) = delete;
 
-    // One program run against the DC as it is now.
-    RunResult Run(Policy policy);
+    // One program run against the DC as it is now. closeWhenArmed: the user clicks Close (or
+    // presses Ctrl-C) the moment the DC's faults arm, that is when the phase they aim at begins.
+    RunResult Run(Policy policy, bool closeWhenArmed = false);
     // The user mends what went wrong (switches the DC back on, fixes the cable) and comes back
     // a few minutes later.
     void ClearFaults();
@@ -77,6 +80,8 @@ public:
     const std::vector<std::uint8_t>& MemoryAtStart() const { return memoryAtStart_; }
 
 private:
+    RunResult& Finish(RunResult& result, const RecordingView& view, link::Seconds start);
+
     firmware::FirmwareImage fw_;
     SimulatedHost host_;
     std::vector<std::uint8_t> memoryAtStart_;

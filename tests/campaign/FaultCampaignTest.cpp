@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -61,6 +62,7 @@ struct Scenario {
     Phase phase;
     dcsim::DcFaults faults;
     Policy policy = Policy::Recover;
+    bool closeWhenArmed = false;  // the user closes the program as the phase begins
     std::uint16_t profileStart = 256;
     std::uint16_t profileEnd = 639;  // 48 blocks
 };
@@ -132,6 +134,16 @@ std::vector<Scenario> Campaign() {
     f.refuseCount = kAlways;
     add("refuses the revision", kVerification, f);
 
+    // The user closes the program as each phase begins: the recovery puts the profile back, or
+    // it stays on disk and the program says where.
+    for (const Phase& p : phases) {
+        for (const Policy policy : {Policy::Recover, Policy::Keep}) {
+            dcsim::DcFaults none;
+            add("Close", p, none, policy);
+            all.back().closeWhenArmed = true;
+        }
+    }
+
     // Blocks read from units 3328 and 3336 go back through the two special write addresses.
     f = {};
     f.refuseSpecialWrites = true;
@@ -166,6 +178,12 @@ void CheckRun(const char* which, const RunResult& run, const ProfilePlace& place
         EXPECT_TRUE(place.Safe()) << "the profile is neither in the DC nor in the backup file";
     }
     EXPECT_TRUE(place.strayFiles.empty()) << "left behind: " << place.strayFiles.front();
+    if (place.backupPresent && !run.hung) {
+        const bool told = std::any_of(run.boxes.begin(), run.boxes.end(), [](const std::string& box) {
+            return box.find(".123456.bin") != std::string::npos;
+        });
+        EXPECT_TRUE(told) << "the program ended with the profile on disk without saying where";
+    }
     if (run.verdict == Verdict::Updated) {
         EXPECT_EQ(bench.Dc().Version(), bench.Firmware().FwVersion) << "a success row for a DC with its old code";
         EXPECT_TRUE(place.inDc || discarded) << "a success row without the profile in the DC";
@@ -205,7 +223,7 @@ Outcome RunScenario(const Scenario& sc, const std::vector<std::uint8_t>& firmwar
     const int failedBefore = FailedChecks();
     Outcome out;
     out.scenario = &sc;
-    out.first = bench.Run(sc.policy);
+    out.first = bench.Run(sc.policy, sc.closeWhenArmed);
     out.afterFirst = LocateProfile(start, bench.Dc().Memory(), bench.Folder());
     out.discarded = out.first.userDiscarded;
     EXPECT_EQ(out.first.rowWhenArmed, std::optional<std::string>(sc.phase.rowWhenArmed))
@@ -221,7 +239,7 @@ Outcome RunScenario(const Scenario& sc, const std::vector<std::uint8_t>& firmwar
         out.discarded = out.discarded || out.second->userDiscarded;
         CheckRun("second run", *out.second, out.atEnd, out.discarded, bench, true);
     }
-    if (FailedChecks() != failedBefore) {
+    if (FailedChecks() != failedBefore || getenv("VERNO_CAMPAIGN_LOGS")) {
         std::printf("%s / %s:\n", sc.phase.name, sc.fault.c_str());
         PrintLog("first run", out.first);
         if (out.second) PrintLog("second run", *out.second);

@@ -332,7 +332,7 @@ TEST(WizardClose, AfterAnInterruptedUpdateRecoversTheProfileFirst) {
     EXPECT_EQ(w.host.ends, 1);
 }
 
-TEST(WizardClose, AnInterruptedRecoveryKeepsTheBackupFile) {
+TEST(WizardClose, AnInterruptedRecoveryKeepsTheBackupFileAndSaysWhere) {
     dcsim::DcFaults faults;
     faults.powerLossAtBlock = 5;
     Wizard w({}, faults);
@@ -345,7 +345,43 @@ TEST(WizardClose, AnInterruptedRecoveryKeepsTheBackupFile) {
     EXPECT_TRUE(std::filesystem::exists(backup));
     EXPECT_FALSE(w.controller.ProfileSafe());
     EXPECT_EQ(FramesToDc(w.host.dc), framesBefore);
+    ASSERT_EQ(w.view.messages.size(), 2u);
+    EXPECT_NE(w.view.messages[1].text.find(backup.string()), std::string::npos) << w.view.messages[1].text;
     EXPECT_EQ(w.host.ends, 1);
+}
+
+// Close clicked at a moment of the update: when the DC has taken `frames` frames of `command`.
+void CloseWhen(Wizard& w, std::uint8_t command, int frames) {
+    w.host.link.SetOnPump([&w, command, frames] {
+        if (w.host.dc.Counters(command).frames >= frames && w.controller.CurrentState() == State::Updating)
+            w.controller.CloseClick();
+    });
+}
+
+TEST(WizardClose, DuringTheUploadOrTheRestoreOffersTheRecoveryAndPutsTheProfileBack) {
+    struct Moment {
+        const char* name;
+        std::uint8_t command;
+        int frames;
+    };
+    for (const Moment& m : {Moment{"upload", 0xB5, 3}, Moment{"restart wait", 0xB6, 1}, Moment{"restore", 0xB5, 25}}) {
+        SCOPED_TRACE(m.name);
+        Wizard w;
+        const auto profileBefore = ProfileBytes(w.host.dc);
+        ASSERT_TRUE(w.controller.Load());
+        w.view.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
+        CloseWhen(w, m.command, m.frames);
+        bool safeAtTheEnd = false;  // what follows the end happens only with a test host
+        w.host.onEnd = [&] { safeAtTheEnd = w.controller.ProfileSafe(); };
+        w.controller.NextClick();
+
+        EXPECT_EQ(w.host.ends, 1);
+        ASSERT_FALSE(w.view.messages.empty());
+        EXPECT_EQ(w.view.messages[0].buttons, MessageButtons::YesNo);  // the recovery, first of all
+        EXPECT_EQ(ProfileBytes(w.host.dc), profileBefore);
+        EXPECT_TRUE(safeAtTheEnd);
+        EXPECT_FALSE(std::filesystem::exists(w.controller.UpdateSession()->profile.BackupFilePath));
+    }
 }
 
 TEST(WizardClose, DuringAnUpdateRunsInsideTheWaitAndTheUpdateNeverResumes) {
@@ -358,6 +394,7 @@ TEST(WizardClose, DuringAnUpdateRunsInsideTheWaitAndTheUpdateNeverResumes) {
             w.controller.CloseClick();
         }
     });
+    w.view.answers = {MessageAnswer::Interrupted};
     int framesAtEnd = -1;
     std::size_t rowsAtEnd = 0;
     w.host.onEnd = [&] {
