@@ -41,10 +41,10 @@ protected:
     }
 
     // Starts verno-dcsim; the DC's memory is written to memoryOut when it is stopped.
-    pid_t StartDc(const std::string& name, std::vector<std::string> extra) {
+    pid_t StartDc(const std::string& name, std::vector<std::string> extra, int profileEnd = kProfileEnd) {
         std::vector<std::string> argv = {fs::path(VERNO_BUNDLE) / "verno-dcsim", "--link", (work / name).string(),
                                          "--serial", "4711", "--profile-start", std::to_string(kProfileStart),
-                                         "--profile-end", std::to_string(kProfileEnd), "--firmware",
+                                         "--profile-end", std::to_string(profileEnd), "--firmware",
                                          (bundle / "VERNO.1B.FWR").string(), "--memory-out",
                                          (work / (name + ".out")).string()};
         argv.insert(argv.end(), extra.begin(), extra.end());
@@ -57,9 +57,28 @@ protected:
         EXPECT_EQ(Wait(pid), 0);
         return ReadBytes(work / (name + ".out"));
     }
+    pid_t StartUpdate(const std::string& dc, const std::string& recover, const std::string& log) {
+        return Spawn({(bundle / "verno-update").string(), "--port", (work / dc).string(), "--recover", recover},
+                     work / log);
+    }
     int Update(const std::string& dc, const std::string& recover, const std::string& log) {
-        return Wait(Spawn({(bundle / "verno-update").string(), "--port", (work / dc).string(), "--recover", recover},
-                          work / log));
+        return Wait(StartUpdate(dc, recover, log));
+    }
+    // A firmware file of a few blocks, for the tests that need no full-size upload.
+    void UseSmallFirmware() {
+        ASSERT_EQ(Wait(Spawn({(fs::path(VERNO_BUNDLE) / "verno-fwr").string(), "demo", "--layout", "area1",
+                              "--area1-blocks", "20", (bundle / "VERNO.1B.FWR").string()},
+                             work / "fwr.log")),
+                  0)
+            << ReadText(work / "fwr.log");
+    }
+    static bool WaitForText(const fs::path& file, const std::string& text, std::chrono::milliseconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            if (ReadText(file).find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
     }
     // The memory a fresh DC starts with.
     std::vector<std::uint8_t> InitialMemory() {
@@ -124,6 +143,42 @@ TEST_F(UpdateOverPty, RecoveryAtCloseWritesTheProfileBackWhenTheDcAnswersAgain) 
     ExpectProfileEqual(before, after);
     EXPECT_FALSE(fs::exists(BackupFile())) << ReadText(work / "update.log");
 }
+
+// Ctrl-C or a hang-up in the middle of the upload, with nobody to answer: the backup stays, the
+// program says where, and the next run writes it back.
+class InterruptedOverPty : public UpdateOverPty, public ::testing::WithParamInterface<int> {};
+
+TEST_P(InterruptedOverPty, DuringTheUploadKeepsTheBackupSaysWhereAndTheNextRunWritesItBack) {
+    constexpr int kSmallProfileEnd = 600;
+    UseSmallFirmware();
+    const pid_t first = StartDc("initial", {}, kSmallProfileEnd);
+    const auto before = StopDc(first, "initial");
+    pid_t dc = StartDc("dc", {"--memory-in", (work / "initial.out").string()}, kSmallProfileEnd);
+    const pid_t update = StartUpdate("dc", "keep", "first.log");
+    // Off a terminal the backup's row is printed when the upload's row begins.
+    ASSERT_TRUE(WaitForText(work / "first.log", "Backup dive computer profile", 20s)) << ReadText(work / "first.log");
+    std::this_thread::sleep_for(100ms);
+    kill(update, GetParam());
+    EXPECT_EQ(Wait(update), 1) << ReadText(work / "first.log");
+    const std::string log = ReadText(work / "first.log");
+    EXPECT_NE(log.find("is kept in " + BackupFile().string()), std::string::npos) << log;
+    EXPECT_EQ(log.find("The firmware update completed successfully."), std::string::npos) << log;
+    ASSERT_TRUE(fs::exists(BackupFile()));
+    const fs::path pty = fs::read_symlink(work / "dc");
+    EXPECT_FALSE(fs::exists("/var/lock/LCK.." + pty.parent_path().filename().string() + "_" + pty.filename().string()));
+
+    EXPECT_EQ(Update("dc", "keep", "second.log"), 0) << ReadText(work / "second.log");
+    const auto after = StopDc(dc, "dc");
+    EXPECT_FALSE(fs::exists(BackupFile()));
+    ASSERT_EQ(before.size(), after.size());
+    EXPECT_TRUE(std::equal(before.begin() + kProfileFirstByte, before.begin() + 16 * (kSmallProfileEnd / 8 * 8) + kBlock,
+                           after.begin() + kProfileFirstByte));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedOverPty, ::testing::Values(SIGINT, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param == SIGINT ? std::string("CtrlC") : std::string("HangUp");
+                         });
 
 }  // namespace
 }  // namespace verno::e2e
