@@ -38,6 +38,7 @@ inline constexpr int kVersionWord = 781;
 inline constexpr int kDcNotAnswering = 150;
 inline constexpr int kUpdateStart = 782;
 inline constexpr int kNotModel = 783;  // followed by " " and the model name
+inline constexpr int kDcSilentAtNext = 829;
 inline constexpr int kBelowRequired = 784;
 inline constexpr int kNoUpdateNeeded = 785;
 inline constexpr int kUpdateDone = 786;
@@ -81,7 +82,7 @@ inline constexpr std::array kAll{
     kFailed, kDone,
     kCableNotFound, kCableTitle, kPlugInCable, kPortOpenFailed, kPortNoPermission,
     kReadingFirmwareFile, kCheckingFirmware, kFirmwareFileError, kVersionWord,
-    kDcNotAnswering, kUpdateStart, kNotModel, kBelowRequired, kNoUpdateNeeded, kUpdateDone, kUploadOnly,
+    kDcNotAnswering, kUpdateStart, kNotModel, kDcSilentAtNext, kBelowRequired, kNoUpdateNeeded, kUpdateDone, kUploadOnly,
     kUploadArea1, kUploadArea2, kTransferFailed, kVerifyStart, kVerifyWrongModel, kVerifyNewCode, kWaitForReset,
     kUpdateFailed, kUpdateFailedHint, kVersionMismatch, kVersionUnchecked, kClockNotSet,
     kRestoreRow, kBackupFailed, kHeaderMismatch, kBackupNotWritten, kBackupUnusable,

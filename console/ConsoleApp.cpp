@@ -125,10 +125,6 @@ void ConsoleApp::EndProgram(int status) {
 void ConsoleApp::Run() {
     if (controller_.Load()) {
         controller_.NextClick();
-        if (controller_.LastNext() == wizard::NextResult::NoAnswer) {
-            view_.Flush();
-            std::cerr << "verno-update: the dive computer does not answer. Put it in PC mode on the cable and try again.\n";
-        }
         controller_.CloseClick();
     }
     // Only a host whose end returns gets here.

@@ -122,6 +122,13 @@ void MFUMain::EnableBack(bool enabled) { backCmd_->setEnabled(enabled); }
 
 void MFUMain::EnableNext(bool enabled) { nextCmd_->setEnabled(enabled); }
 
+void MFUMain::SetBusy(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
 // --- decoration ---
 
 void MFUMain::SetTopMost(bool onTop) {

@@ -51,6 +51,7 @@ public:
     void ShowButtons() override;
     void EnableBack(bool enabled) override;
     void EnableNext(bool enabled) override;
+    void SetBusy(bool busy) override;
     void PutOnTop() override;
     void UnDoPutOnTop() override;
     void Decorate(const wizard::Titles& titles) override;

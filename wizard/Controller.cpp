@@ -142,22 +142,29 @@ void Controller::NextClick() {
     // The identity read lets clicks run; a second Next meanwhile must not start a second test.
     if (state_ != State::PageOne) return;
     state_ = State::Testing;
-    if (comm_.ReadIdentity() != link::LinkStatus::Ok) {
-        if (state_ != State::Testing) return;  // closed meanwhile
-        lastNext_ = NextResult::NoAnswer;
-        state_ = State::PageOne;
+    // The identity read can take 23 seconds when nobody answers: show that the DC is being called.
+    view_.EnableNext(false);
+    view_.SetBusy(true);
+    const link::LinkStatus answer = comm_.ReadIdentity();
+    if (state_ != State::Testing) return;  // closed meanwhile
+    view_.SetBusy(false);
+    if (answer != link::LinkStatus::Ok) {
+        BackToPageOne(NextResult::NoAnswer, LoadText(text::kDcSilentAtNext));
         return;
     }
-    if (state_ != State::Testing) return;
     if (!firmware::CheckIdentity(comm_.IdentityText, *firmware_, session_->DcVersion)) {
-        lastNext_ = NextResult::OtherModel;
-        ShowMessage(kMessageTitle, update::NotThisModel(*this, *firmware_) + "!", MessageIcon::Exclamation,
-                    MessageButtons::Ok);
-        if (state_ == State::Testing) state_ = State::PageOne;
+        BackToPageOne(NextResult::OtherModel, update::NotThisModel(*this, *firmware_) + "!");
         return;
     }
     lastNext_ = NextResult::Accepted;
     StartUpdate();
+}
+
+void Controller::BackToPageOne(NextResult why, const std::string& message) {
+    lastNext_ = why;
+    state_ = State::PageOne;
+    view_.EnableNext(true);
+    ShowMessage(kMessageTitle, message, MessageIcon::Exclamation, MessageButtons::Ok);
 }
 
 void Controller::StartUpdate() {

@@ -86,6 +86,8 @@ private:
     void Decorate();
     void SetCaptions();
     void LoadStepInstructions(int n);
+    // The interface test found no DC to update: page 1 stays, with a box that says why.
+    void BackToPageOne(NextResult why, const std::string& message);
     void StartUpdate();
     void GoBack();
     void EndProgram();

@@ -49,6 +49,8 @@ public:
     virtual void ShowButtons() {}
     virtual void EnableBack(bool /*enabled*/) {}
     virtual void EnableNext(bool /*enabled*/) {}
+    // While the DC is contacted on Next: a busy pointer.
+    virtual void SetBusy(bool /*busy*/) {}
 
     // Decoration: top-most from start-up to Close, the titles and the notification-area icon,
     // the captions; Undecorate takes the icon away again.

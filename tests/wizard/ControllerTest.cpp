@@ -149,18 +149,25 @@ TEST(WizardStartUp, TheCableDialogRepeatsUntilTheCableIsThereOrTheUserQuits) {
 
 // ---- Next ----
 
-TEST(WizardNext, ASilentDcLeavesPageOneAsItWas) {
+TEST(WizardNext, ASilentDcIsCalledWithNextDisabledThenExplainedOnPageOne) {
     dcsim::DcFaults faults;
     faults.silent = true;
     Wizard w({}, faults);
     ASSERT_TRUE(w.controller.Load());
+    bool nextEnabledWhileCalling = true;
+    w.host.link.SetOnPump([&] { nextEnabledWhileCalling = nextEnabledWhileCalling && w.view.nextEnabled; });
     w.controller.NextClick();
+    EXPECT_FALSE(nextEnabledWhileCalling);
     EXPECT_EQ(w.controller.Stage(), 1);
     EXPECT_EQ(w.controller.LastNext(), NextResult::NoAnswer);
     EXPECT_TRUE(w.view.nextEnabled);
     EXPECT_FALSE(w.view.taskLogShown);
+    ASSERT_EQ(w.view.messages.size(), 1u);
+    EXPECT_EQ(w.view.messages[0].text, Text(text::kDcSilentAtNext));
+    EXPECT_EQ(w.view.messages[0].icon, MessageIcon::Exclamation);
     const int frames = w.host.dc.Counters(0x84).frames;
     EXPECT_GE(frames, 11);  // the twelfth is still on the wire when the test gives up
+    w.host.link.SetOnPump({});
     w.controller.NextClick();  // a second press repeats the test
     EXPECT_GE(w.host.dc.Counters(0x84).frames, 2 * frames);
     EXPECT_EQ(w.controller.Stage(), 1);
