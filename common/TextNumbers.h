@@ -33,6 +33,7 @@ inline constexpr int kReadingFirmwareFile = 776;
 inline constexpr int kCheckingFirmware = 778;
 inline constexpr int kFirmwareFileError = 779;  // followed by " ", the error code and "!"
 inline constexpr int kVersionWord = 781;
+inline constexpr int kDemoFirmware = 828;
 
 // The update.
 inline constexpr int kDcNotAnswering = 150;
@@ -81,7 +82,7 @@ inline constexpr std::array kAll{
     kClose, kInstructions, kTimeHeading, kStatusHeading, kBack, kNext, kEventHeading, kProductTitle,
     kFailed, kDone,
     kCableNotFound, kCableTitle, kPlugInCable, kPortOpenFailed, kPortNoPermission,
-    kReadingFirmwareFile, kCheckingFirmware, kFirmwareFileError, kVersionWord,
+    kReadingFirmwareFile, kCheckingFirmware, kFirmwareFileError, kVersionWord, kDemoFirmware,
     kDcNotAnswering, kUpdateStart, kNotModel, kDcSilentAtNext, kBelowRequired, kNoUpdateNeeded, kUpdateDone, kUploadOnly,
     kUploadArea1, kUploadArea2, kTransferFailed, kVerifyStart, kVerifyWrongModel, kVerifyNewCode, kWaitForReset,
     kUpdateFailed, kUpdateFailedHint, kVersionMismatch, kVersionUnchecked, kClockNotSet,

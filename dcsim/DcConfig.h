@@ -7,13 +7,17 @@
 #include <vector>
 
 #include "firmware/FirmwareImage.h"
+#include "firmware/Identity.h"
 
 namespace verno::dcsim {
 
 struct DcConfig {
-    // An explicit identity text (16 characters) overrides the one built from the current
-    // version, "VERNO1B FW-<version> DC", which follows the version across an update.
+    // An explicit identity text (16 characters) overrides the one built from the model tag and
+    // the current version, "<tag> FW-<version> DC", which follows the version across an update.
     std::optional<std::string> identity;
+    // The demo firmware's tag by default: the simulated DC takes the bundle's demo file, and a
+    // real DC, whose identity names its own model, refuses it.
+    std::string modelTag = firmware::kDemoModelTag;
     std::string version = "1A";  // two characters
     std::uint8_t revision = 0;
     std::uint32_t serial = 123456;  // 0..999999, block 0 bytes 10..12 as packed BCD

@@ -175,7 +175,7 @@ void SimulatedDc::WritePointers(std::vector<std::uint8_t>& memory, int memoryBlo
 }
 
 std::string SimulatedDc::IdentityText() const {
-    std::string text = config_.identity ? *config_.identity : "VERNO1B FW-" + version_ + " DC";
+    std::string text = config_.identity ? *config_.identity : config_.modelTag + " FW-" + version_ + " DC";
     text.resize(16, ' ');
     return text;
 }

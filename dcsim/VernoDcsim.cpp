@@ -38,7 +38,7 @@ using verno::dcsim::TraceEntry;
 
 constexpr const char* kUsage =
     "usage: verno-dcsim [--link PATH] [--memory-blocks 512|1024] [--serial N] [--version XY]\n"
-    "  [--revision N] [--identity TEXT] [--profile-start UNITS] [--profile-end UNITS]\n"
+    "  [--revision N] [--model-tag TAG] [--identity TEXT] [--profile-start UNITS] [--profile-end UNITS]\n"
     "  [--memory-in FILE] [--memory-out FILE] [--firmware FILE] [--version-after XY]\n"
     "  [--revision-after N] [--restart-seconds S] [--trace FILE] [--seed N] [--fault NAME[=ARG]]...\n"
     "faults: silent, refuse=CMD[:N], lose-ack=K, power-loss=K, byte-at-a-time, latency=S,\n"
@@ -101,6 +101,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
             ok = number(o.config.revision, 0, 255);
         } else if (name == "--identity") {
             o.config.identity = std::string(value);
+        } else if (name == "--model-tag") {
+            o.config.modelTag = value;
         } else if (name == "--profile-start") {
             ok = number(o.config.profileStart, 0, 65535);
         } else if (name == "--profile-end") {

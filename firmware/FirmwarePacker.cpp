@@ -5,6 +5,8 @@
 #include <numeric>
 #include <string_view>
 
+#include "firmware/Identity.h"
+
 namespace verno::firmware {
 
 namespace {
@@ -134,6 +136,7 @@ std::vector<std::uint8_t> PackFirmware(const FirmwareSource& s) {
 FirmwareSource DemoFirmware(Layout layout, int area1Blocks, int area2Blocks) {
     FirmwareSource s;
     s.layout = layout;
+    s.FwModelTag = kDemoModelTag;
     s.FwRevision = layout == Layout::Area1Only ? 0 : 2;
     s.Area2Word = 0x0102;
     auto makeArea = [](int count, std::uint32_t seed) {

@@ -39,7 +39,8 @@ PackError CheckSource(const FirmwareSource& source);
 std::vector<std::uint8_t> PackFirmware(const FirmwareSource& source);
 
 // A generated, clearly-not-real image: pattern code bytes, blocks at units 0, 8, 16, ...,
-// each block byte the 8-bit sum of its code bytes.
+// each block byte the 8-bit sum of its code bytes, and the demo model tag, which no real DC
+// reports: a real watch is refused as another model, so the demo can never reach one.
 FirmwareSource DemoFirmware(Layout layout, int area1Blocks, int area2Blocks);
 
 }  // namespace verno::firmware

@@ -51,6 +51,7 @@ std::optional<FirmwareImage> GetCode(const std::filesystem::path& firmwareFilePa
 
     surface.SetTaskStatus(surface.LoadText(text::kDone));
     surface.InsertTaskList(TaskIcon::Warning, VersionRowText(decoded.image, surface), "");
+    if (IsDemoFirmware(decoded.image)) surface.InsertTaskList(TaskIcon::Warning, surface.LoadText(text::kDemoFirmware), "");
     return std::move(decoded.image);
 }
 

@@ -24,6 +24,8 @@ std::string LastTwo(const std::string& word) { return word.size() <= 2 ? word : 
 
 }  // namespace
 
+bool IsDemoFirmware(const FirmwareImage& fw) { return Lower(fw.FwModelTag).find("demo") != std::string::npos; }
+
 bool CheckIdentity(std::string& text, const FirmwareImage& fw, std::string& dcVersion) {
     // One left-to-right pass: three spaces become two.
     std::string reduced;

@@ -153,7 +153,10 @@ void Controller::NextClick() {
         return;
     }
     if (!firmware::CheckIdentity(comm_.IdentityText, *firmware_, session_->DcVersion)) {
-        BackToPageOne(NextResult::OtherModel, update::NotThisModel(*this, *firmware_) + "!");
+        std::string message = update::NotThisModel(*this, *firmware_) + "!";
+        // A real watch meets the demo firmware here: say why it is refused.
+        if (firmware::IsDemoFirmware(*firmware_)) message += "\r\n" + LoadText(text::kDemoFirmware);
+        BackToPageOne(NextResult::OtherModel, message);
         return;
     }
     lastNext_ = NextResult::Accepted;

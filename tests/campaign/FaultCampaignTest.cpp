@@ -37,8 +37,8 @@ struct Phase {
     std::string rowWhenArmed;
 };
 
-// The start-up's last row is the firmware file's version.
-const Phase kNextIdentity{"identity at Next", 0x84, {0x84, 1}, "VERNO 1B, " + Text(text::kVersionWord) + ": 1B.02"};
+// The start-up's last row says that the firmware file is the demo.
+const Phase kNextIdentity{"identity at Next", 0x84, {0x84, 1}, Text(text::kDemoFirmware)};
 const Phase kIdentity{"identity", 0x84, {0x84, 2}, Text(text::kUpdateStart)};
 const Phase kBackup{"backup", 0xB4, {0xB4, 1}, "VERNO 1B, " + Text(text::kVersionWord) + ": 1A"};
 const Phase kArea1{"upload area 1", 0xB5, {0xB5, 1}, Text(text::kUploadArea1)};

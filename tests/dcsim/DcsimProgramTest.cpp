@@ -117,7 +117,7 @@ TEST(DcsimProgram, AnswersOnItsPtyAndWritesTheMemoryOnSigterm) {
     ASSERT_EQ(::write(fd, frame, sizeof frame), 2);
     const std::vector<std::uint8_t> reply = ReadFor(fd, 18, std::chrono::milliseconds(500));
     ASSERT_EQ(reply.size(), 18u);
-    EXPECT_EQ(std::string(reply.begin() + 1, reply.begin() + 17), "VERNO1B FW-1A DC");
+    EXPECT_EQ(std::string(reply.begin() + 1, reply.begin() + 17), "DEMO-1B FW-1A DC");
     ::close(fd);
 
     ASSERT_EQ(::kill(pid, SIGTERM), 0);

@@ -20,7 +20,7 @@ TEST(DcReplies, EachCommandGetsItsReplyOfTheRightLength) {
     const Bytes identity = wire.Send("84 00");
     ASSERT_EQ(identity.size(), 18u);
     EXPECT_NE(identity[0], 0xA5);
-    EXPECT_EQ(IdentityOf(identity), "VERNO1B FW-1A DC");
+    EXPECT_EQ(IdentityOf(identity), "DEMO-1B FW-1A DC");
 
     EXPECT_EQ(wire.Send("BA 00"), Hex("5A 07"));
 
@@ -193,7 +193,7 @@ TEST(DcRestart, AMatchingArea1SumRestartsTheDcWithTheNewVersion) {
     EXPECT_TRUE(wire.Send("84 00", 7.0).empty());
     wire.Wait(1.5);
     const Bytes identity = wire.Send("84 00");
-    EXPECT_EQ(IdentityOf(identity), "VERNO1B FW-1B DC");
+    EXPECT_EQ(IdentityOf(identity), "DEMO-1B FW-1B DC");
     EXPECT_EQ(wire.Send("BA 00"), Hex("5A 02"));
     EXPECT_EQ(wire.dc.Restarts(), 1);
 }
@@ -202,7 +202,7 @@ TEST(DcRestart, AWrongSumIsAcknowledgedWithoutRestart) {
     DcWire wire;
     UploadArea1(wire, 0x0111);
     EXPECT_FALSE(wire.dc.Restarting(wire.t));
-    EXPECT_EQ(IdentityOf(wire.Send("84 00")), "VERNO1B FW-1A DC");
+    EXPECT_EQ(IdentityOf(wire.Send("84 00")), "DEMO-1B FW-1A DC");
     EXPECT_EQ(wire.dc.Restarts(), 0);
 }
 
@@ -414,7 +414,7 @@ TEST(DcFaults, ALongRestartOutlastsTheProgramsWait) {
     wire.Wait(45.0);
     EXPECT_TRUE(wire.Send("84 00").empty());
     wire.Wait(16.0);
-    EXPECT_EQ(IdentityOf(wire.Send("84 00")), "VERNO1B FW-1B DC");
+    EXPECT_EQ(IdentityOf(wire.Send("84 00")), "DEMO-1B FW-1B DC");
 }
 
 }  // namespace

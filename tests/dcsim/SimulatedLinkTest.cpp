@@ -28,7 +28,7 @@ TEST(DcThroughCommModule, IdentityRevisionAndMemoryReadsArrive) {
     Linked l(cfg);
     const link::Seconds start = l.clock.Now();
     ASSERT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);
-    EXPECT_EQ(l.comm.IdentityText, "VERNO1B FW-1A DC");
+    EXPECT_EQ(l.comm.IdentityText, "DEMO-1B FW-1A DC");
     EXPECT_LT((l.clock.Now() - start).count(), 0.01);  // 20 bytes at 38400 baud
     EXPECT_EQ(l.comm.ReadRevision().revision, 3);
     l.comm.ReadMemory(0, 0);
@@ -111,7 +111,7 @@ TEST(DcThroughCommModule, AnUploadAcceptedRestartsTheDcWithTheNewVersion) {
     // The program's 10 s wait outlasts the 8 s restart.
     l.clock.Advance(link::Seconds(10.0));
     ASSERT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);
-    EXPECT_EQ(l.comm.IdentityText, "VERNO1B FW-1B DC");
+    EXPECT_EQ(l.comm.IdentityText, "DEMO-1B FW-1B DC");
     EXPECT_EQ(l.dc.Counters(0x84).frames, 1);
 }
 
@@ -175,7 +175,7 @@ TEST(DcThroughCommModule, ABlockResentAfterALostAckCountsOnceInTheClosingSum) {
     ASSERT_FALSE(l.comm.TransferFailed);
     l.clock.Advance(link::Seconds(10.0));
     ASSERT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);
-    EXPECT_EQ(l.comm.IdentityText, "VERNO1B FW-1C DC");
+    EXPECT_EQ(l.comm.IdentityText, "DEMO-1B FW-1C DC");
 }
 
 TEST(DcThroughCommModule, PowerLossFailsTheBlockAndPowerOnBringsTheDcBack) {

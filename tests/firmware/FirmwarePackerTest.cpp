@@ -32,7 +32,7 @@ TEST(PackFirmware, EveryLayoutDecodesBackToItsSource) {
         EXPECT_EQ(r.image.FwRevision, layout == Layout::Area1Only ? 0 : 2);
         EXPECT_EQ(r.image.DcMemoryBlocks, 512);
         EXPECT_EQ(r.image.FwModelName, "VERNO 1B");
-        EXPECT_EQ(r.image.FwModelTag, "VERNO1B");
+        EXPECT_EQ(r.image.FwModelTag, "DEMO-1B");
         ExpectSameBlocks(r.image.Area1Blocks, s.Area1Blocks);
         ExpectSameBlocks(r.image.Area2Blocks, s.Area2Blocks);
         EXPECT_EQ(r.image.Area2Word, layout == Layout::Area1Only ? 0 : s.Area2Word);

@@ -30,6 +30,7 @@ protected:
 TEST_F(GetCodeTest, GoodFileLogsReadCheckAndTheFirmwareRow) {
     auto source = DemoFirmware(Layout::BothAreas, 2, 2);
     source.FwRevision = 7;
+    source.FwModelTag = "VERNO1B";  // not the demo
     Write(PackFirmware(source));
     const auto image = GetCode(file, ui);
     ASSERT_TRUE(image.has_value());
@@ -52,8 +53,16 @@ TEST_F(GetCodeTest, AreaOneFileWithoutRevisionEndsTheRowAtTheVersion) {
         Write(PackFirmware(source));
         ui.rows.clear();
         ASSERT_TRUE(GetCode(file, ui).has_value());
-        EXPECT_EQ(ui.rows.back().event, "VERNO \xC3\xA9, T781: 1B");
+        EXPECT_EQ(ui.rows[2].event, "VERNO \xC3\xA9, T781: 1B");
     }
+}
+
+TEST_F(GetCodeTest, TheDemoFirmwareSaysSoInAWarningRow) {
+    Write(PackFirmware(DemoFirmware(Layout::Area1Only, 1, 0)));
+    ASSERT_TRUE(GetCode(file, ui).has_value());
+    ASSERT_EQ(ui.rows.size(), 4u);
+    EXPECT_EQ(ui.rows[3].event, "T828");
+    EXPECT_EQ(ui.rows[3].icon, TaskIcon::Warning);
 }
 
 TEST_F(GetCodeTest, MissingFileIsNamedBeforeTheProgramEnds) {

@@ -22,7 +22,7 @@ inline firmware::FirmwareImage MakeFirmware(firmware::Layout layout, int area1Bl
     fw.FwRevision = layout == firmware::Layout::Area1Only ? 0 : 2;
     fw.DcMemoryBlocks = memoryBlocks;
     fw.FwModelName = "VERNO 1B";
-    fw.FwModelTag = "VERNO1B";
+    fw.FwModelTag = firmware::kDemoModelTag;  // the simulated DC's
     auto fill = [](std::vector<firmware::CodeBlock>& blocks, int n, std::uint8_t seed) {
         std::uint16_t sum = 0;
         for (int i = 0; i < n; ++i) {

@@ -46,7 +46,7 @@ TEST_F(VernoFwr, InfoJsonDecodesEveryLayout) {
     EXPECT_NE(a1.out.find("\"layout\": \"area1\""), std::string::npos) << a1.out;
     EXPECT_NE(a1.out.find("\"area1_records\": 3,"), std::string::npos);
     EXPECT_NE(a1.out.find("\"area2_records\": 0,"), std::string::npos);
-    EXPECT_NE(a1.out.find("\"model_tag\": \"VERNO1B\""), std::string::npos);
+    EXPECT_NE(a1.out.find("\"model_tag\": \"DEMO-1B\""), std::string::npos);
 
     const Outcome a2 = Fwr("info --json " + Path("a2.fwr"));
     EXPECT_NE(a2.out.find("\"layout\": \"area2\""), std::string::npos) << a2.out;

@@ -323,13 +323,13 @@ TEST_F(BothAreasTest, AnOldRevisionIsNamedWithVersionAndRevision) {
 }
 
 TEST_F(UpdateTest, FiveWordIdentityIsRefusedInArea1OnlyForItsEmptyVersion) {
-    dc.MutableConfig().identity = "VERNO1B a b c de";
+    dc.MutableConfig().identity = "DEMO-1B a b c de";
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T783 VERNO 1B, T781 1A T784"}));
 }
 
 TEST_F(BothAreasTest, FiveWordIdentityIsUpdatedAndWarnedThatTheVersionWasNotChecked) {
-    dc.MutableConfig().identity = "VERNO1B a b c de";
+    dc.MutableConfig().identity = "DEMO-1B a b c de";
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: ", "Backup dive computer profile", "T788", "T803", "T789",
                                  "T803", "T792", "T822", "T796", "T786"}));

@@ -67,7 +67,7 @@ TEST(WizardStartUp, RunsItsStepsInOrderAndLabelsTheWindowFromTheCatalogue) {
 
     EXPECT_TRUE(onTop);
     EXPECT_EQ(titleBar, "VERNO 1B " + Text(text::kProductTitle));
-    EXPECT_EQ(rows, 3u);  // the firmware file's rows
+    EXPECT_EQ(rows, 4u);  // the firmware file's rows, the last saying it is the demo
     EXPECT_EQ(page, "");
     EXPECT_EQ(w.view.titles.taskBar, "QEL 1F Firmware Update");
     EXPECT_EQ(w.view.pageText, kPageOne);
@@ -173,9 +173,9 @@ TEST(WizardNext, ASilentDcIsCalledWithNextDisabledThenExplainedOnPageOne) {
     EXPECT_EQ(w.controller.Stage(), 1);
 }
 
-TEST(WizardNext, ADcOfAnotherModelIsWarnedAboutOncePerPress) {
+TEST(WizardNext, ARealDcIsRefusedTheDemoFirmwareOncePerPress) {
     dcsim::DcConfig other;
-    other.identity = "KAPPA2X FW-1A DC";
+    other.modelTag = "VERNO1B";  // what a real VERNO 1B reports
     Wizard w(other);
     ASSERT_TRUE(w.controller.Load());
     w.controller.NextClick();
@@ -183,7 +183,7 @@ TEST(WizardNext, ADcOfAnotherModelIsWarnedAboutOncePerPress) {
     ASSERT_EQ(w.view.messages.size(), 2u);
     for (const auto& m : w.view.messages) {
         EXPECT_EQ(m.title, "Firmware Update");
-        EXPECT_EQ(m.text, Text(text::kNotModel) + " VERNO 1B!");
+        EXPECT_EQ(m.text, Text(text::kNotModel) + " VERNO 1B!\r\n" + Text(text::kDemoFirmware));
         EXPECT_EQ(m.icon, MessageIcon::Exclamation);
         EXPECT_EQ(m.buttons, MessageButtons::Ok);
     }
@@ -204,7 +204,7 @@ TEST(WizardUpdate, AWholeUpdateShowsItsTasksAndEndsWithTheVerdict) {
     EXPECT_TRUE(w.controller.ProfileSafe());
     // The start-up's firmware rows stay at the top.
     const std::vector<std::string> expected = {
-        Text(776), Text(778), "VERNO 1B, firmware version: 1B", Text(782), "VERNO 1B, firmware version: 1A",
+        Text(776), Text(778), "VERNO 1B, firmware version: 1B", Text(828), Text(782), "VERNO 1B, firmware version: 1A",
         "Backup dive computer profile", Text(787), Text(803), Text(792), Text(794), Text(796), Text(786)};
     EXPECT_EQ(w.view.Events(), expected);
     for (const auto& time : w.view.times) EXPECT_EQ(time, "15:30:05");
