@@ -27,6 +27,10 @@ inline constexpr int kCableTitle = 605;
 inline constexpr int kPlugInCable = 802;
 inline constexpr int kPortOpenFailed = 825;  // %1 device, %2 the system's reason
 inline constexpr int kPortNoPermission = 826;  // %1 device, %2 group
+inline constexpr int kPortMissing = 831;        // %1 device
+inline constexpr int kPortInUse = 832;          // %1 device
+inline constexpr int kPortNoPermissionRule = 833;  // %1 device
+inline constexpr int kPortNotSerial = 834;      // %1 device
 
 // The firmware file.
 inline constexpr int kReadingFirmwareFile = 776;
@@ -81,7 +85,8 @@ inline constexpr int kProfileKept = 830;  // %1 the backup file
 inline constexpr std::array kAll{
     kClose, kInstructions, kTimeHeading, kStatusHeading, kBack, kNext, kEventHeading, kProductTitle,
     kFailed, kDone,
-    kCableNotFound, kCableTitle, kPlugInCable, kPortOpenFailed, kPortNoPermission,
+    kCableNotFound, kCableTitle, kPlugInCable, kPortOpenFailed, kPortNoPermission, kPortMissing, kPortInUse,
+    kPortNoPermissionRule, kPortNotSerial,
     kReadingFirmwareFile, kCheckingFirmware, kFirmwareFileError, kVersionWord, kDemoFirmware,
     kDcNotAnswering, kUpdateStart, kNotModel, kDcSilentAtNext, kBelowRequired, kNoUpdateNeeded, kUpdateDone, kUploadOnly,
     kUploadArea1, kUploadArea2, kTransferFailed, kVerifyStart, kVerifyWrongModel, kVerifyNewCode, kWaitForReset,

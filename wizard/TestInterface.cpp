@@ -9,11 +9,29 @@ namespace {
 
 constexpr const char* kLineBreak = "\r\n";
 
+// The groups whose members may use serial devices on the usual Linux distributions.
+bool IsSerialGroup(const std::string& group) { return group == "dialout" || group == "uucp"; }
+
+// What went wrong with the port, and what to do about it.
 std::string OpenFailureText(WizardSurface& surface, const std::string& path, const link::PortOpenResult& failure) {
-    std::string text = FillPlaceholders(surface.LoadText(text::kPortOpenFailed), path, failure.reason) + "." + kLineBreak;
-    if (failure.permissionDenied && !failure.deviceGroup.empty())
-        text += FillPlaceholders(surface.LoadText(text::kPortNoPermission), path, failure.deviceGroup) + kLineBreak;
-    return text + surface.LoadText(text::kPlugInCable);
+    switch (failure.error) {
+        case link::PortOpenError::Missing:
+            return FillPlaceholders(surface.LoadText(text::kPortMissing), path);
+        case link::PortOpenError::InUse:
+            return FillPlaceholders(surface.LoadText(text::kPortInUse), path);
+        case link::PortOpenError::NoPermission:
+            // Joining the device's group helps only where it is the serial devices' group;
+            // elsewhere the cable's udev rule gives the port to the user at the computer.
+            if (IsSerialGroup(failure.deviceGroup))
+                return FillPlaceholders(surface.LoadText(text::kPortNoPermission), path, failure.deviceGroup);
+            return FillPlaceholders(surface.LoadText(text::kPortNoPermissionRule), path);
+        case link::PortOpenError::NotSerial:
+            return FillPlaceholders(surface.LoadText(text::kPortNotSerial), path);
+        case link::PortOpenError::None:
+        case link::PortOpenError::Other:
+            break;
+    }
+    return FillPlaceholders(surface.LoadText(text::kPortOpenFailed), path, failure.reason) + ".";
 }
 
 }  // namespace
@@ -24,8 +42,8 @@ std::optional<std::string> TestInterface(WizardSurface& surface, const PortFinde
         if (const auto path = find()) {
             const link::PortOpenResult result = open(*path);
             if (result.opened) return path;
-            // "Not found" would be wrong here: say which port failed, and why.
-            text = OpenFailureText(surface, *path, result);
+            // "Not found" would be wrong here: say which port failed, why, and what to do.
+            text = OpenFailureText(surface, *path, result) + kLineBreak + surface.LoadText(text::kPlugInCable);
         } else {
             text = surface.LoadText(text::kCableNotFound) + "." + kLineBreak + surface.LoadText(text::kPlugInCable);
         }

@@ -5,10 +5,13 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <cerrno>
 #include <chrono>
+#include <system_error>
 #include <thread>
 
 #include <grp.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #ifdef __linux__
 #include <linux/serial.h>
@@ -24,11 +27,37 @@ constexpr int kInputWaitMs = 2;
 // A 258-byte frame takes under 70 ms at 38400 baud; far longer means the device is stuck.
 constexpr int kWriteDeadlineMs = 2000;
 
-std::string DeviceGroup(const std::string& path) {
+std::string SystemReason(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+// What the device node says before it is opened: whether it is there, a serial device, and ours
+// to use. Opening it could not tell these apart (a lock held by another program is reported as
+// a permission error, as a device we may not use is).
+PortOpenResult Examine(const std::string& path) {
+    PortOpenResult result;
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return "";
-    if (const group* owner = getgrgid(info.st_gid)) return owner->gr_name;
-    return "";
+    if (stat(path.c_str(), &info) != 0) {
+        result.error = errno == ENOENT || errno == ENOTDIR ? PortOpenError::Missing : PortOpenError::Other;
+        result.reason = SystemReason(errno);
+        return result;
+    }
+    if (const group* owner = getgrgid(info.st_gid)) result.deviceGroup = owner->gr_name;
+    if (!S_ISCHR(info.st_mode)) {
+        result.error = PortOpenError::NotSerial;
+    } else if (access(path.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
+        result.error = PortOpenError::NoPermission;
+        result.reason = SystemReason(errno);
+    }
+    return result;
+}
+
+PortOpenError OpenError(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::DeviceNotFoundError: return PortOpenError::Missing;
+        // The device itself was ours to use: its lock, or an exclusive open, is another program's.
+        case QSerialPort::PermissionError: return PortOpenError::InUse;
+        case QSerialPort::UnsupportedOperationError: return PortOpenError::NotSerial;
+        default: return PortOpenError::Other;
+    }
 }
 
 }  // namespace
@@ -39,27 +68,22 @@ SerialPort::~SerialPort() { Close(); }
 
 PortOpenResult SerialPort::Open(const std::string& path) {
     Close();
+    PortOpenResult result = Examine(path);
+    if (result.error != PortOpenError::None) return result;
     // A symlink (the simulated DC's pty, a udev alias) is opened as the device it names.
     QString name = QString::fromStdString(path);
     const QString canonical = QFileInfo(name).canonicalFilePath();
     if (!canonical.isEmpty()) name = canonical;
     port_.setPortName(name);
 
-    PortOpenResult result;
-    if (!port_.open(QIODevice::ReadWrite)) {
-        result.reason = port_.errorString().toStdString();
-        result.permissionDenied = port_.error() == QSerialPort::PermissionError;
-        result.deviceGroup = DeviceGroup(path);
-        port_.clearError();
-        return result;
-    }
-    const bool configured = port_.setBaudRate(kBaudRate) && port_.setDataBits(QSerialPort::Data8) &&
-                            port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop) &&
+    const bool configured = port_.open(QIODevice::ReadWrite) && port_.setBaudRate(kBaudRate) &&
+                            port_.setDataBits(QSerialPort::Data8) && port_.setParity(QSerialPort::NoParity) &&
+                            port_.setStopBits(QSerialPort::OneStop) &&
                             port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
+        result.error = OpenError(port_.error());
         result.reason = port_.errorString().toStdString();
-        result.deviceGroup = DeviceGroup(path);
-        port_.close();
+        if (port_.isOpen()) port_.close();
         port_.clearError();
         return result;
     }

@@ -11,12 +11,22 @@ namespace verno::link {
 
 enum class PortResult { Ok, WriteFailed, NotOpen };
 
+// Why the cable's device could not be opened; each has its own advice for the user.
+enum class PortOpenError {
+    None,
+    Missing,       // no such device
+    InUse,         // another program holds it
+    NoPermission,  // the user may not read and write it
+    NotSerial,     // it is no serial device
+    Other,         // see the system's reason
+};
+
 // What opening the cable's device gave.
 struct PortOpenResult {
     bool opened = false;
-    std::string reason;            // the system's text when the device could not be opened
-    bool permissionDenied = false;
-    std::string deviceGroup;       // the group that owns the device node, when known
+    PortOpenError error = PortOpenError::None;
+    std::string reason;       // the system's text when the device could not be opened
+    std::string deviceGroup;  // the group that owns the device node, when known
 };
 
 class Port {

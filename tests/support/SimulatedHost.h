@@ -52,7 +52,7 @@ public:
     link::PortOpenResult OpenPort(const std::string&) override {
         trace.push_back("open port");
         if (onOpenPort) onOpenPort();
-        return {true, "", false, ""};
+        return {.opened = true};
     }
     void ClosePort() override { trace.push_back("close port"); }
 

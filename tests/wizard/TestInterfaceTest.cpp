@@ -36,7 +36,7 @@ TEST(TestInterface, SearchesAfreshAfterOkUntilTheCableIsThere) {
         },
         [&](const std::string& path) {
             opened.push_back(path);
-            return PortOpenResult{true, "", false, ""};
+            return PortOpenResult{.opened = true};
         });
     EXPECT_EQ(result, "/dev/ttyUSB0");
     EXPECT_EQ(searches, 3);
@@ -57,20 +57,30 @@ TEST(TestInterface, CancelGivesUpWithoutOpening) {
     bool openCalled = false;
     const auto result = TestInterface(
         surface, [&]() -> std::optional<std::string> { ++searches; return std::nullopt; },
-        [&](const std::string&) { openCalled = true; return PortOpenResult{true, "", false, ""}; });
+        [&](const std::string&) { openCalled = true; return PortOpenResult{.opened = true}; });
     EXPECT_EQ(result, std::nullopt);
     EXPECT_EQ(searches, 1);
     EXPECT_FALSE(openCalled);
     EXPECT_EQ(surface.messages.size(), 1u);
 }
 
-TEST(TestInterface, PortThatCannotBeOpenedShowsTheReasonAndTheFixForPermission) {
+TEST(TestInterface, EachPortProblemGetsItsOwnAdviceWithThePortsPath) {
     ScriptedSurface surface;
-    surface.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Cancel};
+    surface.texts[826] = "join %2 for %1";
+    surface.texts[831] = "no %1";
+    surface.texts[832] = "%1 busy";
+    surface.texts[833] = "udev rule for %1";
+    surface.texts[834] = "%1 not serial";
+    surface.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok,
+                       MessageAnswer::Cancel};
+    using link::PortOpenError;
     std::deque<PortOpenResult> opens{
-        {false, "Permission denied", true, "dialout"},
-        {false, "Device or resource busy", false, "dialout"},
-        {false, "Permission denied", true, ""},  // owner unknown: no fix to offer
+        {false, PortOpenError::Missing, "No such file or directory", ""},
+        {false, PortOpenError::InUse, "Permission error while locking the device", "dialout"},
+        {false, PortOpenError::NoPermission, "Permission denied", "dialout"},
+        {false, PortOpenError::NoPermission, "Permission denied", "root"},  // no group to join
+        {false, PortOpenError::NotSerial, "", "root"},
+        {false, PortOpenError::Other, "Input/output error", "dialout"},
     };
     const auto result = TestInterface(
         surface, []() -> std::optional<std::string> { return "/dev/ttyUSB0"; },
@@ -80,11 +90,16 @@ TEST(TestInterface, PortThatCannotBeOpenedShowsTheReasonAndTheFixForPermission) 
             return next;
         });
     EXPECT_EQ(result, std::nullopt);
-    ASSERT_EQ(surface.messages.size(), 3u);
-    EXPECT_EQ(surface.messages[0].text,
-              "port /dev/ttyUSB0 failed: Permission denied.\r\nno right to /dev/ttyUSB0, join dialout\r\nT802");
-    EXPECT_EQ(surface.messages[1].text, "port /dev/ttyUSB0 failed: Device or resource busy.\r\nT802");
-    EXPECT_EQ(surface.messages[2].text, "port /dev/ttyUSB0 failed: Permission denied.\r\nT802");
+    std::vector<std::string> texts;
+    for (const auto& m : surface.messages) texts.push_back(m.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "no /dev/ttyUSB0\r\nT802",
+                         "/dev/ttyUSB0 busy\r\nT802",
+                         "join dialout for /dev/ttyUSB0\r\nT802",
+                         "udev rule for /dev/ttyUSB0\r\nT802",
+                         "/dev/ttyUSB0 not serial\r\nT802",
+                         "port /dev/ttyUSB0 failed: Input/output error.\r\nT802",
+                     }));
     EXPECT_EQ(surface.messages[0].title, "T605");
     EXPECT_EQ(surface.messages[0].icon, MessageIcon::Critical);
 }

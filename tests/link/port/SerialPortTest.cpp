@@ -166,8 +166,25 @@ TEST(SerialPort, FailuresAreValues) {
     const PortOpenResult missing = port.Open("/dev/verno-no-such-device");
     EXPECT_FALSE(missing.opened);
     EXPECT_FALSE(missing.reason.empty());
-    EXPECT_FALSE(missing.permissionDenied);
+    EXPECT_EQ(missing.error, PortOpenError::Missing);
     EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialPort, TellsAPortInUseAndAFileThatIsNoSerialDeviceApart) {
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    SerialPort holder;
+    ASSERT_TRUE(holder.Open(pty.device()).opened);
+    SerialPort second;
+    const PortOpenResult held = second.Open(pty.device());
+    EXPECT_FALSE(held.opened);
+    EXPECT_EQ(held.error, PortOpenError::InUse) << held.reason;
+
+    const std::string plain = testing::TempDir() + "verno-not-a-port";
+    std::fclose(std::fopen(plain.c_str(), "w"));
+    EXPECT_EQ(second.Open(plain).error, PortOpenError::NotSerial);
+    std::remove(plain.c_str());
+    EXPECT_EQ(second.Open("/dev/null").error, PortOpenError::NotSerial);
 }
 
 TEST(SerialPort, OpensThroughASymlinkAsThePtyItNames) {
