@@ -17,11 +17,19 @@ inline constexpr int kLanguageCount = 5;
 struct LanguageInfo {
     int code;          // the configuration record's language code
     const char* name;  // the language's own name
+    const char* tag;   // its ISO 639-1 code
 };
 
 inline constexpr std::array<LanguageInfo, kLanguageCount> kLanguages{{
-    {5000, "English"}, {6000, "Deutsch"}, {7000, "Français"}, {8000, "Italiano"}, {9000, "Español"},
+    {5000, "English", "en"}, {6000, "Deutsch", "de"}, {7000, "Français", "fr"}, {8000, "Italiano", "it"},
+    {9000, "Español", "es"},
 }};
+
+// The ISO 639-1 code of the language in catalogue column k (1 for the first); empty for a
+// column that is no language's.
+inline std::string LanguageTag(int column) {
+    return column >= 1 && column <= kLanguageCount ? kLanguages[static_cast<std::size_t>(column - 1)].tag : "";
+}
 
 // Column names of CONTENTS after ID, in column order.
 inline constexpr std::array<const char*, kLanguageCount> kLanguageColumns{

@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTranslator>
 
 #include "shell/Banner.h"
 #include "shell/InstructionFrame.h"
@@ -155,6 +157,15 @@ void MFUMain::Decorate(const wizard::Titles& titles) {
 void MFUMain::Undecorate() {
     if (tray_) tray_->hide();
     tray_.reset();
+}
+
+void MFUMain::SetLanguage(const std::string& tag) {
+    if (tag.empty() || tag == "en") return;  // Qt speaks English without a translation
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_") + Q(tag), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return;
+    QCoreApplication::installTranslator(translator.get());
+    qtTexts_ = std::move(translator);
 }
 
 void MFUMain::SetCaptions(const wizard::Captions& captions) {

@@ -15,6 +15,7 @@
 class QLabel;
 class QPushButton;
 class QSystemTrayIcon;
+class QTranslator;
 
 namespace verno::shell {
 
@@ -57,6 +58,7 @@ public:
     void Decorate(const wizard::Titles& titles) override;
     void Undecorate() override;
     void SetCaptions(const wizard::Captions& captions) override;
+    void SetLanguage(const std::string& tag) override;
 
     // The controls, for the tests and for accessibility tools.
     TitleBar& XPForm() { return *xpForm_; }
@@ -86,6 +88,7 @@ private:
     QPushButton* nextCmd_;
     QPushButton* closeCmd_;
     std::unique_ptr<QSystemTrayIcon> tray_;
+    std::unique_ptr<QTranslator> qtTexts_;  // Qt's own words (Yes, No, OK, Cancel) in the language
     wizard::Controller controller_;  // last: it shows through the controls above
 };
 

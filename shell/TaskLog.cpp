@@ -67,6 +67,7 @@ protected:
 QTableWidgetItem* Cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(Qt::ItemIsEnabled);
+    item->setToolTip(text);
     return item;
 }
 
@@ -80,15 +81,18 @@ TaskLog::TaskLog(QWidget* parent) : QTableWidget(0, 4, parent) {
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     verticalHeader()->hide();
+    // A row is one line high unless its event or status needs more: long texts wrap, so every
+    // row can be read whole in every language.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(kRowHeight);
     verticalHeader()->setDefaultSectionSize(kRowHeight);
     setShowGrid(true);
     setSortingEnabled(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::NoSelection);
     setFocusPolicy(Qt::NoFocus);
-    setWordWrap(false);
-    setTextElideMode(Qt::ElideRight);
+    setWordWrap(true);
+    setTextElideMode(Qt::ElideNone);
     setIconSize(QSize(kIconSize, kIconSize));
     // In the narrow time column a cut-off "hh:mm:" would say less than a clipped last digit.
     setItemDelegateForColumn(kTimeColumn, new UnelidedDelegate(this));
@@ -114,6 +118,7 @@ void TaskLog::InsertTaskList(TaskIcon icon, const std::string& time, const std::
     setItem(row, kTimeColumn, Cell(QString::fromStdString(time)));
     setItem(row, kEventColumn, Cell(QString::fromStdString(event)));
     setItem(row, kStatusColumn, Cell(QString::fromStdString(status)));
+    FitRow(row);
     // The newest task is the one the user follows.
     scrollToBottom();
 }
@@ -122,6 +127,13 @@ void TaskLog::SetTaskStatus(const std::string& status) {
     const int row = rowCount() - 1;
     if (row < 0) return;
     item(row, kStatusColumn)->setText(QString::fromStdString(status));
+    item(row, kStatusColumn)->setToolTip(item(row, kStatusColumn)->text());
+    FitRow(row);
+}
+
+void TaskLog::FitRow(int row) {
+    resizeRowToContents(row);
+    if (rowHeight(row) < kRowHeight) setRowHeight(row, kRowHeight);
 }
 
 void TaskLog::Empty() { setRowCount(0); }

@@ -30,6 +30,10 @@ public:
     // What a row shows, for the tests and for accessibility tools.
     QString CellText(int row, Column column) const;
     TaskIcon RowIcon(int row) const;
+
+private:
+    // The row as high as its wrapped texts need, and never lower than one line.
+    void FitRow(int row);
 };
 
 }  // namespace verno::shell

@@ -1,6 +1,7 @@
 #include "wizard/Controller.h"
 
 #include "catalogue/CatalogueMessage.h"
+#include "catalogue/TextsSource.h"
 #include "common/Text.h"
 #include "common/TextNumbers.h"
 #include "firmware/GetCode.h"
@@ -87,6 +88,7 @@ bool Controller::InitInfo() {
         }
     }
 
+    view_.SetLanguage(catalogue::LanguageTag(config_->LanguageIndex));
     view_.PutOnTop();
     Decorate();
 

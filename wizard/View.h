@@ -59,6 +59,9 @@ public:
     virtual void Decorate(const Titles& /*titles*/) {}
     virtual void Undecorate() {}
     virtual void SetCaptions(const Captions& /*captions*/) {}
+    // The language of the catalogue's texts, as an ISO 639-1 code (empty when unknown): the
+    // view's own words (a box's buttons) follow it.
+    virtual void SetLanguage(const std::string& /*tag*/) {}
 };
 
 }  // namespace verno::wizard

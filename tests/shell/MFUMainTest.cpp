@@ -67,6 +67,16 @@ TEST(WizardWindow, ShowsTheCataloguesCaptionsAndPageOne) {
     EXPECT_EQ(w.TaskLst().rowCount(), 4);
 }
 
+TEST(WizardWindow, QtsOwnWordsFollowTheConfiguredLanguage) {
+    Window f;
+    f.host.record = "VERNO.1B.FWR|||6000";
+    ASSERT_TRUE(f.w.Load());
+    EXPECT_EQ(f.w.NextCmd().text(), "Weiter >");
+    // The buttons of a message box.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Ja");
+}
+
 TEST(WizardWindow, ControlsSitWhereTheLayoutPutsThem) {
     Window f;
     MFUMain& w = f.w;

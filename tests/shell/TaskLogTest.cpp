@@ -52,11 +52,31 @@ TEST(TaskLog, HasFixedColumnsAndCellsTheUserCannotEdit) {
     EXPECT_EQ(log.horizontalHeaderItem(2)->text(), "Vorgang");
     EXPECT_TRUE(log.showGrid());
     EXPECT_FALSE(log.isSortingEnabled());
-    EXPECT_FALSE(log.wordWrap());
     EXPECT_EQ(log.editTriggers(), QAbstractItemView::NoEditTriggers);
     log.InsertTaskList(TaskIcon::Information, "10:00:00", "a", "b");
     EXPECT_FALSE(log.item(0, TaskLog::kEventColumn)->flags().testFlag(Qt::ItemIsEditable));
     EXPECT_EQ(log.verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+}
+
+TEST(TaskLog, ALongRowWrapsOntoMoreLinesAndShowsItsWholeTextAsATooltip) {
+    TaskLog log;
+    log.setGeometry(0, 0, 529, 361);
+    log.show();
+    const std::string shortEvent = "Fertig";
+    const std::string longEvent =
+        "Prüfen Sie Kabel und Tauchcomputer und klicken Sie dann auf Zurück, um es erneut zu versuchen.";
+    log.InsertTaskList(TaskIcon::Information, "10:00:00", shortEvent, "");
+    log.InsertTaskList(TaskIcon::Warning, "10:00:01", longEvent, "");
+    const int wrapped = log.fontMetrics()
+                            .boundingRect(QRect(0, 0, TaskLog::kColumnWidths[TaskLog::kEventColumn] - 8, 1000),
+                                          Qt::TextWordWrap, QString::fromStdString(longEvent))
+                            .height();
+    EXPECT_GT(wrapped, log.fontMetrics().height()) << "the text needs more than one line";
+    EXPECT_GE(log.rowHeight(1), wrapped) << "the end of the text, and the button to press, would be cut off";
+    EXPECT_LT(log.rowHeight(0), log.rowHeight(1));
+    EXPECT_EQ(log.item(1, TaskLog::kEventColumn)->toolTip(), QString::fromStdString(longEvent));
+    log.SetTaskStatus("Abgeschlossen mit Fehlern");
+    EXPECT_EQ(log.item(1, TaskLog::kStatusColumn)->toolTip(), "Abgeschlossen mit Fehlern");
 }
 
 TEST(TaskLog, KeepsTheNewestRowInViewWithTheEventColumnAtItsPlace) {
