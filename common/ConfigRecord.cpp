@@ -127,7 +127,8 @@ std::optional<ConfigRecord> ReadConfigRecord(std::string_view record,
     if (fields.size() < 2) return std::nullopt;
 
     // Field 0 is a file name in the program's folder; an absolute name must not lead out of it.
-    config.FirmwareFilePath = programFolder / std::filesystem::path(fields[0]).relative_path();
+    config.FirmwareFileName = std::filesystem::path(fields[0]).relative_path();
+    config.FirmwareFilePath = programFolder / config.FirmwareFileName;
     config.CloseProgramName = fields.size() >= 3 ? fields[2] : std::string();
     config.LanguageIndex = fields.size() >= 4 ? LanguageIndexFromCode(LenientNumber(fields[3])) : 1;
     return config;

@@ -7,8 +7,9 @@
 
 namespace verno::text {
 
-// The window.
+// The window, and its page 1 of instructions: a line each.
 inline constexpr int kClose = 141;
+inline constexpr std::array kPageOne{835, 836, 837, 838, 839, 840, 841};
 inline constexpr int kInstructions = 352;  // the instruction frame's caption, upper-cased
 inline constexpr int kTimeHeading = 664;
 inline constexpr int kStatusHeading = 683;
@@ -38,6 +39,8 @@ inline constexpr int kCheckingFirmware = 778;
 inline constexpr int kFirmwareFileError = 779;  // followed by " ", the error code and "!"
 inline constexpr int kVersionWord = 781;
 inline constexpr int kDemoFirmware = 828;
+inline constexpr int kFirmwareMissing = 843;   // %1 the file
+inline constexpr int kWhereFirmwareGoes = 844;  // %1 the file's name, %2 the folder
 
 // The update.
 inline constexpr int kDcNotAnswering = 150;
@@ -62,6 +65,7 @@ inline constexpr int kVersionUnchecked = 822;
 inline constexpr int kClockNotSet = 827;
 
 // The profile.
+inline constexpr int kBackupRow = 842;
 inline constexpr int kRestoreRow = 796;
 inline constexpr int kBackupFailed = 797;
 inline constexpr int kHeaderMismatch = 816;
@@ -87,11 +91,13 @@ inline constexpr std::array kAll{
     kFailed, kDone,
     kCableNotFound, kCableTitle, kPlugInCable, kPortOpenFailed, kPortNoPermission, kPortMissing, kPortInUse,
     kPortNoPermissionRule, kPortNotSerial,
-    kReadingFirmwareFile, kCheckingFirmware, kFirmwareFileError, kVersionWord, kDemoFirmware,
+    kReadingFirmwareFile, kCheckingFirmware, kFirmwareFileError, kVersionWord, kDemoFirmware, kFirmwareMissing,
+    kWhereFirmwareGoes,
     kDcNotAnswering, kUpdateStart, kNotModel, kDcSilentAtNext, kBelowRequired, kNoUpdateNeeded, kUpdateDone, kUploadOnly,
     kUploadArea1, kUploadArea2, kTransferFailed, kVerifyStart, kVerifyWrongModel, kVerifyNewCode, kWaitForReset,
     kUpdateFailed, kUpdateFailedHint, kVersionMismatch, kVersionUnchecked, kClockNotSet,
-    kRestoreRow, kBackupFailed, kHeaderMismatch, kBackupNotWritten, kBackupUnusable,
+    kPageOne[0], kPageOne[1], kPageOne[2], kPageOne[3], kPageOne[4], kPageOne[5], kPageOne[6],
+    kBackupRow, kRestoreRow, kBackupFailed, kHeaderMismatch, kBackupNotWritten, kBackupUnusable,
     kRecoveryTitle, kRecoveryQuestion, kRecoveryStep1, kRecoveryStep2, kRecoveryStep3, kRecoveryStep3a,
     kRecoveryStep3b, kRecoveryStep3c, kRecoveryStep4, kRecoveryStep5, kRecoveryStep6, kProfileKept,
 };

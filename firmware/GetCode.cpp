@@ -24,8 +24,7 @@ std::optional<FirmwareImage> GetCode(const std::filesystem::path& firmwareFilePa
         surface.ResetStage();
         // The program ends here; a window that vanishes without a word leaves the user guessing.
         surface.ShowMessage(surface.LoadText(text::kFailed),
-                            "The firmware file " + firmwareFilePath.string() +
-                                " was not found. Reinstall the program, or put the firmware file beside it.",
+                            FillPlaceholders(surface.LoadText(text::kFirmwareMissing), firmwareFilePath.string()),
                             MessageIcon::Critical, MessageButtons::Ok);
         return std::nullopt;
     }

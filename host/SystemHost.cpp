@@ -1,6 +1,12 @@
 #include "host/SystemHost.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
 #include <utility>
+
+#include "catalogue/DesktopLanguage.h"
 
 #include "common/ProgramFolder.h"
 #include "common/Resources.h"
@@ -11,7 +17,15 @@
 
 namespace verno::host {
 
-SystemHost::SystemHost(std::optional<std::string> portOverride) : portOverride_(std::move(portOverride)) {}
+namespace {
+
+const char* Environment(const char* name) { return std::getenv(name); }
+
+}  // namespace
+
+SystemHost::SystemHost(std::optional<std::string> portOverride)
+    : places_(DecidePlaces(verno::ProgramFolder(), access(verno::ProgramFolder().c_str(), W_OK) == 0, Environment)),
+      portOverride_(std::move(portOverride)) {}
 
 std::optional<std::string> SystemHost::FindPort() { return link::FindInterfacePort(portOverride_); }
 
@@ -21,9 +35,17 @@ std::uint32_t SystemHost::SetPriority(std::uint32_t priorityClass) {
 
 std::string_view SystemHost::ConfigurationRecord() { return resources::kConfigurationRecord; }
 
-std::filesystem::path SystemHost::ProgramFolder() { return verno::ProgramFolder(); }
+std::optional<int> SystemHost::DesktopLanguageColumn() { return catalogue::DesktopLanguageColumn(Environment); }
 
-std::filesystem::path SystemHost::CatalogueFile() { return verno::ProgramFolder() / resources::kCatalogueFileName; }
+std::filesystem::path SystemHost::CatalogueFile() { return places_.dataFolder / resources::kCatalogueFileName; }
+
+std::filesystem::path SystemHost::BackupFolder() {
+    std::error_code ec;
+    // The dive logs of this user's watches: nobody else's to read.
+    if (std::filesystem::create_directories(places_.backupFolder, ec))
+        std::filesystem::permissions(places_.backupFolder, std::filesystem::perms::owner_all, ec);
+    return places_.backupFolder;
+}
 
 void SystemHost::StartProgram(const std::filesystem::path& program) { platform::StartProgram(program); }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "common/Places.h"
 #include "common/WallClock.h"
 #include "link/port/SerialPort.h"
 #include "link/protocol/MonotonicClock.h"
@@ -32,16 +33,24 @@ public:
     std::uint32_t SetPriority(std::uint32_t priorityClass) override;
 
     std::string_view ConfigurationRecord() override;
-    std::filesystem::path ProgramFolder() override;
+    std::optional<int> DesktopLanguageColumn() override;
+    std::filesystem::path ProgramFolder() override { return places_.programFolder; }
     std::filesystem::path CatalogueFile() override;
+    std::filesystem::path FirmwareFile(const std::filesystem::path& name) override { return places_.FirmwareFile(name); }
+    std::filesystem::path UserFirmwareFolder() override { return places_.userFirmwareFolder; }
+    std::filesystem::path BackupFolder() override;
 
     void StartProgram(const std::filesystem::path& program) override;
     [[noreturn]] void EndProgram(int status) override;
+
+    // Where this run reads and writes its files.
+    const Places& Where() const { return places_; }
 
 protected:
     link::SerialPort& Serial() { return port_; }
 
 private:
+    Places places_;
     std::optional<std::string> portOverride_;
     link::SerialPort port_;
     link::SteadyClock clock_;

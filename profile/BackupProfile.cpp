@@ -27,7 +27,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
 
     const BackupLookup lookup = GetBackupProfile(s);
     if (lookup == BackupLookup::Unanswered) {
-        s.surface.InsertTaskList(TaskIcon::Information, kBackupRowEvent, "");
+        s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
         s.FailStep(text::kBackupFailed);
         return BackupOutcome::ReadFailed;
     }
@@ -43,7 +43,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
     }
     if (IsUnusable(lookup)) {
         // Never replace a file that may hold the only copy of an earlier profile.
-        s.surface.InsertTaskList(TaskIcon::Information, kBackupRowEvent, "");
+        s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
         return Refuse(s, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()));
     }
 
@@ -64,7 +64,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
 
     st.KeepProfile = true;
     const ProfileRange range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);
-    s.surface.InsertTaskList(TaskIcon::Information, kBackupRowEvent, "");
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
     if (!range.Fits()) {
         // A damaged header: its range would run past the table.
         st.ProfileBlockCount = 0;

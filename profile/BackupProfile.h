@@ -18,7 +18,4 @@ enum class BackupOutcome {
 // Saves the attached DC's profile into the profile state and its backup file.
 BackupOutcome BackupProfile(ProfileSession& s);
 
-// The event text of the backup's task-log row.
-inline constexpr const char* kBackupRowEvent = "Backup dive computer profile";
-
 }  // namespace verno::profile

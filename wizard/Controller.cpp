@@ -74,6 +74,9 @@ bool Controller::InitInfo() {
         EndProgram();
         return false;
     }
+    // The desktop's language, when the catalogue has it; else the record's.
+    if (const auto column = host_.DesktopLanguageColumn()) config_->LanguageIndex = *column;
+    config_->FirmwareFilePath = host_.FirmwareFile(config_->FirmwareFileName);
 
     const auto catalogueFile = host_.CatalogueFile();
     const auto opened = catalogue_.Open(catalogueFile, config_->LanguageIndex);
@@ -101,7 +104,7 @@ bool Controller::InitInfo() {
     }
     comm_.SizeReceiveBuffersForMemory(firmware_->DcMemoryBlocks);
     session_ = std::make_unique<update::Session>(
-        comm_, host_.Clock(), link_, *firmware_, *this, host_.Wall(), host_.ProgramFolder(),
+        comm_, host_.Clock(), link_, *firmware_, *this, host_.Wall(), host_.BackupFolder(),
         [this](std::uint32_t priorityClass) { return host_.SetPriority(priorityClass); });
     session_->profile.ProfileSafe = true;
 
@@ -135,7 +138,7 @@ void Controller::SetCaptions() {
 }
 
 void Controller::LoadStepInstructions(int n) {
-    view_.SetPageText(StepInstructions(n));
+    view_.SetPageText(StepInstructions(n, *this));
 }
 
 // --- Next, Back ---
@@ -156,8 +159,12 @@ void Controller::NextClick() {
     }
     if (!firmware::CheckIdentity(comm_.IdentityText, *firmware_, session_->DcVersion)) {
         std::string message = update::NotThisModel(*this, *firmware_) + "!";
-        // A real watch meets the demo firmware here: say why it is refused.
-        if (firmware::IsDemoFirmware(*firmware_)) message += "\r\n" + LoadText(text::kDemoFirmware);
+        // A real watch meets the demo firmware here: say why it is refused, and where the
+        // vendor's firmware file goes.
+        if (firmware::IsDemoFirmware(*firmware_))
+            message += "\r\n" + LoadText(text::kDemoFirmware) + "\r\n" +
+                       FillPlaceholders(LoadText(text::kWhereFirmwareGoes), config_->FirmwareFileName.string(),
+                                        host_.UserFirmwareFolder().string());
         BackToPageOne(NextResult::OtherModel, message);
         return;
     }

@@ -39,8 +39,16 @@ public:
     virtual std::uint32_t SetPriority(std::uint32_t priorityClass) = 0;
 
     virtual std::string_view ConfigurationRecord() = 0;
+    // The catalogue column of the desktop's language, when it is one of the catalogue's.
+    virtual std::optional<int> DesktopLanguageColumn() = 0;
     virtual std::filesystem::path ProgramFolder() = 0;
     virtual std::filesystem::path CatalogueFile() = 0;
+    // The firmware file of that name to read: the user's own before the shipped one.
+    virtual std::filesystem::path FirmwareFile(const std::filesystem::path& name) = 0;
+    // Where a user puts the vendor's firmware file.
+    virtual std::filesystem::path UserFirmwareFolder() = 0;
+    // Where backup files of DC profiles are kept; created when missing.
+    virtual std::filesystem::path BackupFolder() = 0;
 
     // The follow-up program named by the configuration record; its result is not used.
     virtual void StartProgram(const std::filesystem::path& program) = 0;

@@ -66,6 +66,7 @@ TEST_F(GetCodeTest, TheDemoFirmwareSaysSoInAWarningRow) {
 }
 
 TEST_F(GetCodeTest, MissingFileIsNamedBeforeTheProgramEnds) {
+    ui.texts[843] = "no %1";
     EXPECT_FALSE(GetCode(file, ui).has_value());
     EXPECT_EQ(ui.resetStages, 1);
     ASSERT_EQ(ui.messages.size(), 1u);

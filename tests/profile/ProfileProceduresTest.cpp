@@ -49,7 +49,7 @@ TEST_F(ProfileTest, BackupReadsEveryBlockAndWritesTheFile) {
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Saved);
 
     ASSERT_EQ(ui.rows.size(), 2u);
-    EXPECT_EQ(ui.rows[1].event, "Backup dive computer profile");
+    EXPECT_EQ(ui.rows[1].event, "T842");
     EXPECT_EQ(ui.rows[1].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T777"}));
     EXPECT_TRUE(st().KeepProfile);
     EXPECT_FALSE(comm.TransferFailed);

@@ -63,8 +63,12 @@ public:
     }
 
     std::string_view ConfigurationRecord() override { return record; }
+    std::optional<int> DesktopLanguageColumn() override { return desktopLanguage; }
     std::filesystem::path ProgramFolder() override { return folder.path(); }
     std::filesystem::path CatalogueFile() override { return catalogueFile; }
+    std::filesystem::path FirmwareFile(const std::filesystem::path& name) override { return folder.path() / name; }
+    std::filesystem::path UserFirmwareFolder() override { return folder.path(); }
+    std::filesystem::path BackupFolder() override { return folder.path(); }
 
     void StartProgram(const std::filesystem::path& program) override {
         started.push_back(program);
@@ -84,6 +88,7 @@ public:
     FixedWallClock wall;
     std::string record = "VERNO.1B.FWR|||5000";
     std::filesystem::path catalogueFile = VERNO_CATALOGUE_FILE;
+    std::optional<int> desktopLanguage;  // none: the record's language
     int cablesMissing = 0;  // searches that find no cable before it appears
     std::vector<std::uint32_t> priorities;
     std::vector<std::filesystem::path> started;

@@ -57,7 +57,7 @@ protected:
 
 TEST_F(UpdateTest, Area1OnlyUpdatesAndPutsTheProfileBack) {
     Run();
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T787", "T803", "T792",
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "T842", "T787", "T803", "T792",
                                  "T794", "T796", "T786"}));
     EXPECT_EQ(Row(0).statuses, (Rows{"...", "T777"}));
     EXPECT_EQ(Row(3).statuses, (Rows{"", "33%", "67%", "100%", "T777"}));
@@ -89,7 +89,7 @@ TEST_F(UpdateTest, Area1OnlyUpdatesAndPutsTheProfileBack) {
 
 TEST_F(Area2Test, Area2OnlyClosesWithB8ThenB9AndWaits45Seconds) {
     Run();
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T787", "T803", "T792",
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "T842", "T787", "T803", "T792",
                                  "T794", "T796", "T786"}));
     EXPECT_FALSE(Sent(0xB6));
     EXPECT_EQ(Count(0xB7), 2);
@@ -102,7 +102,7 @@ TEST_F(Area2Test, Area2OnlyClosesWithB8ThenB9AndWaits45Seconds) {
 
 TEST_F(BothAreasTest, BothAreasWait10SecondsBetweenAndAsksForTheIdentity) {
     Run();
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T788", "T803", "T789",
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "T842", "T788", "T803", "T789",
                                  "T803", "T792", "T794", "T796", "T786"}));
     EXPECT_GT(QuietAfter(0xB6), link::Seconds(10.0));
     EXPECT_LT(QuietAfter(0xB6), link::Seconds(10.5));
@@ -116,7 +116,7 @@ TEST_F(BothAreasTest, ADcSilentBetweenTheAreasGetsNoArea2AndKeepsTheBackup) {
     dc.Faults().armAt = dcsim::FaultArming{0xB6, 1};
     Run();
     EXPECT_FALSE(Sent(0xB7));
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T788", "T803", "T150",
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "T842", "T788", "T803", "T150",
                                  "T814", "T815"}));
     EXPECT_EQ(Row(4).status(), "T280");
     EXPECT_EQ(Row(6).icon, TaskIcon::Error);
@@ -220,7 +220,7 @@ TEST_F(UpdateTest, NoUpdateNeededRestoresTheProfileOfAnEarlierInterruptedUpdate)
 TEST_F(UpdateTest, AFailedUploadKeepsTheBackupForTheRecovery) {
     dc.Faults().refuseWriteAt = 40;
     Run();
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T787", "T790", "T814",
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "T842", "T787", "T790", "T814",
                                  "T815"}));
     EXPECT_EQ(Row(3).statuses, (Rows{"", "33%", "67%", "T280"}));
     EXPECT_FALSE(Sent(0xB6));
@@ -235,7 +235,7 @@ TEST_F(UpdateTest, AFailedBackupReadLetsTheUploadStopAtItsFirstHeader) {
     dc.Faults().unansweredCommand = 0xB4;
     dc.Faults().unansweredUnit = 0x0130;
     Run();
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T797", "T787", "T790",
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "T842", "T797", "T787", "T790",
                                  "T814", "T815"}));
     EXPECT_EQ(Row(4).statuses, (Rows{"", "33%", "T280"}));
     EXPECT_EQ(Count(0xB5), 1);
@@ -306,7 +306,7 @@ TEST_F(UpdateTest, ADcStillReportingItsOldVersionIsNotCountedAsUpdated) {
     ui.texts[821] = "reports %1, expected %2";
     dc.MutableConfig().versionAfterUpdate = "1A";  // the new code did not take
     Run();
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "Backup dive computer profile", "T787", "T803", "T792",
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "T842", "T787", "T803", "T792",
                                  "reports 1A, expected 1B", "T796", "T814", "T815"}));
     EXPECT_EQ(Row(6).icon, TaskIcon::Error);
     ExpectProfileIntactAndNoBackup();
@@ -331,7 +331,7 @@ TEST_F(UpdateTest, FiveWordIdentityIsRefusedInArea1OnlyForItsEmptyVersion) {
 TEST_F(BothAreasTest, FiveWordIdentityIsUpdatedAndWarnedThatTheVersionWasNotChecked) {
     dc.MutableConfig().identity = "DEMO-1B a b c de";
     Run();
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: ", "Backup dive computer profile", "T788", "T803", "T789",
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: ", "T842", "T788", "T803", "T789",
                                  "T803", "T792", "T822", "T796", "T786"}));
     EXPECT_EQ(Row(8).icon, TaskIcon::Warning);
     EXPECT_FALSE(comm.TransferFailed);

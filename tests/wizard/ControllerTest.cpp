@@ -87,6 +87,15 @@ TEST(WizardStartUp, RunsItsStepsInOrderAndLabelsTheWindowFromTheCatalogue) {
     EXPECT_EQ(w.controller.Comm().RxBuf.size(), 136u * 512 + 1 + 1);  // a whole memory's worth
 }
 
+TEST(WizardStartUp, TheDesktopsLanguageComesBeforeTheRecords) {
+    Wizard w;
+    w.host.desktopLanguage = 2;  // German
+    ASSERT_TRUE(w.controller.Load());
+    EXPECT_EQ(w.view.captions.next, "Weiter >");
+    EXPECT_EQ(w.view.pageText.substr(0, 48), "1. Stecken Sie das USB-Schnittstellenkabel in ei");
+    EXPECT_NE(w.view.pageText.find("\r\n>>> Klicken Sie auf Weiter"), std::string::npos);
+}
+
 TEST(WizardStartUp, ARecordOfOneFieldEndsSilentlyBeforeTheCatalogue) {
     Wizard w;
     w.host.record = "VERNO.1B.FWR";
@@ -183,7 +192,7 @@ TEST(WizardNext, ARealDcIsRefusedTheDemoFirmwareOncePerPress) {
     ASSERT_EQ(w.view.messages.size(), 2u);
     for (const auto& m : w.view.messages) {
         EXPECT_EQ(m.title, "Firmware Update");
-        EXPECT_EQ(m.text, Text(text::kNotModel) + " VERNO 1B!\r\n" + Text(text::kDemoFirmware));
+        EXPECT_EQ(m.text, Text(text::kNotModel) + " VERNO 1B!\r\n" + Text(text::kDemoFirmware) + "\r\nTo update a real dive computer, put the vendor's firmware file VERNO.1B.FWR in " + w.host.folder.path().string() + ".");
         EXPECT_EQ(m.icon, MessageIcon::Exclamation);
         EXPECT_EQ(m.buttons, MessageButtons::Ok);
     }
@@ -434,8 +443,12 @@ public:
     const WallClock& Wall() override { return inner.Wall(); }
     std::uint32_t SetPriority(std::uint32_t c) override { return c; }
     std::string_view ConfigurationRecord() override { return inner.ConfigurationRecord(); }
+    std::optional<int> DesktopLanguageColumn() override { return inner.DesktopLanguageColumn(); }
     std::filesystem::path ProgramFolder() override { return inner.ProgramFolder(); }
     std::filesystem::path CatalogueFile() override { return inner.CatalogueFile(); }
+    std::filesystem::path FirmwareFile(const std::filesystem::path& name) override { return inner.FirmwareFile(name); }
+    std::filesystem::path UserFirmwareFolder() override { return inner.UserFirmwareFolder(); }
+    std::filesystem::path BackupFolder() override { return inner.BackupFolder(); }
     void StartProgram(const std::filesystem::path&) override {}
     void EndProgram(int status) override { platform::EndProcess(status); }
 };

@@ -1,0 +1,71 @@
+// Where the program reads and writes, portable and installed.
+
+#include "common/Places.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "tests/support/TempFolder.h"
+
+namespace verno {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Environment {
+    std::map<std::string, std::string> values;
+    std::function<const char*(const char*)> Lookup() const {
+        return [this](const char* name) -> const char* {
+            const auto it = values.find(name);
+            return it == values.end() ? nullptr : it->second.c_str();
+        };
+    }
+};
+
+TEST(Places, APortableBundleKeepsEverythingInItsFolder) {
+    const Environment env{{{"HOME", "/home/diver"}}};
+    const Places p = DecidePlaces("/opt/bench/verno", true, env.Lookup());
+    EXPECT_FALSE(p.installed);
+    EXPECT_EQ(p.dataFolder, "/opt/bench/verno");
+    EXPECT_EQ(p.userFirmwareFolder, "/opt/bench/verno");
+    EXPECT_EQ(p.backupFolder, "/opt/bench/verno");
+}
+
+TEST(Places, AnInstalledProgramReadsItsDataFromShareAndKeepsBackupsInTheUsersStateFolder) {
+    Environment env{{{"HOME", "/home/diver"}}};
+    Places p = DecidePlaces("/usr/lib/verno-update", false, env.Lookup());
+    EXPECT_TRUE(p.installed);
+    EXPECT_EQ(p.dataFolder, "/usr/share/verno-update");
+    EXPECT_EQ(p.userFirmwareFolder, "/home/diver/.local/share/verno-update");
+    EXPECT_EQ(p.backupFolder, "/home/diver/.local/state/verno-update");
+
+    // The XDG folders where they are absolute; a relative one is ignored.
+    env.values["XDG_DATA_HOME"] = "/data/diver";
+    env.values["XDG_STATE_HOME"] = "state";
+    p = DecidePlaces("/usr/lib/verno-update", true, env.Lookup());  // root may write there: still installed
+    EXPECT_TRUE(p.installed);
+    EXPECT_EQ(p.userFirmwareFolder, "/data/diver/verno-update");
+    EXPECT_EQ(p.backupFolder, "/home/diver/.local/state/verno-update");
+
+    // A read-only copy of the bundle elsewhere: its data beside it, backups with the user.
+    p = DecidePlaces("/media/cdrom/verno", false, env.Lookup());
+    EXPECT_TRUE(p.installed);
+    EXPECT_EQ(p.dataFolder, "/media/cdrom/verno");
+    EXPECT_EQ(p.backupFolder, "/home/diver/.local/state/verno-update");
+}
+
+TEST(Places, TheUsersOwnFirmwareFileComesBeforeTheShippedOne) {
+    TempFolder home;
+    const Environment env{{{"HOME", home.path().string()}}};
+    const Places p = DecidePlaces("/usr/lib/verno-update", false, env.Lookup());
+    EXPECT_EQ(p.FirmwareFile("VERNO.1B.FWR"), "/usr/share/verno-update/VERNO.1B.FWR");
+    fs::create_directories(p.userFirmwareFolder);
+    std::ofstream(p.userFirmwareFolder / "VERNO.1B.FWR") << "vendor's";
+    EXPECT_EQ(p.FirmwareFile("VERNO.1B.FWR"), p.userFirmwareFolder / "VERNO.1B.FWR");
+}
+
+}  // namespace
+}  // namespace verno
