@@ -26,6 +26,13 @@ std::filesystem::path Places::FirmwareFile(const std::filesystem::path& name) co
     return dataFolder / name;
 }
 
+std::string DescribePlaces(const Places& places) {
+    return "Files:\n  " + places.dataFolder.string() + "\n      the language catalogue and the shipped firmware file\n  " +
+           places.userFirmwareFolder.string() + "\n      the vendor's firmware file, when you put it here" +
+           (places.installed ? " (used before the shipped one)" : "") + "\n  " + places.backupFolder.string() +
+           "\n      backup files of dive computer profiles, until they are written back";
+}
+
 Places DecidePlaces(const std::filesystem::path& programFolder, bool programFolderWritable,
                     const std::function<const char*(const char*)>& env) {
     Places places;

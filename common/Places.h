@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace verno {
 
@@ -26,6 +27,9 @@ struct Places {
     // The firmware file of that name: the user's own when there is one, else the shipped one.
     std::filesystem::path FirmwareFile(const std::filesystem::path& name) const;
 };
+
+// The folders and what lies in each, for --help.
+std::string DescribePlaces(const Places& places);
 
 // env: the environment's value of a variable, nullptr when unset; programFolderWritable: whether
 // the program may create files in its folder.

@@ -1,69 +1,72 @@
 #include "console/Options.h"
 
-#include <cstdlib>
+#include <CLI/CLI.hpp>
+
 
 namespace verno::console {
 
-const char* const kUsage =
-    "usage: verno-update [--port PATH] [--recover ask|yes|no|keep] [--attempts N]\n"
-    "\n"
-    "Updates the firmware of the VERNO 1B dive computer on the interface cable with the\n"
-    "firmware file beside this program, saving and restoring the dive computer's profile.\n"
-    "\n"
-    "  --port PATH       the cable's serial device (else VERNO_PORT, else the cable is looked up)\n"
-    "  --recover MODE    what to do when the profile could not be written back:\n"
-    "                    ask (default on a terminal), yes (recover, at most --attempts tries),\n"
-    "                    no (delete the saved profile), keep (default otherwise: leave the\n"
-    "                    backup file on disk for a later run)\n"
-    "  --attempts N      recovery attempts with --recover yes (default 3)\n"
-    "\n"
-    "Exit status: 0 updated or no update needed; 1 the dive computer did not answer, is\n"
-    "another model, or the update failed; 2 start-up failed.\n";
+namespace {
+
+const char* const kDescription =
+    "Updates the firmware of the VERNO 1B dive computer on the interface cable, saving its\n"
+    "profile (dive log and settings) before and writing it back afterwards.";
+
+// The command line as CLI11 reads it; its help text is the program's.
+struct CommandLine {
+    CLI::App app{kDescription, "verno-update"};
+    Options options;
+
+    CommandLine() {
+        app.set_help_flag("-h,--help", "Print this help and exit");
+        app.add_flag("--version", options.version, "Print the program's version and exit");
+        app.add_option("--port", options.port,
+                       "The cable's serial device (else VERNO_PORT, else the cable is looked up by its USB identity)")
+            ->type_name("PATH");
+        app.add_option("--recover", recover,
+                       "When the saved profile could not be written back: ask (default on a terminal), yes "
+                       "(recover, at most --attempts tries), no (delete the saved profile), keep (default "
+                       "otherwise: leave it on disk for the next run)")
+            ->check(CLI::IsMember({"ask", "yes", "no", "keep"}).description(""))
+            ->type_name("ask|yes|no|keep");
+        app.add_option("--attempts", options.attempts, "Recovery attempts with --recover yes (default 3)")
+            ->check(CLI::Range(1, 1000).description(""))
+            ->type_name("N");
+    }
+
+    // After the parse: the mode named.
+    void Finish() {
+        if (recover == "ask") options.recover = RecoverMode::Ask;
+        if (recover == "yes") options.recover = RecoverMode::Yes;
+        if (recover == "no") options.recover = RecoverMode::No;
+        if (recover == "keep") options.recover = RecoverMode::Keep;
+    }
+
+    std::string recover;
+};
+
+}  // namespace
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
-    Options o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string* {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return nullptr;
-            }
-            return &args[++i];
-        };
-        if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--port") {
-            const auto* v = value();
-            if (!v) return std::nullopt;
-            o.port = *v;
-        } else if (a == "--recover") {
-            const auto* v = value();
-            if (!v) return std::nullopt;
-            if (*v == "ask") o.recover = RecoverMode::Ask;
-            else if (*v == "yes") o.recover = RecoverMode::Yes;
-            else if (*v == "no") o.recover = RecoverMode::No;
-            else if (*v == "keep") o.recover = RecoverMode::Keep;
-            else {
-                error = "--recover takes ask, yes, no or keep";
-                return std::nullopt;
-            }
-        } else if (a == "--attempts") {
-            const auto* v = value();
-            if (!v) return std::nullopt;
-            char* end = nullptr;
-            const long n = std::strtol(v->c_str(), &end, 10);
-            if (v->empty() || *end != '\0' || n < 1 || n > 1000) {
-                error = "--attempts takes a number from 1 to 1000";
-                return std::nullopt;
-            }
-            o.attempts = static_cast<int>(n);
-        } else {
-            error = "unknown argument " + a;
-            return std::nullopt;
-        }
+    CommandLine line;
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());  // as CLI11 takes them
+        line.app.parse(reversed);
+        line.Finish();
+    } catch (const CLI::CallForHelp&) {
+        line.options.help = true;
+    } catch (const CLI::ParseError& e) {
+        error = e.what();
+        return std::nullopt;
     }
-    return o;
+    return line.options;
+}
+
+std::string Help(const Places& places) {
+    CommandLine line;
+    line.app.footer(DescribePlaces(places) +
+                    "\n\nExit status: 0 updated or no update needed; 1 the dive computer did not answer, is\n"
+                    "another model, or the update failed; 2 start-up failed.");
+    return line.app.help();
 }
 
 }  // namespace verno::console

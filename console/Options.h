@@ -1,8 +1,11 @@
 #pragma once
+// verno-update's command line.
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "common/Places.h"
 
 namespace verno::console {
 
@@ -19,11 +22,13 @@ struct Options {
     std::optional<RecoverMode> recover;  // default: Ask on a terminal, Keep otherwise
     int attempts = 3;
     bool help = false;
+    bool version = false;
 };
 
 // nullopt with error set when the arguments are not understood.
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);
 
-extern const char* const kUsage;
+// The --help text, with the folders this run uses.
+std::string Help(const Places& places);
 
 }  // namespace verno::console

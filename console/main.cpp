@@ -3,8 +3,10 @@
 #include <csignal>
 #include <iostream>
 
+#include "common/Version.h"
 #include "console/ConsoleApp.h"
 #include "console/Options.h"
+#include "host/SystemHost.h"
 
 namespace {
 
@@ -24,18 +26,22 @@ void HandleSignals() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     const auto options = verno::console::ParseOptions(args, error);
     if (!options) {
-        std::cerr << "verno-update: " << error << "\n" << verno::console::kUsage;
+        std::cerr << "verno-update: " << error << "\nTry verno-update --help.\n";
         return verno::wizard::kExitStartUpFailed;
     }
     if (options->help) {
-        std::cout << verno::console::kUsage;
+        std::cout << verno::console::Help(verno::host::SystemPlaces());
         return 0;
     }
+    if (options->version) {
+        std::cout << "verno-update " << verno::ProgramVersion() << "\n";
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
     HandleSignals();
     verno::console::ConsoleApp consoleApp(*options);
     consoleApp.Run();

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +24,9 @@
 #include <string_view>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
+#include "common/Version.h"
 #include "dcsim/SimulatedDc.h"
 #include "firmware/FirmwareFile.h"
 
@@ -35,15 +37,6 @@ using verno::dcsim::DcFaults;
 using verno::dcsim::Seconds;
 using verno::dcsim::SimulatedDc;
 using verno::dcsim::TraceEntry;
-
-constexpr const char* kUsage =
-    "usage: verno-dcsim [--link PATH] [--memory-blocks 512|1024] [--serial N] [--version XY]\n"
-    "  [--revision N] [--model-tag TAG] [--identity TEXT] [--profile-start UNITS] [--profile-end UNITS]\n"
-    "  [--memory-in FILE] [--memory-out FILE] [--firmware FILE] [--version-after XY]\n"
-    "  [--revision-after N] [--restart-seconds S] [--trace FILE] [--seed N] [--fault NAME[=ARG]]...\n"
-    "faults: silent, refuse=CMD[:N], lose-ack=K, power-loss=K, byte-at-a-time, latency=S,\n"
-    "  garbage=N, refuse-special-writes, refuse-write=UNIT, unanswered=CMD[@UNIT], corrupt-header,\n"
-    "  long-restart[=S], arm=CMD:N (the others from that frame on)\n";
 
 constexpr int kSimulatorNice = -20;
 
@@ -59,89 +52,85 @@ struct Options {
     std::optional<int> revisionAfter;
 };
 
-template <typename T>
-bool ParseNumber(std::string_view text, T& out) {
-    if (text.empty()) return false;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return error == std::errc() && end == text.data() + text.size();
-}
+struct Given {
+    bool memoryBlocks = false;
+    bool serial = false;
+    bool profileStart = false;
+    bool profileEnd = false;
+};
 
-bool Fail(const std::string& message) {
-    std::fprintf(stderr, "verno-dcsim: %s\n%s", message.c_str(), kUsage);
-    return false;
-}
-
-bool ParseOptions(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view name = argv[i];
-        if (name == "--help" || name == "-h") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        }
-        if (i + 1 >= argc) return Fail("missing value for " + std::string(name));
-        const std::string_view value = argv[++i];
-        const auto number = [&](auto& out, long long lo, long long hi) {
-            long long v = 0;
-            if (!ParseNumber(value, v) || v < lo || v > hi) return Fail("bad value for " + std::string(name));
-            out = static_cast<std::remove_reference_t<decltype(out)>>(v);
-            return true;
-        };
-        bool ok = true;
-        if (name == "--link") {
-            o.link = value;
-        } else if (name == "--memory-blocks") {
-            ok = number(o.config.memoryBlocks, 512, 1024) &&
-                 (o.config.memoryBlocks == 512 || o.config.memoryBlocks == 1024 || Fail("memory blocks: 512 or 1024"));
-        } else if (name == "--serial") {
-            ok = number(o.config.serial, 0, 999999);
-        } else if (name == "--version") {
-            o.config.version = value;
-            ok = value.size() == 2 || Fail("a version has two characters");
-        } else if (name == "--revision") {
-            ok = number(o.config.revision, 0, 255);
-        } else if (name == "--identity") {
-            o.config.identity = std::string(value);
-        } else if (name == "--model-tag") {
-            o.config.modelTag = value;
-        } else if (name == "--profile-start") {
-            ok = number(o.config.profileStart, 0, 65535);
-        } else if (name == "--profile-end") {
-            ok = number(o.config.profileEnd, 0, 65535);
-        } else if (name == "--memory-in") {
-            o.memoryIn = value;
-        } else if (name == "--memory-out") {
-            o.memoryOut = value;
-        } else if (name == "--firmware") {
-            o.firmware = value;
-        } else if (name == "--version-after") {
-            o.versionAfter = std::string(value);
-            ok = value.size() == 2 || Fail("a version has two characters");
-        } else if (name == "--revision-after") {
-            int r = 0;
-            ok = number(r, 0, 255);
-            o.revisionAfter = r;
-        } else if (name == "--restart-seconds") {
-            double s = 0;
-            ok = (ParseNumber(value, s) && s >= 0 && s <= 3600) || Fail("bad value for --restart-seconds");
-            o.config.restartSeconds = s;
-        } else if (name == "--trace") {
-            o.trace = value;
-        } else if (name == "--seed") {
-            ok = number(o.config.seed, 0, 0xFFFFFFFFLL);
-        } else if (name == "--fault") {
-            ok = verno::dcsim::ApplyFault(std::string(value), o.faults) || Fail("unknown fault " + std::string(value));
-        } else {
-            return Fail("unknown option " + std::string(name));
-        }
-        if (!ok) return false;
+// The command line; nullopt after --help or --version (exit 0) or a mistake (exit 2), with the
+// status in exitStatus.
+std::optional<Options> ParseOptions(int argc, char** argv, Given& given, int& exitStatus) {
+    Options o;
+    CLI::App app{"Serves a simulated VERNO 1B dive computer on a pseudo-terminal in real time: prints the "
+                 "pty's path as its first line, then serves until SIGTERM or SIGINT, writes --memory-out and "
+                 "exits 0.",
+                 "verno-dcsim"};
+    app.set_help_flag("-h,--help", "Print this help and exit");
+    app.footer(
+        "faults: silent, refuse=CMD[:N], refuse-payload=CMD[:N], lose-ack=K, power-loss=K, byte-at-a-time,\n"
+        "  latency=S, garbage=N, refuse-special-writes, refuse-write=UNIT, unanswered=CMD[@UNIT],\n"
+        "  corrupt-header, long-restart[=S], arm=CMD:N (the others from that frame on); CMD in hex");
+    const auto twoCharacters = CLI::Validator(
+        [](const std::string& v) { return v.size() == 2 ? std::string() : std::string("a version has two characters"); },
+        "");
+    std::optional<std::string> version;
+    std::vector<std::string> faults;
+    app.add_option("--link", o.link, "Where the pty's path is linked")->type_name("PATH");
+    app.add_option("--memory-blocks", o.config.memoryBlocks, "512 or 1024 blocks of 128 bytes")
+        ->check(CLI::IsMember({512, 1024}).description(""))->type_name("N");
+    app.add_option("--serial", o.config.serial, "Serial number, 0 to 999999")
+        ->check(CLI::Range(0, 999999).description(""))->type_name("N");
+    // "--version XY" is the DC's firmware; "--version" alone, the program's.
+    app.add_option("--version", version, "The DC's firmware version (XY); alone: print the program's version")
+        ->expected(0, 1)->type_name("[XY]");
+    app.add_option("--revision", o.config.revision, "The DC's firmware revision, 0 to 255")->type_name("N");
+    app.add_option("--model-tag", o.config.modelTag, "The model tag of its identity (default: the demo's)")->type_name("TAG");
+    app.add_option("--identity", o.config.identity, "Its whole identity text, 16 characters")->type_name("TEXT");
+    app.add_option("--profile-start", o.config.profileStart, "Profile start pointer, in units")->type_name("UNITS");
+    app.add_option("--profile-end", o.config.profileEnd, "Profile end pointer, in units")->type_name("UNITS");
+    app.add_option("--memory-in", o.memoryIn, "Memory image to start from")->type_name("FILE");
+    app.add_option("--memory-out", o.memoryOut, "Where the memory is written at the end")->type_name("FILE");
+    app.add_option("--firmware", o.firmware, "Firmware file whose version and revision an update brings")->type_name("FILE");
+    app.add_option("--version-after", o.versionAfter, "Version after an accepted update")->check(twoCharacters)->type_name("XY");
+    app.add_option("--revision-after", o.revisionAfter, "Revision after an accepted update")
+        ->check(CLI::Range(0, 255).description(""))->type_name("N");
+    app.add_option("--restart-seconds", o.config.restartSeconds, "How long a restart takes")
+        ->check(CLI::Range(0.0, 3600.0).description(""))->type_name("S");
+    app.add_option("--trace", o.trace, "Where every byte on the wire is written, with its time")->type_name("FILE");
+    app.add_option("--seed", o.config.seed, "Seed of the generated memory")->type_name("N");
+    app.add_option("--fault", faults, "A fault switch, NAME or NAME=ARG; may be given more than once")
+        ->type_name("NAME[=ARG]");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        exitStatus = app.exit(e) == 0 ? 0 : 2;
+        return std::nullopt;
     }
-    return true;
-}
-
-bool Given(int argc, char** argv, std::string_view option) {
-    for (int i = 1; i < argc; ++i)
-        if (argv[i] == option) return true;
-    return false;
+    if (app.count("--version") > 0 && (!version || version->empty())) {
+        std::printf("verno-dcsim %s\n", verno::ProgramVersion());
+        exitStatus = 0;
+        return std::nullopt;
+    }
+    if (version) {
+        if (version->size() != 2) {
+            std::fprintf(stderr, "verno-dcsim: a version has two characters\n");
+            exitStatus = 2;
+            return std::nullopt;
+        }
+        o.config.version = *version;
+    }
+    for (const std::string& fault : faults) {
+        if (!verno::dcsim::ApplyFault(fault, o.faults)) {
+            std::fprintf(stderr, "verno-dcsim: unknown fault %s\n", fault.c_str());
+            exitStatus = 2;
+            return std::nullopt;
+        }
+    }
+    given = {app.count("--memory-blocks") > 0, app.count("--serial") > 0, app.count("--profile-start") > 0,
+             app.count("--profile-end") > 0};
+    return o;
 }
 
 std::optional<std::vector<std::uint8_t>> ReadFile(const std::filesystem::path& path) {
@@ -208,8 +197,11 @@ void KeepPacingOnTime() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options o;
-    if (!ParseOptions(argc, argv, o)) return 2;
+    Given given;
+    int exitStatus = 0;
+    const auto parsed = ParseOptions(argc, argv, given, exitStatus);
+    if (!parsed) return exitStatus;
+    Options o = *parsed;
 
     if (!o.memoryIn.empty()) {
         auto image = ReadFile(o.memoryIn);
@@ -218,12 +210,12 @@ int main(int argc, char** argv) {
             return 1;
         }
         // A 1024-block image keeps its size unless told otherwise.
-        if (!Given(argc, argv, "--memory-blocks")) o.config.memoryBlocks = image->size() > 512u * 128u ? 1024 : 512;
+        if (!given.memoryBlocks) o.config.memoryBlocks = image->size() > 512u * 128u ? 1024 : 512;
         o.config.memory = std::move(*image);
         // Block 0 of an image is its own unless told otherwise.
-        o.config.writeSerial = Given(argc, argv, "--serial");
-        o.config.writePointers = Given(argc, argv, "--profile-start") || Given(argc, argv, "--profile-end");
-        if (o.config.writePointers && !(Given(argc, argv, "--profile-start") && Given(argc, argv, "--profile-end"))) {
+        o.config.writeSerial = given.serial;
+        o.config.writePointers = given.profileStart || given.profileEnd;
+        if (o.config.writePointers && !(given.profileStart && given.profileEnd)) {
             std::fprintf(stderr, "verno-dcsim: with --memory-in give both --profile-start and --profile-end\n");
             return 2;
         }

@@ -23,9 +23,13 @@ const char* Environment(const char* name) { return std::getenv(name); }
 
 }  // namespace
 
+Places SystemPlaces() {
+    const std::filesystem::path folder = verno::ProgramFolder();
+    return DecidePlaces(folder, access(folder.c_str(), W_OK) == 0, Environment);
+}
+
 SystemHost::SystemHost(std::optional<std::string> portOverride)
-    : places_(DecidePlaces(verno::ProgramFolder(), access(verno::ProgramFolder().c_str(), W_OK) == 0, Environment)),
-      portOverride_(std::move(portOverride)) {}
+    : places_(SystemPlaces()), portOverride_(std::move(portOverride)) {}
 
 std::optional<std::string> SystemHost::FindPort() { return link::FindInterfacePort(portOverride_); }
 

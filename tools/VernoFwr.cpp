@@ -1,7 +1,8 @@
 // verno-fwr: inspects, builds and checks firmware files for the wizard.
 
-#include <charconv>
-#include <cstdio>
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "common/Text.h"
+#include "common/Version.h"
 #include "firmware/FirmwareFile.h"
 #include "firmware/FirmwarePacker.h"
 
@@ -22,51 +24,13 @@ constexpr int kExitOk = 0;
 constexpr int kExitBadFile = 1;
 constexpr int kExitUsage = 2;
 
-constexpr std::string_view kHelp = R"(usage:
-  verno-fwr info [--json] FILE
-      Decodes FILE and prints every value; exit 1 with the wizard's message when it would refuse it.
-  verno-fwr demo [--layout area1|area2|both] [--area1-blocks N] [--area2-blocks N] OUT
-      Writes a generated demo file (not DC code). Defaults: area1, 192 area-1 blocks, 64 area-2 blocks.
-  verno-fwr pack [options] OUT
-      Builds a file from explicit values and raw code binaries:
-      --layout area1|area2|both   which areas the file carries (default area1)
-      --area1 FILE, --area2 FILE  raw code of an area, cut into 128-byte blocks (last one padded
-                                  with 0xFF); each block byte is the 8-bit sum of its code bytes
-      --area1-start U, --area2-start U
-                                  DC address of the area's first block in 16-byte units
-                                  (default 0); blocks follow every 8 units
-      --model-number N            DcModelNumber (default 6978)
-      --version XY                FwVersion, two characters (default 1B)
-      --revision N                FwRevision 0-255 (default 0)
-      --memory-blocks N           DcMemoryBlocks (default 512)
-      --name TEXT, --tag TEXT     FwModelName / FwModelTag (default "VERNO 1B" / "VERNO1B")
-      --area2-word N              Area2Word sent after area 2 (default 0)
-  Numbers may be decimal or 0x-prefixed hexadecimal.
-)";
-
 int Usage(const std::string& problem) {
-    std::cerr << "verno-fwr: " << problem << "\n\n" << kHelp;
+    std::cerr << "verno-fwr: " << problem << "\nTry verno-fwr --help.\n";
     return kExitUsage;
 }
 
-std::optional<long> Number(std::string_view text, long low, long high) {
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        text.remove_prefix(2);
-        base = 16;
-    }
-    long value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high) return std::nullopt;
-    return value;
-}
-
-std::optional<fw::Layout> LayoutNamed(std::string_view name) {
-    if (name == "area1") return fw::Layout::Area1Only;
-    if (name == "area2") return fw::Layout::Area2Only;
-    if (name == "both") return fw::Layout::BothAreas;
-    return std::nullopt;
-}
+const std::map<std::string, fw::Layout> kLayouts{
+    {"area1", fw::Layout::Area1Only}, {"area2", fw::Layout::Area2Only}, {"both", fw::Layout::BothAreas}};
 
 const char* LayoutName(fw::Layout layout) {
     switch (layout) {
@@ -75,24 +39,6 @@ const char* LayoutName(fw::Layout layout) {
         case fw::Layout::BothAreas: return "both";
     }
     return "";
-}
-
-std::string JsonString(std::string_view latin1) {
-    std::string out = "\"";
-    for (const char c : verno::Latin1ToUtf8(latin1)) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
 }
 
 // The wording of the English catalogue, as the wizard would put it.
@@ -104,49 +50,33 @@ std::string RefusalMessage(const fw::DecodeResult& decoded, const std::string& p
     return text;
 }
 
-int Info(const std::vector<std::string_view>& args) {
-    bool json = false;
-    std::optional<std::string> file;
-    for (const auto arg : args) {
-        if (arg == "--json") {
-            json = true;
-        } else if (!arg.starts_with("--") && !file) {
-            file = std::string(arg);
-        } else {
-            return Usage("info: unexpected argument " + std::string(arg));
-        }
-    }
-    if (!file) return Usage("info: no FILE given");
-
-    const fw::DecodeResult decoded = fw::LoadFirmwareFile(*file);
+int Info(const std::string& file, bool json) {
+    const fw::DecodeResult decoded = fw::LoadFirmwareFile(file);
     if (!decoded.ok()) {
-        std::cerr << RefusalMessage(decoded, *file) << "\n";
+        std::cerr << RefusalMessage(decoded, file) << "\n";
         return kExitBadFile;
     }
     const fw::FirmwareImage& f = decoded.image;
-    const std::vector<std::pair<const char*, std::string>> fields = {
-        {"model_number", std::to_string(f.DcModelNumber)},
-        {"model_name", JsonString(f.FwModelName)},
-        {"model_tag", JsonString(f.FwModelTag)},
-        {"version", JsonString(f.FwVersion)},
-        {"revision", std::to_string(f.FwRevision)},
-        {"layout", JsonString(LayoutName(f.layout))},
-        {"memory_blocks", std::to_string(f.DcMemoryBlocks)},
-        {"area1_records", std::to_string(f.Area1Records)},
-        {"area2_records", std::to_string(f.Area2Records)},
-        {"area1_sum", std::to_string(f.Area1Sum)},
-        {"area2_sum", std::to_string(f.Area2Sum)},
-        {"area2_word", std::to_string(f.Area2Word)},
-        {"area1_computed", std::to_string(f.Area1Computed)},
-        {"area2_computed", std::to_string(f.Area2Computed)},
+    const nlohmann::ordered_json fields = {
+        {"model_number", f.DcModelNumber},
+        {"model_name", verno::Latin1ToUtf8(f.FwModelName)},
+        {"model_tag", verno::Latin1ToUtf8(f.FwModelTag)},
+        {"version", verno::Latin1ToUtf8(f.FwVersion)},
+        {"revision", f.FwRevision},
+        {"layout", LayoutName(f.layout)},
+        {"memory_blocks", f.DcMemoryBlocks},
+        {"area1_records", f.Area1Records},
+        {"area2_records", f.Area2Records},
+        {"area1_sum", f.Area1Sum},
+        {"area2_sum", f.Area2Sum},
+        {"area2_word", f.Area2Word},
+        {"area1_computed", f.Area1Computed},
+        {"area2_computed", f.Area2Computed},
     };
     if (json) {
-        std::cout << "{";
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            std::cout << (i ? ", " : "") << '"' << fields[i].first << "\": " << fields[i].second;
-        std::cout << "}\n";
+        std::cout << fields.dump() << "\n";
     } else {
-        for (const auto& [name, value] : fields) std::cout << name << ": " << value << "\n";
+        for (const auto& [name, value] : fields.items()) std::cout << name << ": " << value.dump() << "\n";
     }
     return kExitOk;
 }
@@ -172,59 +102,6 @@ int Write(const std::string& out, const fw::FirmwareSource& source) {
     return kExitOk;
 }
 
-// Reads "--flag value" pairs; the one remaining word is OUT.
-struct Options {
-    std::vector<std::pair<std::string_view, std::string_view>> pairs;
-    std::optional<std::string> out;
-};
-
-std::optional<Options> SplitOptions(const std::vector<std::string_view>& args, std::string& problem) {
-    Options o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i].starts_with("--")) {
-            if (i + 1 >= args.size()) {
-                problem = "missing value after " + std::string(args[i]);
-                return std::nullopt;
-            }
-            o.pairs.emplace_back(args[i], args[i + 1]);
-            ++i;
-        } else if (!o.out) {
-            o.out = std::string(args[i]);
-        } else {
-            problem = "unexpected argument " + std::string(args[i]);
-            return std::nullopt;
-        }
-    }
-    if (!o.out) {
-        problem = "no OUT file given";
-        return std::nullopt;
-    }
-    return o;
-}
-
-int Demo(const std::vector<std::string_view>& args) {
-    std::string problem;
-    const auto options = SplitOptions(args, problem);
-    if (!options) return Usage("demo: " + problem);
-    fw::Layout layout = fw::Layout::Area1Only;
-    long area1 = 192;
-    long area2 = 64;
-    for (const auto& [flag, value] : options->pairs) {
-        if (flag == "--layout") {
-            const auto l = LayoutNamed(value);
-            if (!l) return Usage("demo: unknown layout " + std::string(value));
-            layout = *l;
-        } else if (flag == "--area1-blocks" || flag == "--area2-blocks") {
-            const auto n = Number(value, 0, static_cast<long>(fw::kMaxAreaRecords));
-            if (!n) return Usage("demo: " + std::string(flag) + " takes 0 to 1024");
-            (flag == "--area1-blocks" ? area1 : area2) = *n;
-        } else {
-            return Usage("demo: unknown option " + std::string(flag));
-        }
-    }
-    return Write(*options->out, fw::DemoFirmware(layout, static_cast<int>(area1), static_cast<int>(area2)));
-}
-
 std::optional<std::vector<fw::CodeBlock>> AreaFromBinary(const std::string& path, long startUnit) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
@@ -244,50 +121,20 @@ std::optional<std::vector<fw::CodeBlock>> AreaFromBinary(const std::string& path
     return blocks;
 }
 
-int Pack(const std::vector<std::string_view>& args) {
-    std::string problem;
-    const auto options = SplitOptions(args, problem);
-    if (!options) return Usage("pack: " + problem);
-    fw::FirmwareSource s;
+struct PackOptions {
+    std::string layout = "area1";
     std::string area1File, area2File;
     long area1Start = 0, area2Start = 0;
-    for (const auto& [flag, value] : options->pairs) {
-        auto number = [&](long low, long high) -> std::optional<long> { return Number(value, low, high); };
-        std::optional<long> n;
-        if (flag == "--layout") {
-            const auto l = LayoutNamed(value);
-            if (!l) return Usage("pack: unknown layout " + std::string(value));
-            s.layout = *l;
-        } else if (flag == "--area1") {
-            area1File = value;
-        } else if (flag == "--area2") {
-            area2File = value;
-        } else if (flag == "--name") {
-            s.FwModelName = value;
-        } else if (flag == "--tag") {
-            s.FwModelTag = value;
-        } else if (flag == "--version") {
-            s.FwVersion = value;
-        } else if ((flag == "--area1-start" || flag == "--area2-start") && (n = number(0, 0x7FFF))) {
-            (flag == "--area1-start" ? area1Start : area2Start) = *n;
-        } else if (flag == "--model-number" && (n = number(0, 0xFFFF))) {
-            s.DcModelNumber = static_cast<std::uint16_t>(*n);
-        } else if (flag == "--memory-blocks" && (n = number(0, 0xFFFF))) {
-            s.DcMemoryBlocks = static_cast<std::uint16_t>(*n);
-        } else if (flag == "--area2-word" && (n = number(0, 0xFFFF))) {
-            s.Area2Word = static_cast<std::uint16_t>(*n);
-        } else if (flag == "--revision" && (n = number(0, 0xFF))) {
-            s.FwRevision = static_cast<std::uint8_t>(*n);
-        } else {
-            return Usage("pack: bad option or value: " + std::string(flag) + " " + std::string(value));
-        }
-    }
+};
+
+int Pack(fw::FirmwareSource s, const PackOptions& o, const std::string& out) {
+    s.layout = kLayouts.at(o.layout);
     const bool needs1 = s.layout != fw::Layout::Area2Only;
     const bool needs2 = s.layout != fw::Layout::Area1Only;
-    if (needs1 == area1File.empty()) return Usage(needs1 ? "pack: this layout needs --area1" : "pack: this layout takes no --area1");
-    if (needs2 == area2File.empty()) return Usage(needs2 ? "pack: this layout needs --area2" : "pack: this layout takes no --area2");
+    if (needs1 == o.area1File.empty()) return Usage(needs1 ? "pack: this layout needs --area1" : "pack: this layout takes no --area1");
+    if (needs2 == o.area2File.empty()) return Usage(needs2 ? "pack: this layout needs --area2" : "pack: this layout takes no --area2");
     for (const auto& [file, start, blocks] :
-         {std::tuple{area1File, area1Start, &s.Area1Blocks}, std::tuple{area2File, area2Start, &s.Area2Blocks}}) {
+         {std::tuple{o.area1File, o.area1Start, &s.Area1Blocks}, std::tuple{o.area2File, o.area2Start, &s.Area2Blocks}}) {
         if (file.empty()) continue;
         auto area = AreaFromBinary(file, start);
         if (!area) {
@@ -296,20 +143,64 @@ int Pack(const std::vector<std::string_view>& args) {
         }
         *blocks = std::move(*area);
     }
-    return Write(*options->out, s);
+    return Write(out, s);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string_view> all(argv + 1, argv + argc);
-    if (all.empty() || all[0] == "--help" || all[0] == "-h" || all[0] == "help") {
-        std::cout << kHelp;
-        return all.empty() ? kExitUsage : kExitOk;
+    CLI::App app{"Inspects, builds and checks firmware files for the VERNO 1B firmware update.", "verno-fwr"};
+    app.set_help_flag("-h,--help", "Print this help and exit");
+    app.set_version_flag("--version", std::string("verno-fwr ") + verno::ProgramVersion(), "Print the program's version and exit");
+    app.require_subcommand(1);
+    app.footer("Numbers may be decimal or 0x-prefixed hexadecimal.");
+    const auto blocks = CLI::Range(0L, static_cast<long>(fw::kMaxAreaRecords)).description("");
+    const auto layouts = CLI::IsMember({"area1", "area2", "both"}).description("");
+
+    std::string file, out;
+    bool json = false;
+    CLI::App* info = app.add_subcommand("info", "Decodes FILE and prints every value; exit 1 with the wizard's message when it would refuse it");
+    info->add_flag("--json", json, "One JSON object");
+    info->add_option("FILE", file, "The firmware file")->required();
+
+    std::string demoLayout = "area1";
+    long area1Blocks = 192, area2Blocks = 64;
+    CLI::App* demo = app.add_subcommand("demo", "Writes a generated demo file (not DC code) to OUT");
+    demo->add_option("--layout", demoLayout, "Which areas the file carries (default area1)")->check(layouts)->type_name("area1|area2|both");
+    demo->add_option("--area1-blocks", area1Blocks, "Blocks of area 1 (default 192)")->check(blocks)->type_name("N");
+    demo->add_option("--area2-blocks", area2Blocks, "Blocks of area 2 (default 64)")->check(blocks)->type_name("N");
+    demo->add_option("OUT", out, "The file to write")->required();
+
+    fw::FirmwareSource source;
+    PackOptions pack;
+    CLI::App* packing = app.add_subcommand("pack", "Builds a file from explicit values and raw code binaries, to OUT");
+    packing->add_option("--layout", pack.layout, "Which areas the file carries (default area1)")->check(layouts)->type_name("area1|area2|both");
+    packing->add_option("--area1", pack.area1File,
+                        "Raw code of area 1, cut into 128-byte blocks (the last one padded with 0xFF); each block "
+                        "byte is the 8-bit sum of its code bytes")->type_name("FILE");
+    packing->add_option("--area2", pack.area2File, "Raw code of area 2, as --area1")->type_name("FILE");
+    packing->add_option("--area1-start", pack.area1Start, "DC address of area 1's first block in 16-byte units (default 0); blocks follow every 8 units")
+        ->check(CLI::Range(0L, 0x7FFFL).description(""))->type_name("U");
+    packing->add_option("--area2-start", pack.area2Start, "The same for area 2")->check(CLI::Range(0L, 0x7FFFL).description(""))->type_name("U");
+    packing->add_option("--model-number", source.DcModelNumber, "DcModelNumber (default 6978)")->type_name("N");
+    packing->add_option("--version", source.FwVersion, "FwVersion, two characters (default 1B)")->type_name("XY");
+    packing->add_option("--revision", source.FwRevision, "FwRevision 0-255 (default 0)")->type_name("N");
+    packing->add_option("--memory-blocks", source.DcMemoryBlocks, "DcMemoryBlocks (default 512)")->type_name("N");
+    packing->add_option("--name", source.FwModelName, "FwModelName (default \"VERNO 1B\")")->type_name("TEXT");
+    packing->add_option("--tag", source.FwModelTag, "FwModelTag (default \"VERNO1B\")")->type_name("TEXT");
+    packing->add_option("--area2-word", source.Area2Word, "Area2Word sent after area 2 (default 0)")->type_name("N");
+    packing->add_option("OUT", out, "The file to write")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
     }
-    const std::vector<std::string_view> rest(all.begin() + 1, all.end());
-    if (all[0] == "info") return Info(rest);
-    if (all[0] == "demo") return Demo(rest);
-    if (all[0] == "pack") return Pack(rest);
-    return Usage("unknown command " + std::string(all[0]));
+    if (*info) return Info(file, json);
+    if (*demo)
+        return Write(out, fw::DemoFirmware(kLayouts.at(demoLayout), static_cast<int>(area1Blocks), static_cast<int>(area2Blocks)));
+    return Pack(source, pack, out);
 }

@@ -1,6 +1,7 @@
 // verno-fwr as other programs use it: its JSON keys, its exit status and its messages.
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <array>
 #include <cstdio>
@@ -27,6 +28,9 @@ Outcome Fwr(const std::string& args) {
     return run;
 }
 
+// The JSON object of an info --json run.
+nlohmann::ordered_json Json(const Outcome& run) { return nlohmann::ordered_json::parse(run.out, nullptr, false); }
+
 class VernoFwr : public ::testing::Test {
 protected:
     std::filesystem::path dir = std::filesystem::temp_directory_path() /
@@ -41,24 +45,26 @@ TEST_F(VernoFwr, InfoJsonDecodesEveryLayout) {
     ASSERT_EQ(Fwr("demo --layout area2 --area2-blocks 2 " + Path("a2.fwr")).status, 0);
     ASSERT_EQ(Fwr("demo --layout both --area1-blocks 3 --area2-blocks 2 " + Path("both.fwr")).status, 0);
 
-    const Outcome a1 = Fwr("info --json " + Path("a1.fwr"));
-    EXPECT_EQ(a1.status, 0);
-    EXPECT_NE(a1.out.find("\"layout\": \"area1\""), std::string::npos) << a1.out;
-    EXPECT_NE(a1.out.find("\"area1_records\": 3,"), std::string::npos);
-    EXPECT_NE(a1.out.find("\"area2_records\": 0,"), std::string::npos);
-    EXPECT_NE(a1.out.find("\"model_tag\": \"DEMO-1B\""), std::string::npos);
+    const Outcome a1run = Fwr("info --json " + Path("a1.fwr"));
+    EXPECT_EQ(a1run.status, 0);
+    const auto a1 = Json(a1run);
+    EXPECT_EQ(a1["layout"], "area1") << a1run.out;
+    EXPECT_EQ(a1["area1_records"], 3);
+    EXPECT_EQ(a1["area2_records"], 0);
+    EXPECT_EQ(a1["model_tag"], "DEMO-1B");
 
-    const Outcome a2 = Fwr("info --json " + Path("a2.fwr"));
-    EXPECT_NE(a2.out.find("\"layout\": \"area2\""), std::string::npos) << a2.out;
-    EXPECT_NE(a2.out.find("\"area2_word\": 258,"), std::string::npos);
-    EXPECT_NE(a2.out.find("\"area1_sum\": 0,"), std::string::npos);
+    const auto a2 = Json(Fwr("info --json " + Path("a2.fwr")));
+    EXPECT_EQ(a2["layout"], "area2");
+    EXPECT_EQ(a2["area2_word"], 258);
+    EXPECT_EQ(a2["area1_sum"], 0);
 
-    const Outcome both = Fwr("info --json " + Path("both.fwr"));
-    EXPECT_NE(both.out.find("\"layout\": \"both\""), std::string::npos) << both.out;
-    for (const char* key : {"model_number", "model_name", "model_tag", "version", "revision", "layout", "memory_blocks",
-                            "area1_records", "area2_records", "area1_sum", "area2_sum", "area2_word", "area1_computed",
-                            "area2_computed"})
-        EXPECT_NE(both.out.find("\"" + std::string(key) + "\": "), std::string::npos) << key;
+    const auto both = Json(Fwr("info --json " + Path("both.fwr")));
+    EXPECT_EQ(both["layout"], "both");
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : both.items()) keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"model_number", "model_name", "model_tag", "version", "revision", "layout",
+                                              "memory_blocks", "area1_records", "area2_records", "area1_sum", "area2_sum",
+                                              "area2_word", "area1_computed", "area2_computed"}));
 }
 
 TEST_F(VernoFwr, PackBuildsAFileFromRawAreas) {
@@ -66,11 +72,12 @@ TEST_F(VernoFwr, PackBuildsAFileFromRawAreas) {
     const Outcome pack = Fwr("pack --layout area1 --version 2C --revision 3 --name \"Test model\" --tag TST --area1 " +
                          Path("code.bin") + " " + Path("p.fwr"));
     ASSERT_EQ(pack.status, 0) << pack.out;
-    const Outcome info = Fwr("info --json " + Path("p.fwr"));
-    EXPECT_EQ(info.status, 0);
-    EXPECT_NE(info.out.find("\"version\": \"2C\""), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("\"model_name\": \"Test model\""), std::string::npos);
-    EXPECT_NE(info.out.find("\"area1_records\": 3,"), std::string::npos);
+    const Outcome run = Fwr("info --json " + Path("p.fwr"));
+    EXPECT_EQ(run.status, 0);
+    const auto info = Json(run);
+    EXPECT_EQ(info["version"], "2C") << run.out;
+    EXPECT_EQ(info["model_name"], "Test model");
+    EXPECT_EQ(info["area1_records"], 3);
 }
 
 TEST_F(VernoFwr, BrokenFilesAreRefusedWithTheWizardsMessage) {
@@ -98,8 +105,7 @@ TEST_F(VernoFwr, BrokenFilesAreRefusedWithTheWizardsMessage) {
 TEST_F(VernoFwr, InfoEscapesTextsAndCarriesTheErrorCode) {
     std::ofstream(Path("code.bin"), std::ios::binary) << std::string(128, '\x22');
     ASSERT_EQ(Fwr("pack --name 'Say \"hi\" \\ bye' --area1 " + Path("code.bin") + " " + Path("q.fwr")).status, 0);
-    const Outcome info = Fwr("info --json " + Path("q.fwr"));
-    EXPECT_NE(info.out.find(R"("model_name": "Say \"hi\" \\ bye")"), std::string::npos) << info.out;
+    EXPECT_EQ(Json(Fwr("info --json " + Path("q.fwr")))["model_name"], "Say \"hi\" \\ bye");
 
     ASSERT_EQ(Fwr("pack --tag '' --area1 " + Path("code.bin") + " " + Path("e5.fwr")).status, 0);
     const Outcome e5 = Fwr("info " + Path("e5.fwr"));
@@ -120,10 +126,11 @@ TEST_F(VernoFwr, PackRefusesValuesItCannotWrite) {
 }
 
 TEST(VernoFwrBundle, ShipsTheDemoFirmwareTheWizardLooksFor) {
-    const Outcome info = Fwr(std::string("info --json ") + VERNO_BUNDLE_FIRMWARE);
-    EXPECT_EQ(info.status, 0) << info.out;
-    EXPECT_NE(info.out.find("\"layout\": \"area1\""), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("\"area1_records\": 192,"), std::string::npos);
+    const Outcome run = Fwr(std::string("info --json ") + VERNO_BUNDLE_FIRMWARE);
+    EXPECT_EQ(run.status, 0) << run.out;
+    const auto info = Json(run);
+    EXPECT_EQ(info["layout"], "area1");
+    EXPECT_EQ(info["area1_records"], 192);
 }
 
 }  // namespace
