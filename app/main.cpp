@@ -25,7 +25,7 @@ bool ReadCommandLine(int argc, char** argv, int& status) {
     app.set_version_flag("--version", std::string("verno-firmware-update ") + verno::ProgramVersion(),
                          "Print the program's version and exit");
     app.allow_extras();
-    app.footer(verno::DescribePlaces(verno::host::SystemPlaces()));
+    app.footer(verno::PlacesHelp());
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

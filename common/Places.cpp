@@ -26,11 +26,16 @@ std::filesystem::path Places::FirmwareFile(const std::filesystem::path& name) co
     return dataFolder / name;
 }
 
-std::string DescribePlaces(const Places& places) {
-    return "Files:\n  " + places.dataFolder.string() + "\n      the language catalogue and the shipped firmware file\n  " +
-           places.userFirmwareFolder.string() + "\n      the vendor's firmware file, when you put it here" +
-           (places.installed ? " (used before the shipped one)" : "") + "\n  " + places.backupFolder.string() +
-           "\n      backup files of dive computer profiles, until they are written back";
+const char* PlacesHelp() {
+    return "Files:\n"
+           "  Run from a folder it may write (the build's bin/, an unpacked archive), the program\n"
+           "  keeps everything there: the language catalogue FirmwareUpdate.lng, the firmware file\n"
+           "  VERNO.1B.FWR and the backup files of dive computer profiles (MODEL.SERIAL.bin).\n"
+           "  Installed (in PREFIX/lib/verno-update, /usr with the package), it reads the catalogue\n"
+           "  and the shipped demo firmware from PREFIX/share/verno-update, takes a firmware file you\n"
+           "  put in $XDG_DATA_HOME/verno-update (~/.local/share/verno-update) before the shipped\n"
+           "  one, and keeps backup files in $XDG_STATE_HOME/verno-update\n"
+           "  (~/.local/state/verno-update) until they are written back.";
 }
 
 Places DecidePlaces(const std::filesystem::path& programFolder, bool programFolderWritable,

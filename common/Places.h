@@ -28,8 +28,8 @@ struct Places {
     std::filesystem::path FirmwareFile(const std::filesystem::path& name) const;
 };
 
-// The folders and what lies in each, for --help.
-std::string DescribePlaces(const Places& places);
+// Where the files lie, for --help and the manual pages.
+const char* PlacesHelp();
 
 // env: the environment's value of a variable, nullptr when unset; programFolderWritable: whether
 // the program may create files in its folder.

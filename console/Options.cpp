@@ -61,9 +61,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     return line.options;
 }
 
-std::string Help(const Places& places) {
+std::string Help() {
     CommandLine line;
-    line.app.footer(DescribePlaces(places) +
+    line.app.footer(std::string(PlacesHelp()) +
                     "\n\nExit status: 0 updated or no update needed; 1 the dive computer did not answer, is\n"
                     "another model, or the update failed; 2 start-up failed.");
     return line.app.help();

@@ -28,7 +28,7 @@ struct Options {
 // nullopt with error set when the arguments are not understood.
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);
 
-// The --help text, with the folders this run uses.
-std::string Help(const Places& places);
+// The --help text.
+std::string Help();
 
 }  // namespace verno::console

@@ -6,7 +6,6 @@
 #include "common/Version.h"
 #include "console/ConsoleApp.h"
 #include "console/Options.h"
-#include "host/SystemHost.h"
 
 namespace {
 
@@ -34,7 +33,7 @@ int main(int argc, char** argv) {
         return verno::wizard::kExitStartUpFailed;
     }
     if (options->help) {
-        std::cout << verno::console::Help(verno::host::SystemPlaces());
+        std::cout << verno::console::Help();
         return 0;
     }
     if (options->version) {

@@ -21,12 +21,13 @@ namespace {
 
 const char* Environment(const char* name) { return std::getenv(name); }
 
-}  // namespace
-
+// Where the running program reads and writes: the one decision, for this machine and user.
 Places SystemPlaces() {
     const std::filesystem::path folder = verno::ProgramFolder();
     return DecidePlaces(folder, access(folder.c_str(), W_OK) == 0, Environment);
 }
+
+}  // namespace
 
 SystemHost::SystemHost(std::optional<std::string> portOverride)
     : places_(SystemPlaces()), portOverride_(std::move(portOverride)) {}

@@ -16,9 +16,6 @@
 
 namespace verno::host {
 
-// Where the running program reads and writes: the one decision, for this machine and user.
-Places SystemPlaces();
-
 class SystemHost : public wizard::Host {
 public:
     // portOverride: the cable's device as the user named it; else it is looked up.

@@ -121,19 +121,25 @@ void PaintDiveComputer(QPainter& p, const QRectF& rect) {
     p.restore();
 }
 
+void PaintProgramIcon(QPainter& p, double size) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QRectF tile(0, 0, size, size);
+    QPainterPath rounded;
+    rounded.addRoundedRect(tile, size * 0.18, size * 0.18);
+    p.setClipPath(rounded);
+    PaintSea(p, tile);
+    PaintDiveComputer(p, tile.adjusted(size * 0.08, 0, -size * 0.08, 0));
+    p.restore();
+}
+
 QIcon ProgramIcon() {
     QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128}) {
+    for (const int size : kProgramIconSizes) {
         QPixmap pixmap(size, size);
         pixmap.fill(Qt::transparent);
         QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing, true);
-        const QRectF tile(0, 0, size, size);
-        QPainterPath rounded;
-        rounded.addRoundedRect(tile, size * 0.18, size * 0.18);
-        p.setClipPath(rounded);
-        PaintSea(p, tile);
-        PaintDiveComputer(p, tile.adjusted(size * 0.08, 0, -size * 0.08, 0));
+        PaintProgramIcon(p, size);
         p.end();
         icon.addPixmap(pixmap);
     }

@@ -14,7 +14,10 @@ namespace verno::shell {
 // The dive computer alone, fitted into rect.
 void PaintDiveComputer(QPainter& painter, const QRectF& rect);
 
-// The program's icon: the dive computer on a small blue tile.
+// The program's icon: the dive computer on a small blue tile, size pixels square, painted from
+// the top left; and the icon in the sizes the desktop asks for.
+inline constexpr int kProgramIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+void PaintProgramIcon(QPainter& painter, double size);
 QIcon ProgramIcon();
 
 class BannerWidget final : public QWidget {
