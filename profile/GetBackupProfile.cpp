@@ -27,7 +27,7 @@ BackupLookup GetBackupProfile(ProfileSession& s) {
     st.DcSerial = Block0::InRxBuf(s.comm).Serial();
     char serialText[16];
     std::snprintf(serialText, sizeof serialText, "%06d", static_cast<int>(st.DcSerial));
-    st.BackupFilePath = BackupFileName(s.programFolder, s.fw.DcModelNumber, st.DcSerial);
+    st.BackupFilePath = BackupFileName(s.backupFolder, s.fw.DcModelNumber, st.DcSerial);
 
     auto contents = std::make_unique<BackupContents>();
     const BackupFileStatus file = ReadBackupFile(st.BackupFilePath, *contents);

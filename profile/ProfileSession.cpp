@@ -13,7 +13,7 @@ ProfileSession::ProfileSession(link::CommModule& commModule, const firmware::Fir
       fw(image),
       surface(frontEnd),
       wallClock(pcClock),
-      programFolder(std::move(folder)),
+      backupFolder(std::move(folder)),
       setPriority(std::move(prioritySetter)) {}
 
 void ProfileSession::FailStep(const std::string& failureRow) {

@@ -1,6 +1,6 @@
 #pragma once
 // What the profile procedures work with: the link, the firmware image, the front end, the PC's
-// clock, the program's folder, the process priority and the shared profile state.
+// clock, the folder of the backup files, the process priority and the shared profile state.
 
 #include <cstdint>
 #include <filesystem>
@@ -26,7 +26,7 @@ using platform::kRealtimePriorityClass;
 class ProfileSession {
 public:
     ProfileSession(link::CommModule& comm, const firmware::FirmwareImage& fw, WizardSurface& surface,
-                   const WallClock& wallClock, std::filesystem::path programFolder, PrioritySetter setPriority);
+                   const WallClock& wallClock, std::filesystem::path backupFolder, PrioritySetter setPriority);
     ProfileSession(const ProfileSession&) = delete;
     ProfileSession& operator=(const ProfileSession&) = delete;
     virtual ~ProfileSession() = default;
@@ -35,7 +35,7 @@ public:
     const firmware::FirmwareImage& fw;
     WizardSurface& surface;
     const WallClock& wallClock;
-    std::filesystem::path programFolder;
+    std::filesystem::path backupFolder;  // where backup files of DC profiles lie
     PrioritySetter setPriority;
     ProfileState profile;
 

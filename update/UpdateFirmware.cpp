@@ -19,8 +19,6 @@ constexpr link::Seconds kWaitArea1Only{12.0};
 constexpr link::Seconds kWaitArea2{45.0};
 constexpr link::Seconds kWaitBetweenAreas{10.0};
 
-bool ReadsRevision(const firmware::FirmwareImage& fw) { return fw.RequiredRevision >= 1 && fw.RequiredRevision <= 99; }
-
 void DcNotAnswering(Session& s) {
     s.comm.TransferFailed = true;
     s.FailStep(text::kDcNotAnswering);
@@ -64,8 +62,8 @@ Verification RunUpload(Session& s) {
     return VerifyNewCode(s);
 }
 
-// Profile write-back, clock, end of the connection and the verdict.
-void Finish(Session& s, bool dcNotUpdated) {
+// Profile write-back, clock, end of the connection and the verdict; success is `done`.
+UpdateResult Finish(Session& s, bool dcNotUpdated, UpdateResult done) {
     link::CommModule& comm = s.comm;
     profile::ProfileState& st = s.profile;
     // After a failure a saved profile stays in its backup file for the recovery: ProfileSafe has
@@ -86,9 +84,10 @@ void Finish(Session& s, bool dcNotUpdated) {
     if (comm.TransferFailed || !st.ProfileSafe) {
         s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kUpdateFailed), "");
         s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateFailedHint), "");
-    } else {
-        s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateDone), "");
+        return UpdateResult::Failed;
     }
+    s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateDone), "");
+    return done;
 }
 
 }  // namespace
@@ -97,7 +96,7 @@ std::string NotThisModel(WizardSurface& surface, const firmware::FirmwareImage& 
     return surface.LoadText(text::kNotModel) + " " + Latin1ToUtf8(fw.FwModelName);
 }
 
-void UpdateFirmware(Session& s) {
+UpdateResult UpdateFirmware(Session& s) {
     link::CommModule& comm = s.comm;
     WizardSurface& ui = s.surface;
     const firmware::FirmwareImage& fw = s.fw;
@@ -109,14 +108,14 @@ void UpdateFirmware(Session& s) {
 
     if (comm.ReadIdentity() != link::LinkStatus::Ok) {
         DcNotAnswering(s);
-        return;
+        return UpdateResult::NotAnswering;
     }
     ui.SetTaskStatus(s.Text(text::kDone));
     if (!firmware::CheckIdentity(comm.IdentityText, fw, s.DcVersion)) {
         ui.InsertTaskList(TaskIcon::Error, NotThisModel(ui, fw) + "!", "");
         comm.TransferFailed = true;
         ui.ResetStage();
-        return;
+        return UpdateResult::OtherModel;
     }
     if (ReadsRevision(fw)) s.DcRevision = comm.ReadRevision().revision;
 
@@ -125,10 +124,10 @@ void UpdateFirmware(Session& s) {
             RefuseAndClose(s, TaskIcon::Error,
                            NotThisModel(ui, fw) + ", " + s.Text(text::kVersionWord) + " " +
                                Latin1ToUtf8(fw.RequiredVersion) + " " + s.Text(text::kBelowRequired));
-            return;
+            return UpdateResult::BelowRequired;
         case VersionDecision::NewerRevision:
             RefuseAndClose(s, TaskIcon::Warning, s.Text(text::kNoUpdateNeeded));
-            return;
+            return UpdateResult::NoUpdateNeeded;
         case VersionDecision::NoUpdateNeeded: {
             ui.InsertTaskList(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded), "");
             if (st.KeepProfile) {
@@ -136,8 +135,7 @@ void UpdateFirmware(Session& s) {
                 // The saved profile of an earlier, interrupted update goes back now.
                 if (lookup == profile::BackupLookup::Found) {
                     st.ProfileSafe = false;
-                    Finish(s, false);
-                    return;
+                    return Finish(s, false, UpdateResult::NoUpdateNeeded);
                 }
                 if (profile::IsUnusable(lookup)) {
                     ui.InsertTaskList(TaskIcon::Warning,
@@ -148,7 +146,7 @@ void UpdateFirmware(Session& s) {
             }
             ui.ResetStage();
             comm.EndConnection();
-            return;
+            return UpdateResult::NoUpdateNeeded;
         }
         case VersionDecision::Update:
             break;
@@ -163,7 +161,7 @@ void UpdateFirmware(Session& s) {
 
     // Nothing is sent to the DC when its profile could not be saved safely.
     const Verification verification = backupRefused ? Verification::Failed : RunUpload(s);
-    Finish(s, verification == Verification::NotUpdated);
+    return Finish(s, verification == Verification::NotUpdated, UpdateResult::Updated);
 }
 
 }  // namespace verno::update

@@ -15,6 +15,10 @@ enum class VersionDecision {
     Update,
 };
 
+// Whether the update reads the DC's revision: only for an identity record whose required
+// revision is 1 to 99.
+inline bool ReadsRevision(const firmware::FirmwareImage& fw) { return fw.RequiredRevision >= 1 && fw.RequiredRevision <= 99; }
+
 // Versions compare on their character codes, case-sensitive: "19" is below "1A".
 VersionDecision DecideVersion(const firmware::FirmwareImage& fw, std::string_view dcVersion, std::uint8_t dcRevision);
 

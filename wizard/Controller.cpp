@@ -172,6 +172,16 @@ void Controller::NextClick() {
     StartUpdate();
 }
 
+std::optional<update::DcCheck> Controller::CheckClick() {
+    if (state_ != State::PageOne) return std::nullopt;
+    state_ = State::Testing;
+    update::DcCheck check = update::CheckDc(*session_);
+    if (state_ != State::Testing) return std::nullopt;  // closed meanwhile
+    state_ = State::PageOne;
+    exitStatus_ = check.result == update::CheckResult::Checked ? kExitUpdated : kExitFailed;
+    return check;
+}
+
 void Controller::BackToPageOne(NextResult why, const std::string& message) {
     lastNext_ = why;
     state_ = State::PageOne;
@@ -190,10 +200,11 @@ void Controller::StartUpdate() {
     }
     state_ = State::Updating;
     backDue_ = false;
-    update::UpdateFirmware(*session_);
+    lastUpdate_ = update::UpdateFirmware(*session_);
     if (state_ != State::Updating) return;  // closed meanwhile
     state_ = State::Finished;
-    exitStatus_ = comm_.TransferFailed || !ProfileSafe() ? kExitFailed : kExitUpdated;
+    const bool done = lastUpdate_ == update::UpdateResult::Updated || lastUpdate_ == update::UpdateResult::NoUpdateNeeded;
+    exitStatus_ = done ? kExitUpdated : kExitFailed;
     if (backDue_) view_.EnableBack(true);
 }
 

@@ -18,7 +18,9 @@
 #include "common/WizardSurface.h"
 #include "firmware/FirmwareImage.h"
 #include "link/protocol/CommModule.h"
+#include "update/CheckDc.h"
 #include "update/Session.h"
+#include "update/UpdateFirmware.h"
 #include "wizard/GuardedLink.h"
 #include "wizard/Host.h"
 #include "wizard/View.h"
@@ -60,6 +62,10 @@ public:
     void NextClick();
     void BackClick();
     void CloseClick();
+    // For the service bench, on page 1: a look at the attached DC (identity, versions, serial
+    // number, profile size, whether the firmware file would update it), then the end of the
+    // connection. Nothing is written to the DC or to disk. nullopt when not on page 1.
+    std::optional<update::DcCheck> CheckClick();
 
     // --- WizardSurface: what the procedures report through ---
     void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status) override;
@@ -75,6 +81,8 @@ public:
     std::int16_t Stage() const;
     bool ProfileSafe() const;
     NextResult LastNext() const { return lastNext_; }
+    // How the last update that ran to its end ended.
+    std::optional<update::UpdateResult> LastUpdate() const { return lastUpdate_; }
     StartUpFailure StartUpFailed() const { return startUpFailure_; }
     int ExitStatus() const { return exitStatus_; }
     link::CommModule& Comm() { return comm_; }
@@ -106,6 +114,7 @@ private:
     // returned, since a Back click inside its waits would start a second attempt inside the first.
     bool backDue_ = false;
     NextResult lastNext_ = NextResult::NotTried;
+    std::optional<update::UpdateResult> lastUpdate_;
     StartUpFailure startUpFailure_ = StartUpFailure::None;
     int exitStatus_ = kExitStartUpFailed;
 };

@@ -354,7 +354,7 @@ TEST_F(UpdateTest, WaitForResetRunsOnTheMonotonicClock) {
 // --- a backup that cannot be made safely sends no code ---
 
 TEST_F(UpdateTest, ABackupThatCannotBeWrittenSendsNoCode) {
-    session->programFolder = dir.path() / "gone";
+    session->backupFolder = dir.path() / "gone";
     Run();
     EXPECT_FALSE(Sent(0xB5));
     ASSERT_GE(ui.rows.size(), 4u);
