@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace verno::link {
 
@@ -21,13 +22,17 @@ inline constexpr const char* kPortEnvironmentVariable = "VERNO_PORT";
 // 0403:F460 the system lists. nullopt: no cable.
 std::optional<std::string> FindInterfacePort(const std::optional<std::string>& overridePath = std::nullopt);
 
+// Every attached cable's device, looked up afresh; empty when there is none.
+std::vector<std::string> FindCablePorts();
+
 // One serial device as the system lists it.
 struct PortCandidate {
     std::string path;
     std::optional<std::uint16_t> vendorId;
     std::optional<std::uint16_t> productId;
 };
-// The first candidate that is the cable.
+// The first candidate that is the cable, and all of them.
 std::optional<std::string> ChooseCablePort(std::span<const PortCandidate> candidates);
+std::vector<std::string> CablePorts(std::span<const PortCandidate> candidates);
 
 }  // namespace verno::link

@@ -143,6 +143,7 @@ PortResult SerialPort::Write(std::span<const std::uint8_t> bytes) {
             return PortResult::WriteFailed;
         }
     }
+    if (tap_) tap_(true, bytes);
     return PortResult::Ok;
 }
 
@@ -155,9 +156,10 @@ void SerialPort::Clear() {
 
 void SerialPort::Deliver() {
     const QByteArray chunk = port_.readAll();
-    if (chunk.isEmpty() || comm_ == nullptr) return;
-    comm_->ReceiveData(std::span(reinterpret_cast<const std::uint8_t*>(chunk.constData()),
-                                 static_cast<std::size_t>(chunk.size())));
+    if (chunk.isEmpty()) return;
+    const std::span bytes(reinterpret_cast<const std::uint8_t*>(chunk.constData()), static_cast<std::size_t>(chunk.size()));
+    if (tap_) tap_(false, bytes);
+    if (comm_ != nullptr) comm_->ReceiveData(bytes);
 }
 
 void SerialPort::RunPending() {

@@ -5,6 +5,7 @@
 #include <QSerialPort>
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -29,6 +30,9 @@ public:
 
     // Where received bytes go; until then they are read and dropped.
     void Attach(CommModule& comm);
+    // Sees every byte written and every chunk delivered, with its direction (a wire trace).
+    using Tap = std::function<void(bool fromPc, std::span<const std::uint8_t> bytes)>;
+    void SetTap(Tap tap) { tap_ = std::move(tap); }
 
     PortResult Write(std::span<const std::uint8_t> bytes) override;
     void Clear() override;
@@ -42,6 +46,7 @@ private:
 
     QSerialPort port_;
     CommModule* comm_ = nullptr;
+    Tap tap_;
 };
 
 }  // namespace verno::link

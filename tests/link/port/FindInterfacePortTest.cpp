@@ -17,6 +17,7 @@ TEST(CableDiscovery, PicksOnlyTheCablesConverter) {
         {"/dev/ttyUSB2", 0x0403, 0xF460},
     };
     EXPECT_EQ(ChooseCablePort(ports), "/dev/ttyUSB1");
+    EXPECT_EQ(CablePorts(ports), (std::vector<std::string>{"/dev/ttyUSB1", "/dev/ttyUSB2"}));
     EXPECT_EQ(ChooseCablePort(std::span(ports).first(2)), std::nullopt);
 }
 
