@@ -5,11 +5,22 @@
 #include <optional>
 #include <unistd.h>
 
+#include "common/Text.h"
+#include "common/TextNumbers.h"
+#include "common/Version.h"
+
 namespace verno::console {
 
 namespace {
 
 volatile std::sig_atomic_t closeRequested = 0;
+
+// Whether a Ctrl-C (or a hang-up, or a termination request) came, clearing it.
+bool TakeCloseRequest() {
+    const bool requested = closeRequested != 0;
+    closeRequested = 0;
+    return requested;
+}
 
 // The user's line; nullopt when none came: the input ended, or Ctrl-C (or a hang-up) arrived
 // while the program waited for it.
@@ -20,13 +31,6 @@ std::optional<std::string> AskLine(const std::string& prompt) {
     std::cerr << "\n";
     if (!std::cin.eof()) std::cin.clear();  // an interrupted read: a later question may still be asked
     return std::nullopt;
-}
-
-// Whether a Ctrl-C (or a hang-up, or a termination request) came, clearing it.
-bool TakeCloseRequest() {
-    const bool requested = closeRequested != 0;
-    closeRequested = 0;
-    return requested;
 }
 
 const char* StartUpFailureText(wizard::StartUpFailure why) {
@@ -45,19 +49,40 @@ const char* StartUpFailureText(wizard::StartUpFailure why) {
 void ConsoleApp::RequestClose() { closeRequested = 1; }
 
 ConsoleApp::ConsoleApp(Options options)
-    : SystemHost(options.port),
+    : SystemHost(options.ports.empty() ? std::nullopt : std::optional<std::string>(options.ports.front())),
       options_(std::move(options)),
       interactive_(isatty(STDIN_FILENO) && isatty(STDERR_FILENO)),
-      view_(stdout, stderr, isatty(STDOUT_FILENO) != 0,
+      view_(stdout, stderr, options_.json ? ConsoleView::Format::Json : ConsoleView::Format::Text,
+            isatty(STDOUT_FILENO) != 0,
             [this](const std::string& title, const std::string&, MessageIcon, MessageButtons buttons) {
                 return Answer(title, buttons);
             }),
       controller_(view_, *this) {
-    recover_ = options_.recover.value_or(interactive_ ? RecoverMode::Ask : RecoverMode::Keep);
+    if (!options_.ports.empty()) port_ = options_.ports.front();
+    recover_ = options_.recover.value_or(interactive_ && !options_.json ? RecoverMode::Ask : RecoverMode::Keep);
+    view_.SetJsonContext([this] {
+        nlohmann::ordered_json context = {{"port", port_}};
+        if (const auto serial = DcSerial()) context["serial"] = SerialText(*serial);
+        return context;
+    });
+    if (options_.logFolder) {
+        log_ = std::make_unique<SupportLog>(*options_.logFolder);
+        if (!log_->Ok()) std::cerr << "verno-update: " << log_->Problem() << "\n";
+        view_.OnRowDone([this](const TaskRow& row) { log_->Row(row); });
+        if (options_.trace) Serial().SetTap([this](bool fromPc, std::span<const std::uint8_t> bytes) { log_->Wire(fromPc, bytes); });
+        log_->Note(std::string("verno-update ") + ProgramVersion());
+    }
+}
+
+std::optional<int> ConsoleApp::DcSerial() {
+    if (check_ && check_->result == update::CheckResult::Checked) return check_->serial;
+    const update::Session* session = controller_.UpdateSession();
+    if (session == nullptr || session->profile.BackupFilePath.empty()) return std::nullopt;
+    return session->profile.DcSerial;
 }
 
 void ConsoleApp::RunPending() {
-    Serial().RunPending();
+    SystemHost::Serial().RunPending();
     // During the Close handler a Ctrl-C waits for the recovery's next question.
     if (closeRequested && controller_.CurrentState() != wizard::State::Closing) {
         closeRequested = 0;
@@ -68,8 +93,10 @@ void ConsoleApp::RunPending() {
 link::PortOpenResult ConsoleApp::OpenPort(const std::string& path) {
     const link::PortOpenResult result = SystemHost::OpenPort(path);
     if (result.opened) {
+        port_ = path;
         view_.Flush();
-        std::cerr << "verno-update: interface cable on " << path << "\n";
+        if (!options_.json) std::cerr << "verno-update: interface cable on " << path << "\n";
+        if (log_) log_->Note("port " + path);
     }
     return result;
 }
@@ -116,15 +143,108 @@ MessageAnswer ConsoleApp::Answer(const std::string& title, MessageButtons button
     return MessageAnswer::Interrupted;
 }
 
+CableReport ConsoleApp::Report(double seconds) {
+    wizard::Controller& controller = controller_;
+    CableReport r;
+    r.port = port_;
+    r.serial = DcSerial();
+    r.seconds = seconds;
+    r.profileKeptIn = controller.KeptProfile().string();
+    const update::Session* session = controller.UpdateSession();
+    r.versionBefore = controller.VersionMet();
+    if (session != nullptr && !r.versionBefore.empty()) r.versionAfter = session->DcVersion;
+    r.outcome = "failed";
+    if (const char* why = StartUpFailureText(controller.StartUpFailed())) {
+        r.reason = why;
+    } else if (check_) {
+        switch (check_->result) {
+            case update::CheckResult::Checked:
+                r.outcome = "checked";
+                r.versionBefore = r.versionAfter = Latin1ToUtf8(check_->version);
+                r.wouldUpdate = check_->decision == update::VersionDecision::Update;
+                r.profileBlocks = check_->profileBlocks;
+                if (check_->revision) r.revision = *check_->revision;
+                if (check_->waitingBackup) r.profileKeptIn = check_->waitingBackup->string();
+                break;
+            case update::CheckResult::NotAnswering: r.reason = notAnswering_; break;
+            case update::CheckResult::OtherModel: r.reason = otherModel_; break;
+            case update::CheckResult::NoBlock0: r.reason = controller.LoadText(text::kBackupFailed); break;
+        }
+    } else if (controller.LastNext() == wizard::NextResult::NoAnswer) {
+        r.reason = notAnswering_;
+    } else if (controller.LastNext() == wizard::NextResult::OtherModel) {
+        r.reason = otherModel_;
+    } else if (const auto update = controller.LastUpdate()) {
+        if (*update == update::UpdateResult::Updated) r.outcome = "updated";
+        if (*update == update::UpdateResult::NoUpdateNeeded) r.outcome = "no update needed";
+        if (r.outcome == "failed") r.reason = view_.LastError();
+    } else {
+        r.reason = "stopped before the update ended";
+    }
+    if (session != nullptr && r.versionAfter.empty() && !r.versionBefore.empty()) r.versionAfter = r.versionBefore;
+    if (!r.Succeeded() && r.reason.empty()) r.reason = "see the rows above";
+    return r;
+}
+
+void ConsoleApp::PrintCheck(const CableReport& r) const {
+    std::cout << "dive computer on " << r.port << "\n";
+    if (r.outcome != "checked") {
+        std::cout << "  " << r.reason << "\n";
+        return;
+    }
+    std::cout << "  identity          " << Latin1ToUtf8(check_->identity) << "\n"
+              << "  firmware version  " << (r.versionBefore.empty() ? "-" : r.versionBefore);
+    if (r.revision) std::cout << ", revision " << *r.revision;
+    std::cout << "\n  serial number     " << r.SerialText() << "\n"
+              << "  profile           " << *r.profileBlocks << " blocks of 128 bytes\n"
+              << "  this firmware     " << (*r.wouldUpdate ? "would update it" : "is not for it: no update needed or possible")
+              << "\n";
+    if (!r.profileKeptIn.empty())
+        std::cout << "  a saved profile of this dive computer waits in " << r.profileKeptIn
+                  << "; the next update writes it back\n";
+}
+
+void ConsoleApp::Prepare() {
+    notAnswering_ = controller_.LoadText(text::kDcNotAnswering);
+    otherModel_ = update::NotThisModel(controller_, *controller_.Firmware()) + "!";
+    if (!log_) return;
+    if (const firmware::FirmwareImage* fw = controller_.Firmware()) {
+        char sums[96];
+        std::snprintf(sums, sizeof sums, "area 1 sum %u, area 2 sum %u, %u + %u blocks", fw->Area1Sum, fw->Area2Sum,
+                      fw->Area1Records, fw->Area2Records);
+        log_->Note("firmware file " + controller_.FirmwareFilePath().string() + ": " + Latin1ToUtf8(fw->FwModelName) + " " +
+                   Latin1ToUtf8(fw->FwVersion) + "." + TwoDigitNumber(fw->FwRevision) + ", " + sums);
+    }
+}
+
 void ConsoleApp::EndProgram(int status) {
     view_.Flush();
-    if (const char* why = StartUpFailureText(controller_.StartUpFailed())) std::cerr << "verno-update: " << why << "\n";
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    const CableReport report = Report(seconds);
+    if (options_.json) {
+        std::cout << report.ToJson().dump() << std::endl;
+    } else if (options_.check) {
+        PrintCheck(report);
+    } else if (const char* why = StartUpFailureText(controller_.StartUpFailed())) {
+        std::cerr << "verno-update: " << why << "\n";
+    }
+    if (log_) {
+        if (!controller_.Comm().IdentityText.empty())
+            log_->Note("identity " + Latin1ToUtf8(controller_.Comm().IdentityText));
+        log_->Note("result " + report.ToJson().dump());
+        log_->Finish(report.serial ? std::optional<std::string>(report.SerialText()) : std::nullopt);
+    }
     SystemHost::EndProgram(status);
 }
 
 void ConsoleApp::Run() {
     if (controller_.Load()) {
-        controller_.NextClick();
+        Prepare();
+        if (options_.check) {
+            check_ = controller_.CheckClick();
+        } else {
+            controller_.NextClick();
+        }
         controller_.CloseClick();
     }
     // Only a host whose end returns gets here.

@@ -1,11 +1,19 @@
 #pragma once
-// verno-update: the wizard on a terminal, for service benches and automation. It runs the same
-// controller as the window: start-up, one Next, and Close. Its options answer the boxes that a
-// user would click in the window: --recover the recovery's, a terminal the cable search's.
+// verno-update on one cable: the wizard on a terminal, for service benches and automation. It
+// runs the same controller as the window: start-up, one Next (or --check), and Close. Its
+// options answer the boxes that a user would click in the window: --recover the recovery's, a
+// terminal the cable search's. At its end it reports how the cable's run ended.
 
+#include <chrono>
+#include <memory>
+#include <optional>
+
+#include "console/CableReport.h"
 #include "console/ConsoleView.h"
 #include "console/Options.h"
+#include "console/SupportLog.h"
 #include "host/SystemHost.h"
+#include "update/CheckDc.h"
 #include "wizard/Controller.h"
 
 namespace verno::console {
@@ -30,13 +38,24 @@ public:
 private:
     void RunPending() override;
     MessageAnswer Answer(const std::string& title, MessageButtons buttons);
+    std::optional<int> DcSerial();
+    CableReport Report(double seconds);
+    void PrintCheck(const CableReport& report) const;
+    void Prepare();
 
     Options options_;
     RecoverMode recover_;
     bool interactive_;
     int recoveryAttempts_ = 0;
+    std::string port_;  // as named, then as opened
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::unique_ptr<SupportLog> log_;
     ConsoleView view_;
     wizard::Controller controller_;
+    std::optional<update::DcCheck> check_;
+    // Why a DC was not updated, read while the catalogue is open: it closes before the report.
+    std::string notAnswering_;
+    std::string otherModel_;
 };
 
 }  // namespace verno::console

@@ -3,6 +3,7 @@
 namespace verno::console {
 
 namespace {
+
 char IconLetter(TaskIcon icon) {
     switch (icon) {
         case TaskIcon::Information: return 'i';
@@ -11,38 +12,62 @@ char IconLetter(TaskIcon icon) {
     }
     return '?';
 }
+
+bool IsPercentage(const std::string& status) { return !status.empty() && status.back() == '%'; }
+
 }  // namespace
 
-ConsoleView::ConsoleView(std::FILE* out, std::FILE* messages, bool live, Answerer answerer)
-    : out_(out), messages_(messages), live_(live), answerer_(std::move(answerer)) {}
+const char* IconName(TaskIcon icon) {
+    switch (icon) {
+        case TaskIcon::Information: return "information";
+        case TaskIcon::Warning: return "warning";
+        case TaskIcon::Error: return "error";
+    }
+    return "";
+}
+
+ConsoleView::ConsoleView(std::FILE* out, std::FILE* messages, Format format, bool live, Answerer answerer)
+    : out_(out), messages_(messages), format_(format), live_(live && format == Format::Text),
+      answerer_(std::move(answerer)) {}
 
 ConsoleView::~ConsoleView() { Flush(); }
 
 std::string ConsoleView::RowText() const {
-    std::string text = time_ + "  " + IconLetter(icon_) + "  " + event_;
-    if (!status_.empty()) text += "  " + status_;
+    std::string text = row_.time + "  " + IconLetter(row_.icon) + "  " + row_.event;
+    if (!row_.status.empty()) text += "  " + row_.status;
     return text;
+}
+
+nlohmann::ordered_json ConsoleView::Json(const char* type) const {
+    nlohmann::ordered_json line = {{"type", type}};
+    if (context_) line.update(context_());
+    line["time"] = row_.time;
+    line["icon"] = IconName(row_.icon);
+    line["event"] = row_.event;
+    line["status"] = row_.status;
+    return line;
 }
 
 void ConsoleView::Flush() {
     if (!haveRow_) return;
-    if (live_) {
+    haveRow_ = false;
+    if (format_ == Format::Json) {
+        std::fprintf(out_, "%s\n", Json("row").dump().c_str());
+    } else if (live_) {
         std::fputc('\n', out_);
     } else {
         std::fprintf(out_, "%s\n", RowText().c_str());
     }
-    haveRow_ = false;
     std::fflush(out_);
+    if (rowDone_) rowDone_(row_);
 }
 
 void ConsoleView::InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
                                  const std::string& status) {
     Flush();
     haveRow_ = true;
-    time_ = time;
-    icon_ = icon;
-    event_ = event;
-    status_ = status;
+    row_ = {time, icon, event, status};
+    if (icon == TaskIcon::Error) lastError_ = event;
     if (live_) {
         std::fprintf(out_, "%s", RowText().c_str());
         std::fflush(out_);
@@ -51,8 +76,12 @@ void ConsoleView::InsertTaskList(TaskIcon icon, const std::string& time, const s
 
 void ConsoleView::SetTaskStatus(const std::string& status) {
     if (!haveRow_) return;
-    status_ = status;
-    if (live_) {
+    const bool newPercentage = IsPercentage(status) && status != row_.status;
+    row_.status = status;
+    if (format_ == Format::Json && newPercentage) {
+        std::fprintf(out_, "%s\n", Json("progress").dump().c_str());
+        std::fflush(out_);
+    } else if (live_) {
         // Carriage return and erase-line keep the row on one terminal line.
         std::fprintf(out_, "\r\x1b[K%s", RowText().c_str());
         std::fflush(out_);
@@ -60,7 +89,7 @@ void ConsoleView::SetTaskStatus(const std::string& status) {
 }
 
 MessageAnswer ConsoleView::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
-                                          MessageButtons buttons) {
+                                       MessageButtons buttons) {
     Flush();
     std::string body = text;
     for (std::size_t at; (at = body.find('\r')) != std::string::npos;) body.erase(at, 1);

@@ -1,23 +1,37 @@
 #pragma once
-// The wizard's view on a terminal. A task-log row is printed as "hh:mm:ss  <i|!|x>  event
-// status"; on a terminal its status is rewritten in place as it changes, elsewhere each row is
-// printed once, with its final status. Message boxes go to their own stream (stderr), as title
-// and text, and the answerer decides them: a terminal has no buttons to click.
+// The wizard's view on a terminal. As text, a task-log row is printed as "hh:mm:ss  <i|!|x>
+// event  status"; on a terminal its status is rewritten in place as it changes, elsewhere each
+// row is printed once, with its final status. As JSON, every finished row is one object on a
+// line, and so is every new percentage of the row that runs. Message boxes go to their own
+// stream (stderr), as title and text, and the answerer decides them: a terminal has no buttons
+// to click.
 
 #include <cstdio>
 #include <functional>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "wizard/View.h"
 
 namespace verno::console {
 
+struct TaskRow {
+    std::string time;  // hh:mm:ss
+    TaskIcon icon = TaskIcon::Information;
+    std::string event;
+    std::string status;
+};
+
+const char* IconName(TaskIcon icon);  // "information", "warning", "error"
+
 class ConsoleView final : public wizard::View {
 public:
+    enum class Format { Text, Json };
     using Answerer = std::function<MessageAnswer(const std::string& title, const std::string& text,
                                                  MessageIcon icon, MessageButtons buttons)>;
 
-    ConsoleView(std::FILE* out, std::FILE* messages, bool live, Answerer answerer);
+    ConsoleView(std::FILE* out, std::FILE* messages, Format format, bool live, Answerer answerer);
     ~ConsoleView() override;
     ConsoleView(const ConsoleView&) = delete;
     ConsoleView& operator=(const ConsoleView&) = delete;
@@ -31,20 +45,28 @@ public:
 
     // Prints the newest row if it is still held back; call before anything else is printed.
     void Flush();
+    // Every finished row, also to this (the support log).
+    void OnRowDone(std::function<void(const TaskRow&)> sink) { rowDone_ = std::move(sink); }
+    // The fields every JSON line starts with: the cable's port, and the DC's serial once known.
+    void SetJsonContext(std::function<nlohmann::ordered_json()> context) { context_ = std::move(context); }
+    // The event of the newest error row: why the update failed.
+    const std::string& LastError() const { return lastError_; }
 
 private:
     std::string RowText() const;
+    nlohmann::ordered_json Json(const char* type) const;
 
     std::FILE* out_;
     std::FILE* messages_;
+    Format format_;
     bool live_;
     Answerer answerer_;
+    std::function<void(const TaskRow&)> rowDone_;
+    std::function<nlohmann::ordered_json()> context_;
 
     bool haveRow_ = false;
-    std::string time_;
-    TaskIcon icon_ = TaskIcon::Information;
-    std::string event_;
-    std::string status_;
+    TaskRow row_;
+    std::string lastError_;
 };
 
 }  // namespace verno::console

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "common/Places.h"
 
 namespace verno::console {
 
@@ -9,39 +10,54 @@ namespace {
 
 const char* const kDescription =
     "Updates the firmware of the VERNO 1B dive computer on the interface cable, saving its\n"
-    "profile (dive log and settings) before and writing it back afterwards.";
+    "profile (dive log and settings) before and writing it back afterwards. Given several\n"
+    "cables, it updates them all at once, each on its own, and ends with a summary.";
+
+const char* const kModes[] = {"ask", "yes", "no", "keep"};
 
 // The command line as CLI11 reads it; its help text is the program's.
 struct CommandLine {
     CLI::App app{kDescription, "verno-update"};
     Options options;
+    std::string recover;
+    std::string logFolder;
 
     CommandLine() {
         app.set_help_flag("-h,--help", "Print this help and exit");
         app.add_flag("--version", options.version, "Print the program's version and exit");
-        app.add_option("--port", options.port,
-                       "The cable's serial device (else VERNO_PORT, else the cable is looked up by its USB identity)")
-            ->type_name("PATH");
+        app.add_option("--port", options.ports,
+                       "A cable's serial device; give it once per cable (else VERNO_PORT, else the cable is looked "
+                       "up by its USB identity)")
+            ->type_name("PATH")
+            ->take_all();
+        app.add_flag("--all", options.all, "Every attached cable (USB 0403:F460), each updated on its own");
         app.add_option("--recover", recover,
-                       "When the saved profile could not be written back: ask (default on a terminal), yes "
-                       "(recover, at most --attempts tries), no (delete the saved profile), keep (default "
-                       "otherwise: leave it on disk for the next run)")
+                       "When the saved profile could not be written back: ask (default on a terminal, one cable "
+                       "only), yes (recover, at most --attempts tries), no (delete the saved profile), keep "
+                       "(default otherwise: leave it on disk for the next run)")
             ->check(CLI::IsMember({"ask", "yes", "no", "keep"}).description(""))
             ->type_name("ask|yes|no|keep");
         app.add_option("--attempts", options.attempts, "Recovery attempts with --recover yes (default 3)")
             ->check(CLI::Range(1, 1000).description(""))
             ->type_name("N");
+        app.add_flag("--json", options.json,
+                     "One JSON object per line on standard output (rows, progress, a result per cable) instead "
+                     "of text; messages go to standard error");
+        app.add_flag("--check", options.check,
+                     "Read the dive computer's identity, versions, serial number and profile size, say whether "
+                     "the firmware file would update it, and end; nothing is written to it or to disk");
+        app.add_option("--log", logFolder,
+                       "Write a log file per cable and run to DIR, named DATE-TIME-SERIAL.log, for support")
+            ->type_name("DIR");
+        app.add_flag("--trace", options.trace, "With --log: every byte on the wire too, with its time");
     }
 
-    // After the parse: the mode named.
+    // After the parse: the mode and the folder named.
     void Finish() {
-        if (recover == "ask") options.recover = RecoverMode::Ask;
-        if (recover == "yes") options.recover = RecoverMode::Yes;
-        if (recover == "no") options.recover = RecoverMode::No;
-        if (recover == "keep") options.recover = RecoverMode::Keep;
+        for (int m = 0; m < 4; ++m)
+            if (recover == kModes[m]) options.recover = static_cast<RecoverMode>(m);
+        if (!logFolder.empty()) options.logFolder = logFolder;
     }
-
-    std::string recover;
 };
 
 }  // namespace
@@ -54,19 +70,35 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         line.Finish();
     } catch (const CLI::CallForHelp&) {
         line.options.help = true;
+        return line.options;
     } catch (const CLI::ParseError& e) {
         error = e.what();
         return std::nullopt;
     }
-    return line.options;
+    const Options& o = line.options;
+    if (o.trace && !o.logFolder) error = "--trace goes with --log";
+    if (o.all && !o.ports.empty()) error = "--all and --port name the cables twice";
+    if (o.ManyCables() && o.recover == RecoverMode::Ask) error = "--recover ask takes one cable: nobody could answer for the others";
+    if (!error.empty()) return std::nullopt;
+    return o;
 }
 
 std::string Help() {
     CommandLine line;
     line.app.footer(std::string(PlacesHelp()) +
-                    "\n\nExit status: 0 updated or no update needed; 1 the dive computer did not answer, is\n"
-                    "another model, or the update failed; 2 start-up failed.");
+                    "\n\nExit status: 0 every dive computer updated, or needed no update (with --check: every one "
+                    "answered);\n1 a dive computer did not answer, is another model, or its update failed; 2 "
+                    "start-up failed.");
     return line.app.help();
+}
+
+std::vector<std::string> OneCableArguments(const Options& o, const std::string& port) {
+    std::vector<std::string> args = {"--port", port, "--json", "--attempts", std::to_string(o.attempts)};
+    if (o.recover) args.insert(args.end(), {"--recover", kModes[static_cast<int>(*o.recover)]});
+    if (o.check) args.push_back("--check");
+    if (o.logFolder) args.insert(args.end(), {"--log", o.logFolder->string()});
+    if (o.trace) args.push_back("--trace");
+    return args;
 }
 
 }  // namespace verno::console

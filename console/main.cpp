@@ -6,17 +6,19 @@
 #include "common/Version.h"
 #include "console/ConsoleApp.h"
 #include "console/Options.h"
+#include "console/Workbench.h"
 
 namespace {
 
 extern "C" void OnCloseSignal(int) { verno::console::ConsoleApp::RequestClose(); }
+extern "C" void OnWorkbenchSignal(int) { verno::console::RequestWorkbenchStop(); }
 
 // Ctrl-C, a hang-up and a termination request work as the Close button: the saved profile is
 // never abandoned silently. No SA_RESTART: a question waiting for its answer is interrupted.
 // A closed output must never stop an update.
-void HandleSignals() {
+void HandleSignals(void (*handler)(int)) {
     struct sigaction close {};
-    close.sa_handler = OnCloseSignal;
+    close.sa_handler = handler;
     sigemptyset(&close.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &close, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
@@ -41,7 +43,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     QCoreApplication app(argc, argv);
-    HandleSignals();
+    if (options->ManyCables()) {
+        HandleSignals(OnWorkbenchSignal);
+        return verno::console::RunWorkbench(*options);
+    }
+    HandleSignals(OnCloseSignal);
     verno::console::ConsoleApp consoleApp(*options);
     consoleApp.Run();
 }

@@ -169,6 +169,7 @@ void Controller::NextClick() {
         return;
     }
     lastNext_ = NextResult::Accepted;
+    versionMet_ = session_->DcVersion;
     StartUpdate();
 }
 
@@ -243,9 +244,10 @@ void Controller::CloseClick() {
         profile::ProfileRecovering(*session_);
         // Kept on purpose, or left because another DC was attached: the user must know where.
         std::error_code ec;
-        if (std::filesystem::exists(saved, ec))
-            ShowMessage(LoadText(text::kRecoveryTitle), FillPlaceholders(LoadText(text::kProfileKept), saved.string()),
-                        MessageIcon::Information, MessageButtons::Ok);
+        if (!std::filesystem::exists(saved, ec)) return;
+        keptProfile_ = saved;
+        ShowMessage(LoadText(text::kRecoveryTitle), FillPlaceholders(LoadText(text::kProfileKept), saved.string()),
+                    MessageIcon::Information, MessageButtons::Ok);
     });
     IgnoringErrors([this] { view_.UnDoPutOnTop(); });
     comm_.CommError = true;

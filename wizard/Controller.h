@@ -83,6 +83,13 @@ public:
     NextResult LastNext() const { return lastNext_; }
     // How the last update that ran to its end ended.
     std::optional<update::UpdateResult> LastUpdate() const { return lastUpdate_; }
+    // The DC's firmware version when Next met it; empty before.
+    const std::string& VersionMet() const { return versionMet_; }
+    // The backup file the end left on disk, and said so; empty when none.
+    const std::filesystem::path& KeptProfile() const { return keptProfile_; }
+    // The firmware file in use, and its image once the start-up has read it.
+    std::filesystem::path FirmwareFilePath() const { return config_ ? config_->FirmwareFilePath : std::filesystem::path(); }
+    const firmware::FirmwareImage* Firmware() const { return firmware_ ? &*firmware_ : nullptr; }
     StartUpFailure StartUpFailed() const { return startUpFailure_; }
     int ExitStatus() const { return exitStatus_; }
     link::CommModule& Comm() { return comm_; }
@@ -115,6 +122,8 @@ private:
     bool backDue_ = false;
     NextResult lastNext_ = NextResult::NotTried;
     std::optional<update::UpdateResult> lastUpdate_;
+    std::string versionMet_;
+    std::filesystem::path keptProfile_;
     StartUpFailure startUpFailure_ = StartUpFailure::None;
     int exitStatus_ = kExitStartUpFailed;
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "console/CableReport.h"
 #include "console/Options.h"
 
 namespace verno::console {
@@ -26,11 +27,12 @@ struct Fixture {
         std::fclose(out);
         std::fclose(messages);
     }
-    ConsoleView Make(bool live) {
-        return ConsoleView(out, messages, live, [this](const std::string&, const std::string&, MessageIcon, MessageButtons b) {
-            asked = b;
-            return MessageAnswer::Cancel;
-        });
+    ConsoleView Make(bool live, ConsoleView::Format format = ConsoleView::Format::Text) {
+        return ConsoleView(out, messages, format, live,
+                           [this](const std::string&, const std::string&, MessageIcon, MessageButtons b) {
+                               asked = b;
+                               return MessageAnswer::Cancel;
+                           });
     }
 };
 
@@ -60,6 +62,50 @@ TEST(ConsoleView, OnATerminalTheStatusIsRewrittenInPlace) {
     EXPECT_EQ(Contents(f.out), "09:07:05  i  Backup  ...\r\x1b[K09:07:05  i  Backup  50%\n");
 }
 
+TEST(ConsoleView, JsonLinesCarryTheCableEachNewPercentageAndTheFinishedRow) {
+    Fixture f;
+    {
+        auto ui = f.Make(true, ConsoleView::Format::Json);
+        ui.SetJsonContext([] { return nlohmann::ordered_json{{"port", "/dev/ttyUSB1"}, {"serial", "004711"}}; });
+        ui.InsertTaskList(TaskIcon::Information, "09:07:05", "Uploading firmware", "...");
+        for (const char* status : {"10%", "10%", "20%", "Done"}) ui.SetTaskStatus(status);
+        ui.InsertTaskList(TaskIcon::Error, "09:07:06", "The dive computer did not accept the data.", "");
+    }
+    EXPECT_EQ(Contents(f.out),
+              R"({"type":"progress","port":"/dev/ttyUSB1","serial":"004711","time":"09:07:05","icon":"information","event":"Uploading firmware","status":"10%"})"
+              "\n"
+              R"({"type":"progress","port":"/dev/ttyUSB1","serial":"004711","time":"09:07:05","icon":"information","event":"Uploading firmware","status":"20%"})"
+              "\n"
+              R"({"type":"row","port":"/dev/ttyUSB1","serial":"004711","time":"09:07:05","icon":"information","event":"Uploading firmware","status":"Done"})"
+              "\n"
+              R"({"type":"row","port":"/dev/ttyUSB1","serial":"004711","time":"09:07:06","icon":"error","event":"The dive computer did not accept the data.","status":""})"
+              "\n");
+}
+
+TEST(CableReport, ComesBackFromItsJsonLineAndSumsUpInTheTable) {
+    CableReport kept = CableReport::Failed("/dev/ttyUSB0", "The dive computer did not accept the data.");
+    kept.serial = 4711;
+    kept.versionBefore = kept.versionAfter = "1A";
+    kept.profileKeptIn = "/home/diver/.local/state/verno/6978.004711.bin";
+    kept.seconds = 61.26;
+    const CableReport back = CableReport::FromJson(nlohmann::json::parse(kept.ToJson().dump()));
+    EXPECT_EQ(back.ToJson(), kept.ToJson());
+    EXPECT_EQ(back.seconds, 61.3);
+
+    CableReport updated;
+    updated.port = "/dev/ttyUSB10";
+    updated.outcome = "updated";
+    updated.versionBefore = "1A";
+    updated.versionAfter = "1B";
+    EXPECT_TRUE(updated.Succeeded());
+    EXPECT_FALSE(back.Succeeded());
+    EXPECT_EQ(SummaryTable({back, updated}),
+              "port           serial  before  after  time  outcome\n"
+              "/dev/ttyUSB0   004711  1A      1A     61 s  failed: The dive computer did not accept the data. Profile "
+              "kept in /home/diver/.local/state/verno/6978.004711.bin\n"
+              "/dev/ttyUSB10  -       1A      1B     0 s   updated\n");
+}
+
 TEST(ConsoleView, MessageBoxesGoToTheirOwnStreamAndTheAnswererDecides) {
     Fixture f;
     auto ui = f.Make(false);
@@ -72,22 +118,34 @@ TEST(ConsoleView, MessageBoxesGoToTheirOwnStreamAndTheAnswererDecides) {
     EXPECT_EQ(Contents(f.out), "09:07:05  i  Row\n");  // the held row is printed before the box
 }
 
-TEST(ConsoleOptions, RecoveryModesAttemptsAndPort) {
+TEST(ConsoleOptions, OneCableOrManyAndWhatEachOfManyIsGiven) {
     std::string error;
     auto o = ParseOptions({"--port", "/dev/ttyUSB0", "--recover", "yes", "--attempts", "5"}, error);
     ASSERT_TRUE(o.has_value()) << error;
-    EXPECT_EQ(o->port, "/dev/ttyUSB0");
+    EXPECT_EQ(o->ports, std::vector<std::string>{"/dev/ttyUSB0"});
     EXPECT_EQ(o->recover, RecoverMode::Yes);
     EXPECT_EQ(o->attempts, 5);
+    EXPECT_FALSE(o->ManyCables());
 
     o = ParseOptions({}, error);
     ASSERT_TRUE(o.has_value());
     EXPECT_FALSE(o->recover.has_value());  // decided by whether a terminal is attached
     EXPECT_EQ(o->attempts, 3);
 
+    o = ParseOptions({"--port", "/dev/a", "--port", "/dev/b", "--recover", "keep", "--log", "/tmp/logs", "--trace",
+                      "--check"},
+                     error);
+    ASSERT_TRUE(o.has_value()) << error;
+    EXPECT_TRUE(o->ManyCables());
+    EXPECT_EQ(OneCableArguments(*o, "/dev/b"),
+              (std::vector<std::string>{"--port", "/dev/b", "--json", "--attempts", "3", "--recover", "keep", "--check",
+                                        "--log", "/tmp/logs", "--trace"}));
+
     EXPECT_FALSE(ParseOptions({"--recover", "maybe"}, error).has_value());
     EXPECT_FALSE(ParseOptions({"--attempts", "0"}, error).has_value());
     EXPECT_FALSE(ParseOptions({"--port"}, error).has_value());
+    EXPECT_FALSE(ParseOptions({"--trace"}, error).has_value());  // the trace goes into the log
+    EXPECT_FALSE(ParseOptions({"--all", "--recover", "ask"}, error).has_value());
     EXPECT_FALSE(ParseOptions({"--bogus"}, error).has_value());
     EXPECT_NE(error.find("--bogus"), std::string::npos);
 }

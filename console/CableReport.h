@@ -1,0 +1,43 @@
+#pragma once
+// How one cable's run ended: the result line of --json, the support log's last lines and a row
+// of a many-cable run's summary.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace verno::console {
+
+struct CableReport {
+    std::string port;
+    std::optional<int> serial;  // once block 0 was read
+    std::string versionBefore;  // what the DC ran when it was met
+    std::string versionAfter;   // what it runs now
+    std::string outcome;        // "updated", "no update needed", "checked", "failed"
+    std::string reason;         // why it failed
+    std::string profileKeptIn;  // a backup file left on disk for the next run
+    double seconds = 0;
+
+    // --check only.
+    std::optional<bool> wouldUpdate;
+    std::optional<int> profileBlocks;
+    std::optional<int> revision;
+
+    bool Succeeded() const { return outcome != "failed"; }
+    // The serial number as the backup files write it, "004711"; "-" while unknown.
+    std::string SerialText() const;
+
+    static CableReport Failed(std::string port, std::string reason);
+    nlohmann::ordered_json ToJson() const;
+    static CableReport FromJson(const nlohmann::json& line);
+};
+
+// "004711", as the backup files write serial numbers.
+std::string SerialText(int serial);
+
+// The summary of a many-cable run: a line per cable, aligned.
+std::string SummaryTable(const std::vector<CableReport>& reports);
+
+}  // namespace verno::console
