@@ -1,11 +1,16 @@
 // The bundle's programs against each other in real time: verno-update drives verno-dcsim over a
 // pseudo-terminal through the real serial adapter. The DC's memory afterwards is the verdict.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <map>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
 
 #include "tests/e2e/Processes.h"
 
@@ -41,9 +46,10 @@ protected:
     }
 
     // Starts verno-dcsim; the DC's memory is written to memoryOut when it is stopped.
-    pid_t StartDc(const std::string& name, std::vector<std::string> extra, int profileEnd = kProfileEnd) {
+    pid_t StartDc(const std::string& name, std::vector<std::string> extra, int profileEnd = kProfileEnd,
+                  int serial = 4711) {
         std::vector<std::string> argv = {fs::path(VERNO_BUNDLE) / "verno-dcsim", "--link", (work / name).string(),
-                                         "--serial", "4711", "--profile-start", std::to_string(kProfileStart),
+                                         "--serial", std::to_string(serial), "--profile-start", std::to_string(kProfileStart),
                                          "--profile-end", std::to_string(profileEnd), "--firmware",
                                          (bundle / "VERNO.1B.FWR").string(), "--memory-out",
                                          (work / (name + ".out")).string()};
@@ -86,14 +92,20 @@ protected:
         return StopDc(pid, "initial");
     }
     fs::path BackupFile() const { return bundle / "6978.004711.bin"; }
+    std::vector<std::string> Files(const fs::path& folder) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
-    static void ExpectProfileEqual(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after) {
+    static void ExpectProfileEqual(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after,
+                                   std::size_t lastByte = kProfileLastByte) {
         ASSERT_EQ(before.size(), after.size());
         EXPECT_TRUE(std::equal(before.begin(), before.begin() + kBlock, after.begin())) << "block 0 differs";
         const auto firstDifference =
-            std::mismatch(before.begin() + kProfileFirstByte, before.begin() + kProfileLastByte,
-                          after.begin() + kProfileFirstByte);
-        EXPECT_EQ(firstDifference.first, before.begin() + kProfileLastByte)
+            std::mismatch(before.begin() + kProfileFirstByte, before.begin() + lastByte, after.begin() + kProfileFirstByte);
+        EXPECT_EQ(firstDifference.first, before.begin() + lastByte)
             << "profile differs at byte " << (firstDifference.first - before.begin());
     }
 };
@@ -176,9 +188,130 @@ TEST_P(InterruptedOverPty, DuringTheUploadKeepsTheBackupSaysWhereAndTheNextRunWr
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedOverPty, ::testing::Values(SIGINT, SIGHUP),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return info.param == SIGINT ? std::string("CtrlC") : std::string("HangUp");
+                         [](const ::testing::TestParamInfo<int>& signal) {
+                             return signal.param == SIGINT ? std::string("CtrlC") : std::string("HangUp");
                          });
+
+// The service bench: one verno-update for several cables, each DC with a small profile and its
+// own serial number.
+class BenchOverPty : public UpdateOverPty {
+protected:
+    static constexpr int kSmallProfileEnd = 600;
+    static constexpr std::size_t kSmallLastByte = 16 * (kSmallProfileEnd / 8 * 8) + kBlock;
+
+    // Starts a DC per name, serial numbers 101 on; `before` receives the memory each starts with.
+    std::vector<pid_t> StartDcs(const std::vector<std::string>& names, std::vector<std::vector<std::uint8_t>>& before,
+                                const std::string& silent = "") {
+        UseSmallFirmware();
+        std::vector<pid_t> pids;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const int serial = 101 + static_cast<int>(i);
+            const std::string initial = names[i] + "-initial";
+            before.push_back(StopDc(StartDc(initial, {}, kSmallProfileEnd, serial), initial));
+            std::vector<std::string> extra = {"--memory-in", (work / (initial + ".out")).string()};
+            if (names[i] == silent) extra.insert(extra.end(), {"--fault", "silent"});
+            pids.push_back(StartDc(names[i], extra, kSmallProfileEnd, serial));
+        }
+        return pids;
+    }
+    pid_t StartBench(const std::vector<std::string>& dcs, std::vector<std::string> extra, const std::string& log) {
+        std::vector<std::string> argv = {(bundle / "verno-update").string()};
+        for (const std::string& dc : dcs) argv.insert(argv.end(), {"--port", (work / dc).string()});
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        return Spawn(argv, work / log);
+    }
+    static std::string LineWith(const std::string& text, const std::string& what) {
+        const std::size_t at = text.rfind(what);
+        if (at == std::string::npos) return {};
+        const std::size_t start = text.rfind('\n', at) + 1;
+        return text.substr(start, text.find('\n', at) - start);
+    }
+};
+
+TEST_F(BenchOverPty, ThreeCablesWithASilentDcUpdateTheOthersAndTheSummaryNamesIt) {
+    std::vector<std::vector<std::uint8_t>> before;
+    const auto dcs = StartDcs({"a", "b", "c"}, before, "b");
+    EXPECT_EQ(Wait(StartBench({"a", "b", "c"}, {"--log", (work / "logs").string(), "--trace"}, "bench.log")), 1);
+    const std::string out = ReadText(work / "bench.log");
+    // The summary comes last: a line per cable.
+    EXPECT_THAT(LineWith(out, (work / "a").string()), ::testing::MatchesRegex(".*000101 +1A +1B .*updated")) << out;
+    EXPECT_THAT(LineWith(out, (work / "b").string()),
+                ::testing::MatchesRegex(".* - .*failed: The dive computer does not answer\\.")) << out;
+    EXPECT_THAT(LineWith(out, (work / "c").string()), ::testing::MatchesRegex(".*000103 +1A +1B .*updated")) << out;
+    ExpectProfileEqual(before[0], StopDc(dcs[0], "a"), kSmallLastByte);
+    EXPECT_EQ(StopDc(dcs[1], "b"), before[1]);
+    ExpectProfileEqual(before[2], StopDc(dcs[2], "c"), kSmallLastByte);
+
+    // A log per cable, named after its DC, with the rows and the bytes on the wire.
+    const auto logs = Files(work / "logs");
+    ASSERT_EQ(logs.size(), 3u) << out;
+    EXPECT_NE(logs[0].find("-000101.log"), std::string::npos);
+    EXPECT_NE(logs[1].find("-000103.log"), std::string::npos);
+    EXPECT_NE(logs[2].find("-unknown.log"), std::string::npos);
+    const std::string updated = ReadText(work / "logs" / logs[0]);
+    for (const char* expected : {"verno-update ", "identity DEMO-1B", "Uploading firmware  Done", "PC> 84 00",
+                                 "\"outcome\":\"updated\""})
+        EXPECT_NE(updated.find(expected), std::string::npos) << expected;
+}
+
+TEST_F(BenchOverPty, CheckWritesNothingAndItsJsonLinesCarryOneResultPerCable) {
+    std::vector<std::vector<std::uint8_t>> before;
+    const auto dcs = StartDcs({"a", "b"}, before);
+    const auto folder = Files(bundle);
+    EXPECT_EQ(Wait(StartBench({"a", "b"}, {"--check", "--json"}, "check.log")), 0);
+    std::map<std::string, nlohmann::json> results;
+    std::istringstream lines(ReadText(work / "check.log"));
+    for (std::string line; std::getline(lines, line);) {
+        const auto object = nlohmann::json::parse(line, nullptr, false);
+        ASSERT_FALSE(object.is_discarded()) << line;
+        if (object["type"] == "result") {
+            EXPECT_TRUE(results.emplace(object["port"], object).second) << line;
+        }
+    }
+    ASSERT_EQ(results.size(), 2u);
+    for (const auto& [port, result] : results) {
+        EXPECT_EQ(result["outcome"], "checked");
+        EXPECT_EQ(result["would_update"], true);
+        EXPECT_EQ(result["version_before"], "1A");
+    }
+    EXPECT_EQ(results[(work / "b").string()]["serial"], "000102");
+    EXPECT_EQ(StopDc(dcs[0], "a"), before[0]);
+    EXPECT_EQ(StopDc(dcs[1], "b"), before[1]);
+    EXPECT_EQ(Files(bundle), folder);
+}
+
+TEST_F(BenchOverPty, CtrlCDuringAThreeCableUploadLeavesEveryProfileInItsDcOrOnDisk) {
+    std::vector<std::vector<std::uint8_t>> before;
+    const auto dcs = StartDcs({"a", "b", "c"}, before);
+    const pid_t bench = StartBench({"a", "b", "c"}, {}, "first.log");
+    const auto backups = [&] {
+        int saved = 0;
+        for (std::size_t at = 0; (at = ReadText(work / "first.log").find("Backup dive computer profile  Done", at)) !=
+                                 std::string::npos;
+             ++at)
+            ++saved;
+        return saved;
+    };
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (backups() < 3 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(backups(), 3) << ReadText(work / "first.log");
+    std::this_thread::sleep_for(100ms);
+    kill(bench, SIGINT);
+    EXPECT_EQ(Wait(bench), 1);
+    const std::string out = ReadText(work / "first.log");
+    for (const char* serial : {"000101", "000102", "000103"}) {
+        EXPECT_TRUE(fs::exists(bundle / ("6978." + std::string(serial) + ".bin"))) << out;
+        EXPECT_NE(LineWith(out, serial).find("stopped before the update ended; profile kept in " + (bundle / "6978.").string()), std::string::npos) << out;
+    }
+
+    // The next run writes each kept profile back into its DC.
+    EXPECT_EQ(Wait(StartBench({"a", "b", "c"}, {}, "second.log")), 0) << ReadText(work / "second.log");
+    for (std::size_t i = 0; i < dcs.size(); ++i) {
+        const std::string name(1, static_cast<char>('a' + i));
+        ExpectProfileEqual(before[i], StopDc(dcs[i], name), kSmallLastByte);
+    }
+    EXPECT_EQ(Files(bundle), (std::vector<std::string>{"FirmwareUpdate.lng", "VERNO.1B.FWR", "verno-update"}));
+}
 
 }  // namespace
 }  // namespace verno::e2e
