@@ -44,13 +44,7 @@ std::optional<int> SystemHost::DesktopLanguageColumn() { return catalogue::Deskt
 
 std::filesystem::path SystemHost::CatalogueFile() { return places_.dataFolder / resources::kCatalogueFileName; }
 
-std::filesystem::path SystemHost::BackupFolder() {
-    std::error_code ec;
-    // The dive logs of this user's watches: nobody else's to read.
-    if (std::filesystem::create_directories(places_.backupFolder, ec))
-        std::filesystem::permissions(places_.backupFolder, std::filesystem::perms::owner_all, ec);
-    return places_.backupFolder;
-}
+std::filesystem::path SystemHost::BackupFolder() { return places_.backupFolder; }
 
 void SystemHost::StartProgram(const std::filesystem::path& program) { platform::StartProgram(program); }
 

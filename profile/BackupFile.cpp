@@ -92,6 +92,11 @@ BackupFileStatus ReadBackupFile(const std::filesystem::path& path, BackupContent
 }
 
 BackupWriteResult WriteBackupFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+    // The folder comes with the first backup: the dive logs of this user's watches, nobody
+    // else's to read.
+    std::error_code ec;
+    if (!path.parent_path().empty() && std::filesystem::create_directories(path.parent_path(), ec))
+        std::filesystem::permissions(path.parent_path(), std::filesystem::perms::owner_all, ec);
     std::filesystem::path temporary = path;
     temporary += ".tmp";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

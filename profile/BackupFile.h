@@ -54,7 +54,8 @@ struct BackupWriteResult {
 };
 
 // Never leaves a half-written backup under the final name: the bytes go to a temporary file in
-// the same folder, reach the disk, and only then replace the backup by a rename.
+// the same folder, reach the disk, and only then replace the backup by a rename. A missing folder
+// is made, readable by its owner alone.
 BackupWriteResult WriteBackupFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace verno::profile

@@ -47,7 +47,7 @@ public:
     virtual std::filesystem::path FirmwareFile(const std::filesystem::path& name) = 0;
     // Where a user puts the vendor's firmware file.
     virtual std::filesystem::path UserFirmwareFolder() = 0;
-    // Where backup files of DC profiles are kept; created when missing.
+    // Where backup files of DC profiles are kept; made with the first of them.
     virtual std::filesystem::path BackupFolder() = 0;
 
     // The follow-up program named by the configuration record; its result is not used.

@@ -135,9 +135,20 @@ TEST(BackupFileWriter, WritesTheWholeFileAndLeavesNoTemporary) {
     EXPECT_EQ(back->ProfileBlocks[10][50], 200);
 }
 
+TEST(BackupFileWriter, MakesAMissingFolderForItsOwnerAlone) {
+    TempFolder dir;
+    const auto path = dir.path() / "state" / "verno-update" / "6978.000056.bin";
+    auto st = std::make_unique<ProfileState>();
+    ASSERT_TRUE(WriteBackupFile(path, EncodeBackupFile(*st)).ok);
+    EXPECT_EQ(ReadAll(path), EncodeBackupFile(*st));
+    const auto others = std::filesystem::perms::group_all | std::filesystem::perms::others_all;
+    EXPECT_EQ(std::filesystem::status(path.parent_path()).permissions() & others, std::filesystem::perms::none);
+}
+
 TEST(BackupFileWriter, AFolderThatCannotTakeTheFileGivesTheReasonAndNoFile) {
     TempFolder dir;
-    const auto path = dir.path() / "missing" / "6978.000056.bin";
+    std::ofstream(dir.path() / "a file") << "in the way";
+    const auto path = dir.path() / "a file" / "6978.000056.bin";
     auto st = std::make_unique<ProfileState>();
     const BackupWriteResult r = WriteBackupFile(path, EncodeBackupFile(*st));
     EXPECT_FALSE(r.ok);

@@ -229,6 +229,7 @@ TEST_F(ProfileTest, ADamagedBackupFileIsKeptAndStopsTheBackup) {
 
 TEST_F(ProfileTest, ABackupThatCannotBeWrittenNamesTheFileAndTheReason) {
     ui.texts[823] = "file %1 not written: %2";
+    std::ofstream(dir.path() / "gone") << "a file where the folder should be";
     session->backupFolder = dir.path() / "gone";
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
     EXPECT_TRUE(comm.TransferFailed);

@@ -52,7 +52,9 @@ public:
     link::PortOpenResult OpenPort(const std::string&) override {
         trace.push_back("open port");
         if (onOpenPort) onOpenPort();
-        return {.opened = true};
+        link::PortOpenResult opened;
+        opened.opened = true;
+        return opened;
     }
     void ClosePort() override { trace.push_back("close port"); }
 

@@ -354,6 +354,7 @@ TEST_F(UpdateTest, WaitForResetRunsOnTheMonotonicClock) {
 // --- a backup that cannot be made safely sends no code ---
 
 TEST_F(UpdateTest, ABackupThatCannotBeWrittenSendsNoCode) {
+    std::ofstream(dir.path() / "gone") << "a file where the folder should be";
     session->backupFolder = dir.path() / "gone";
     Run();
     EXPECT_FALSE(Sent(0xB5));
