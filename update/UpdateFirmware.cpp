@@ -156,11 +156,14 @@ UpdateResult UpdateFirmware(Session& s) {
     if (ReadsRevision(fw)) accepted += "." + TwoDigitNumber(s.DcRevision);
     ui.InsertTaskList(TaskIcon::Warning, accepted, "");
 
-    bool backupRefused = false;
-    if (st.KeepProfile) backupRefused = profile::BackupProfile(s) == profile::BackupOutcome::Refused;
+    bool backupFailed = false;
+    if (st.KeepProfile) {
+        const profile::BackupOutcome backup = profile::BackupProfile(s);
+        backupFailed = backup == profile::BackupOutcome::Refused || backup == profile::BackupOutcome::ReadFailed;
+    }
 
-    // Nothing is sent to the DC when its profile could not be saved safely.
-    const Verification verification = backupRefused ? Verification::Failed : RunUpload(s);
+    // Not even a block header goes to a DC whose profile could not be saved.
+    const Verification verification = backupFailed ? Verification::Failed : RunUpload(s);
     return Finish(s, verification == Verification::NotUpdated, UpdateResult::Updated);
 }
 

@@ -231,14 +231,13 @@ TEST_F(UpdateTest, AFailedUploadKeepsTheBackupForTheRecovery) {
     EXPECT_EQ(Commands().back(), 0xA8);
 }
 
-TEST_F(UpdateTest, AFailedBackupReadLetsTheUploadStopAtItsFirstHeader) {
+TEST_F(UpdateTest, AFailedBackupReadSendsNoCode) {
     dc.Faults().unansweredCommand = 0xB4;
     dc.Faults().unansweredUnit = 0x0130;
     Run();
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "T842", "T797", "T787", "T790",
-                                 "T814", "T815"}));
-    EXPECT_EQ(Row(4).statuses, (Rows{"", "33%", "T280"}));
-    EXPECT_EQ(Count(0xB5), 1);
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: 1A", "T842", "T797", "T814", "T815"}));
+    EXPECT_EQ(Row(2).statuses.back(), "T280");
+    EXPECT_EQ(Count(0xB5), 0);
     EXPECT_EQ(std::count_if(dc.Received().begin(), dc.Received().end(), [](const auto& f) { return f.payload; }), 1)
         << "only the clock record's payload";
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
