@@ -20,6 +20,15 @@ bool Number(std::string_view text, double& out) {
     return error == std::errc() && end == text.data() + text.size();
 }
 
+// A command byte in hex, "B5" or "0xB5".
+bool CommandByte(std::string_view text, std::uint8_t& out) {
+    if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
+    unsigned value = 0;
+    if (!Number(text, value, 16) || value > 0xFF) return false;
+    out = static_cast<std::uint8_t>(value);
+    return true;
+}
+
 bool Seconds(std::string_view text, double& out) {
     if (!Number(text, out) || out < 0.0 || out > 3600.0) return false;
     return true;
@@ -58,38 +67,32 @@ bool ApplyFault(const std::string& text, DcFaults& faults) {
     }
     if (name == "unanswered" && hasArg) {
         const std::size_t at = arg.find('@');
-        std::string_view command = arg.substr(0, at);
-        if (command.starts_with("0x") || command.starts_with("0X")) command.remove_prefix(2);
-        unsigned value = 0;
+        std::uint8_t command = 0;
         unsigned unit = 0;
-        if (!Number(command, value, 16) || value > 0xFF) return false;
+        if (!CommandByte(arg.substr(0, at), command)) return false;
         if (at != std::string_view::npos && (!Number(arg.substr(at + 1), unit) || unit > 0xFFFF)) return false;
-        faults.unansweredCommand = static_cast<std::uint8_t>(value);
+        faults.unansweredCommand = command;
         if (at != std::string_view::npos) faults.unansweredUnit = static_cast<std::uint16_t>(unit);
         return true;
     }
     if ((name == "refuse" || name == "refuse-payload") && hasArg) {
         const std::size_t colon = arg.find(':');
-        std::string_view command = arg.substr(0, colon);
-        if (command.starts_with("0x") || command.starts_with("0X")) command.remove_prefix(2);
-        unsigned value = 0;
+        std::uint8_t command = 0;
         int count = 1;
-        if (!Number(command, value, 16) || value > 0xFF) return false;
+        if (!CommandByte(arg.substr(0, colon), command)) return false;
         if (colon != std::string_view::npos && (!Number(arg.substr(colon + 1), count) || count < 0)) return false;
-        (name == "refuse" ? faults.refuseCommand : faults.refusePayloadOf) = static_cast<std::uint8_t>(value);
+        (name == "refuse" ? faults.refuseCommand : faults.refusePayloadOf) = command;
         (name == "refuse" ? faults.refuseCount : faults.refusePayloadCount) = count;
         return true;
     }
     if (name == "arm" && hasArg) {
         const std::size_t colon = arg.find(':');
         if (colon == std::string_view::npos) return false;
-        std::string_view command = arg.substr(0, colon);
-        if (command.starts_with("0x") || command.starts_with("0X")) command.remove_prefix(2);
-        unsigned value = 0;
+        std::uint8_t command = 0;
         int frame = 0;
-        if (!Number(command, value, 16) || value > 0xFF) return false;
+        if (!CommandByte(arg.substr(0, colon), command)) return false;
         if (!Number(arg.substr(colon + 1), frame) || frame < 1) return false;
-        faults.armAt = FaultArming{static_cast<std::uint8_t>(value), frame};
+        faults.armAt = FaultArming{command, frame};
         return true;
     }
     if ((name == "lose-ack" || name == "power-loss" || name == "garbage") && hasArg) {
