@@ -70,10 +70,12 @@ bool RestoreProfile(ProfileSession& s) {
         comm.WriteProfileBlock(Block0::kHeaderUnit);
         comm.Pause(link::Seconds(2.0));
 
-        comm.ReadMemory(Block0::kUnit, Block0::kUnit);
+        const link::LinkStatus read = comm.ReadMemory(Block0::kUnit, Block0::kUnit);
         comm.Pause(link::Seconds(1.0));
+        // A read that did not come in leaves an older block 0 in the buffer: it proves nothing.
         const ProfileHeaderBytes readBack = Block0::InRxBuf(comm).Header();
-        const bool same = std::equal(readBack.begin(), readBack.end(), st.ProfileHeader.begin());
+        const bool same =
+            read == link::LinkStatus::Ok && std::equal(readBack.begin(), readBack.end(), st.ProfileHeader.begin());
 
         if (!same) {
             st.ProfileSafe = false;

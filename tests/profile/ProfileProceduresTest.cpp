@@ -349,6 +349,19 @@ TEST_F(ProfileTest, AHeaderReadBackWrongKeepsTheFile) {
     EXPECT_TRUE(dc.ClockRecord().has_value());
 }
 
+TEST_F(ProfileTest, AHeaderThatIsNotReadBackKeepsTheFile) {
+    BackupProfile(*session);
+    // Block 0 as read at the start of a run: the buffer holds the very header being restored.
+    ASSERT_EQ(comm.ReadMemory(0, 0), link::LinkStatus::Ok);
+    dc.Faults().refuseWriteAt = 4;
+    dc.Faults().unansweredCommand = 0xB4;
+    ui.rows.clear();
+    EXPECT_FALSE(RestoreProfile(*session));
+    EXPECT_FALSE(st().ProfileSafe);
+    EXPECT_EQ(ui.rows[1].event, "T816");
+    EXPECT_TRUE(std::filesystem::exists(BackupPath()));
+}
+
 // --- recovery ---
 
 class RecoveryTest : public ProfileTest {
