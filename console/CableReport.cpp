@@ -74,7 +74,7 @@ std::string SummaryTable(const std::vector<CableReport>& reports) {
     for (const CableReport& r : reports) {
         std::string outcome = r.outcome;
         if (!r.reason.empty()) outcome += ": " + r.reason;
-        if (r.wouldUpdate) outcome += *r.wouldUpdate ? ", the firmware file would update it" : ", no update needed";
+        if (r.wouldUpdate) outcome += *r.wouldUpdate ? ", the firmware file would update it" : ", the firmware file would not update it";
         if (!r.profileKeptIn.empty()) {
             const bool sentence = !outcome.empty() && (outcome.back() == '.' || outcome.back() == '!');
             outcome += (sentence ? " Profile kept in " : "; profile kept in ") + r.profileKeptIn;

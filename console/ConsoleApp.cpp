@@ -151,8 +151,8 @@ CableReport ConsoleApp::Report(double seconds) {
     r.seconds = seconds;
     r.profileKeptIn = controller.KeptProfile().string();
     const update::Session* session = controller.UpdateSession();
-    r.versionBefore = controller.VersionMet();
-    if (session != nullptr && !r.versionBefore.empty()) r.versionAfter = session->DcVersion;
+    r.versionBefore = Latin1ToUtf8(controller.VersionMet());
+    if (session != nullptr && !r.versionBefore.empty()) r.versionAfter = Latin1ToUtf8(session->DcVersion);
     r.outcome = "failed";
     if (const char* why = StartUpFailureText(controller.StartUpFailed())) {
         r.reason = why;
@@ -206,7 +206,7 @@ void ConsoleApp::PrintCheck(const CableReport& r) const {
 
 void ConsoleApp::Prepare() {
     notAnswering_ = controller_.LoadText(text::kDcNotAnswering);
-    otherModel_ = update::NotThisModel(controller_, *controller_.Firmware()) + "!";
+    if (const firmware::FirmwareImage* fw = controller_.Firmware()) otherModel_ = update::NotThisModel(controller_, *fw) + "!";
     if (!log_) return;
     if (const firmware::FirmwareImage* fw = controller_.Firmware()) {
         char sums[96];
@@ -222,7 +222,7 @@ void ConsoleApp::EndProgram(int status) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     const CableReport report = Report(seconds);
     if (options_.json) {
-        std::cout << report.ToJson().dump() << std::endl;
+        std::cout << JsonLine(report.ToJson()) << std::endl;
     } else if (options_.check) {
         PrintCheck(report);
     } else if (const char* why = StartUpFailureText(controller_.StartUpFailed())) {
@@ -231,7 +231,7 @@ void ConsoleApp::EndProgram(int status) {
     if (log_) {
         if (!controller_.Comm().IdentityText.empty())
             log_->Note("identity " + Latin1ToUtf8(controller_.Comm().IdentityText));
-        log_->Note("result " + report.ToJson().dump());
+        log_->Note("result " + JsonLine(report.ToJson()));
         log_->Finish(report.serial ? std::optional<std::string>(report.SerialText()) : std::nullopt);
     }
     SystemHost::EndProgram(status);

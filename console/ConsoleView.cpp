@@ -26,6 +26,10 @@ const char* IconName(TaskIcon icon) {
     return "";
 }
 
+std::string JsonLine(const nlohmann::ordered_json& object) {
+    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
 ConsoleView::ConsoleView(std::FILE* out, std::FILE* messages, Format format, bool live, Answerer answerer)
     : out_(out), messages_(messages), format_(format), live_(live && format == Format::Text),
       answerer_(std::move(answerer)) {}
@@ -52,7 +56,7 @@ void ConsoleView::Flush() {
     if (!haveRow_) return;
     haveRow_ = false;
     if (format_ == Format::Json) {
-        std::fprintf(out_, "%s\n", Json("row").dump().c_str());
+        std::fprintf(out_, "%s\n", JsonLine(Json("row")).c_str());
     } else if (live_) {
         std::fputc('\n', out_);
     } else {
@@ -79,7 +83,7 @@ void ConsoleView::SetTaskStatus(const std::string& status) {
     const bool newPercentage = IsPercentage(status) && status != row_.status;
     row_.status = status;
     if (format_ == Format::Json && newPercentage) {
-        std::fprintf(out_, "%s\n", Json("progress").dump().c_str());
+        std::fprintf(out_, "%s\n", JsonLine(Json("progress")).c_str());
         std::fflush(out_);
     } else if (live_) {
         // Carriage return and erase-line keep the row on one terminal line.

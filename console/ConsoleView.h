@@ -25,6 +25,9 @@ struct TaskRow {
 
 const char* IconName(TaskIcon icon);  // "information", "warning", "error"
 
+// One line of --json output. Bytes from the DC that are not UTF-8 become U+FFFD, never an abort.
+std::string JsonLine(const nlohmann::ordered_json& object);
+
 class ConsoleView final : public wizard::View {
 public:
     enum class Format { Text, Json };

@@ -29,6 +29,7 @@ struct CommandLine {
                        "A cable's serial device; give it once per cable (else VERNO_PORT, else the cable is looked "
                        "up by its USB identity)")
             ->type_name("PATH")
+            ->expected(1)
             ->take_all();
         app.add_flag("--all", options.all, "Every attached cable (USB 0403:F460), each updated on its own");
         app.add_option("--recover", recover,
@@ -45,7 +46,8 @@ struct CommandLine {
                      "of text; messages go to standard error");
         app.add_flag("--check", options.check,
                      "Read the dive computer's identity, versions, serial number and profile size, say whether "
-                     "the firmware file would update it, and end; nothing is written to it or to disk");
+                     "the firmware file would update it, and end; nothing is written to it, nor to disk but "
+                     "the --log file");
         app.add_option("--log", logFolder,
                        "Write a log file per cable and run to DIR, named DATE-TIME-SERIAL.log, for support")
             ->type_name("DIR");
@@ -87,8 +89,8 @@ std::string Help() {
     CommandLine line;
     line.app.footer(std::string(PlacesHelp()) +
                     "\n\nExit status: 0 every dive computer updated, or needed no update (with --check: every one "
-                    "answered);\n1 a dive computer did not answer, is another model, or its update failed; 2 "
-                    "start-up failed.");
+                    "answered and is of the firmware file's model);\n1 a dive computer did not answer, is another "
+                    "model, or its update failed; 2 start-up failed, or --all found no cable.");
     return line.app.help();
 }
 

@@ -88,13 +88,23 @@ std::filesystem::path SupportLog::Finish(std::optional<std::string> serial) {
     WriteWireLine();
     std::fclose(file_);
     file_ = nullptr;
-    std::filesystem::path final = folder_ / (started_ + "-" + serial.value_or("unknown") + ".log");
-    // Two cables without a serial number in the same second must not share a name.
-    std::error_code ec;
-    for (int n = 2; std::filesystem::exists(final, ec); ++n)
-        final = folder_ / (started_ + "-" + serial.value_or("unknown") + "-" + std::to_string(n) + ".log");
-    std::filesystem::rename(partial_, final, ec);
-    return ec ? partial_ : final;
+    // Cables without a serial number, started in the same second, must not share a name: a hard
+    // link is made only where no file is, so no log replaces another.
+    const std::string stem = started_ + "-" + serial.value_or("unknown");
+    for (int n = 1; n < 100; ++n) {
+        const std::filesystem::path final = folder_ / (stem + (n == 1 ? "" : "-" + std::to_string(n)) + ".log");
+        std::error_code ec;
+        std::filesystem::create_hard_link(partial_, final, ec);
+        if (!ec) {
+            std::filesystem::remove(partial_, ec);
+            return final;
+        }
+        if (ec == std::errc::file_exists) continue;
+        // A file system without hard links: a plain rename, where no file is yet.
+        if (!std::filesystem::exists(final, ec)) std::filesystem::rename(partial_, final, ec);
+        return ec ? partial_ : final;
+    }
+    return partial_;
 }
 
 }  // namespace verno::console

@@ -2,7 +2,7 @@
 // --log DIR: a file per cable and run for a support engineer: the program and its version, the
 // firmware file, the port, the DC's identity and serial number, every task-log row with its date
 // and time, the outcome, and with --trace every byte on the wire with its time. It is written as
-// the run goes (DATE-TIME-unknown.log.part) and named DATE-TIME-SERIAL.log at the end.
+// the run goes (DATE-TIME-PID.log.part) and named DATE-TIME-SERIAL.log at the end.
 
 #include <chrono>
 #include <cstdint>

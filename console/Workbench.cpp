@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -37,30 +38,46 @@ struct Cable {
 };
 
 pid_t Start(Cable& cable, const std::vector<std::string>& args) {
+    // Everything the child needs is made before the fork: after it only system calls run.
+    static char self[] = "/proc/self/exe";
+    std::vector<char*> argv = {self};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     int out[2];
     int err[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return -1;
+    if (pipe2(out, O_CLOEXEC) != 0) return -1;
+    if (pipe2(err, O_CLOEXEC) != 0) {
+        close(out[0]);
+        close(out[1]);
+        return -1;
+    }
     const pid_t pid = fork();
     if (pid == 0) {
         // A group of its own: Ctrl-C on the terminal reaches this program, which passes it on once.
         setpgid(0, 0);
-        const int nothing = open("/dev/null", O_RDONLY);
+        const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
         dup2(nothing, STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
-        std::vector<char*> argv;
-        static char self[] = "/proc/self/exe";
-        argv.push_back(self);
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
         execv(self, argv.data());
         _exit(127);
     }
     close(out[1]);
     close(err[1]);
+    if (pid < 0) {
+        close(out[0]);
+        close(err[0]);
+        return -1;
+    }
     cable.out = out[0];
     cable.err = err[0];
     return pid;
+}
+
+// How a cable's process ended, when it said nothing of its own.
+std::string HowItEnded(int status) {
+    if (WIFSIGNALED(status)) return "its process was killed by signal " + std::to_string(WTERMSIG(status));
+    return "its process ended with status " + std::to_string(WEXITSTATUS(status)) + " and no result";
 }
 
 char IconLetter(const std::string& icon) { return icon == "error" ? 'x' : icon == "warning" ? '!' : 'i'; }
@@ -108,7 +125,8 @@ void RequestWorkbenchStop() { stopRequested = 1; }
 int RunWorkbench(const Options& options) {
     const std::vector<std::string> ports = options.all ? link::FindCablePorts() : options.ports;
     if (ports.empty()) {
-        std::cerr << "verno-update: no interface cable (USB 0403:F460) is attached\n";
+        std::cerr << "verno-update: no interface cable (USB 0403:F460) is attached. Plug the cables in, or name "
+                     "their ports with --port.\n";
         return 2;
     }
     std::vector<Cable> cables(ports.size());
@@ -140,7 +158,8 @@ int RunWorkbench(const Options& options) {
             }
         }
         if (fds.empty()) break;
-        if (poll(fds.data(), fds.size(), -1) < 0) continue;  // a signal: pass it on above
+        // The timeout bounds how late a stop that came just before the wait is passed on.
+        if (poll(fds.data(), fds.size(), 200) <= 0) continue;
         for (std::size_t i = 0; i < fds.size(); ++i) {
             if (fds[i].revents == 0) continue;
             Cable& cable = *owners[i].first;
@@ -160,16 +179,19 @@ int RunWorkbench(const Options& options) {
     }
 
     std::vector<CableReport> reports;
-    bool allSucceeded = true;
+    int worst = 0;  // the cables' own exit statuses: a start-up failure (2) outranks a failed update
     for (Cable& cable : cables) {
         int status = 0;
-        if (cable.pid > 0) waitpid(cable.pid, &status, 0);
-        if (!cable.report) cable.report = CableReport::Failed(cable.port, "ended without a result");
-        allSucceeded = allSucceeded && cable.report->Succeeded();
+        if (cable.pid > 0)
+            while (waitpid(cable.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        if (!cable.report) cable.report = CableReport::Failed(cable.port, HowItEnded(status));
+        const int exit = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+        worst = std::max(worst, cable.report->Succeeded() ? 0 : std::clamp(exit, 1, 2));
         reports.push_back(*cable.report);
     }
     if (!options.json) std::cout << "\n" << SummaryTable(reports) << std::flush;
-    return allSucceeded ? 0 : 1;
+    return worst;
 }
 
 }  // namespace verno::console

@@ -11,7 +11,8 @@
 namespace verno::console {
 
 // The whole run; returns the exit status: 0 only when every cable ended updated or needed no
-// update (with --check: every dive computer answered).
+// update (with --check: every dive computer answered), 2 when a cable's start-up failed (or no
+// cable is attached), else 1.
 int RunWorkbench(const Options& options);
 
 // From the signal handler: pass the stop on to the cables' processes.

@@ -14,11 +14,13 @@ extern "C" void OnCloseSignal(int) { verno::console::ConsoleApp::RequestClose();
 extern "C" void OnWorkbenchSignal(int) { verno::console::RequestWorkbenchStop(); }
 
 // Ctrl-C, a hang-up and a termination request work as the Close button: the saved profile is
-// never abandoned silently. No SA_RESTART: a question waiting for its answer is interrupted.
-// A closed output must never stop an update.
-void HandleSignals(void (*handler)(int)) {
+// never abandoned silently. One cable: no SA_RESTART, so that a question waiting for its answer
+// is interrupted. Many: the parent's writes are restarted (its wait for the cables' lines is
+// interrupted all the same). A closed output must never stop an update.
+void HandleSignals(void (*handler)(int), bool restart) {
     struct sigaction close {};
     close.sa_handler = handler;
+    close.sa_flags = restart ? SA_RESTART : 0;
     sigemptyset(&close.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &close, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
@@ -44,10 +46,10 @@ int main(int argc, char** argv) {
     }
     QCoreApplication app(argc, argv);
     if (options->ManyCables()) {
-        HandleSignals(OnWorkbenchSignal);
+        HandleSignals(OnWorkbenchSignal, true);
         return verno::console::RunWorkbench(*options);
     }
-    HandleSignals(OnCloseSignal);
+    HandleSignals(OnCloseSignal, false);
     verno::console::ConsoleApp consoleApp(*options);
     consoleApp.Run();
 }
