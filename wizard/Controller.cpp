@@ -235,16 +235,20 @@ void Controller::CloseClick() {
     if (state_ == State::Closing || state_ == State::Ended) return;
     const bool interrupting = state_ == State::Testing || state_ == State::Updating;
     state_ = State::Closing;
-    IgnoringErrors([this, interrupting] {
+    std::filesystem::path saved;
+    IgnoringErrors([this, interrupting, &saved] {
         if (ProfileSafe()) return;
-        const std::filesystem::path saved = session_->profile.BackupFilePath;
+        saved = session_->profile.BackupFilePath;
         // The interrupted command's reply may still be on its way: it must not be taken for the
         // recovery's first answer.
         if (interrupting) comm_.SettleLine(kSettleBeforeRecovery);
         profile::ProfileRecovering(*session_);
-        // Kept on purpose, or left because another DC was attached: the user must know where.
+    });
+    // Kept on purpose, left because another DC was attached, or the recovery broke off: the user
+    // must know where.
+    IgnoringErrors([this, &saved] {
         std::error_code ec;
-        if (!std::filesystem::exists(saved, ec)) return;
+        if (saved.empty() || !std::filesystem::exists(saved, ec)) return;
         keptProfile_ = saved;
         ShowMessage(LoadText(text::kRecoveryTitle), FillPlaceholders(LoadText(text::kProfileKept), saved.string()),
                     MessageIcon::Information, MessageButtons::Ok);
