@@ -13,7 +13,7 @@ namespace verno {
 
 struct ConfigRecord {
     std::vector<std::string> ConfigFields;   // every field, in order
-    std::filesystem::path FirmwareFileName;  // field 0, never leading out of a folder
+    std::filesystem::path FirmwareFileName;  // field 0, made relative to the program folder
     std::filesystem::path FirmwareFilePath;  // program folder / field 0
     std::string CloseProgramName;            // field 2, empty when absent
     std::int32_t LanguageIndex = 1;          // catalogue column of the configured language

@@ -144,6 +144,7 @@ TEST(ConsoleOptions, OneCableOrManyAndWhatEachOfManyIsGiven) {
     EXPECT_FALSE(ParseOptions({"--recover", "maybe"}, error).has_value());
     EXPECT_FALSE(ParseOptions({"--attempts", "0"}, error).has_value());
     EXPECT_FALSE(ParseOptions({"--port"}, error).has_value());
+    EXPECT_FALSE(ParseOptions({"--port", "/dev/a", "check"}, error).has_value());  // not a second port
     EXPECT_FALSE(ParseOptions({"--trace"}, error).has_value());  // the trace goes into the log
     EXPECT_FALSE(ParseOptions({"--all", "--recover", "ask"}, error).has_value());
     EXPECT_FALSE(ParseOptions({"--bogus"}, error).has_value());
