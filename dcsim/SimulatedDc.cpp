@@ -346,8 +346,9 @@ void SimulatedDc::FrameComplete(Seconds at) {
     ++counters.frames;
     const std::uint16_t value = args_.size() >= 2 ? static_cast<std::uint16_t>(args_[0] * 256 + args_[1]) : 0;
     const DcFaults& faults = ActiveFaults();  // this frame may be the arming one
-    ReceivedFrame frame{at, {command_}, false};
-    frame.bytes.insert(frame.bytes.end(), args_.begin(), args_.end());
+    ReceivedFrame frame{at, std::vector<std::uint8_t>(1 + args_.size()), false};
+    frame.bytes[0] = command_;
+    std::copy(args_.begin(), args_.end(), frame.bytes.begin() + 1);
     received_.push_back(std::move(frame));
 
     // Block writes count from the arming frame, so "power loss at block k" is aimed at a phase.

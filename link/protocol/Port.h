@@ -27,6 +27,12 @@ struct PortOpenResult {
     PortOpenError error = PortOpenError::None;
     std::string reason;       // the system's text when the device could not be opened
     std::string deviceGroup;  // the group that owns the device node, when known
+
+    static PortOpenResult Opened() {
+        PortOpenResult result;
+        result.opened = true;
+        return result;
+    }
 };
 
 class Port {

@@ -52,9 +52,7 @@ public:
     link::PortOpenResult OpenPort(const std::string&) override {
         trace.push_back("open port");
         if (onOpenPort) onOpenPort();
-        link::PortOpenResult opened;
-        opened.opened = true;
-        return opened;
+        return link::PortOpenResult::Opened();
     }
     void ClosePort() override { trace.push_back("close port"); }
 

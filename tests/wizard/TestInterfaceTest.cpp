@@ -36,7 +36,7 @@ TEST(TestInterface, SearchesAfreshAfterOkUntilTheCableIsThere) {
         },
         [&](const std::string& path) {
             opened.push_back(path);
-            return PortOpenResult{.opened = true};
+            return PortOpenResult::Opened();
         });
     EXPECT_EQ(result, "/dev/ttyUSB0");
     EXPECT_EQ(searches, 3);
@@ -57,7 +57,7 @@ TEST(TestInterface, CancelGivesUpWithoutOpening) {
     bool openCalled = false;
     const auto result = TestInterface(
         surface, [&]() -> std::optional<std::string> { ++searches; return std::nullopt; },
-        [&](const std::string&) { openCalled = true; return PortOpenResult{.opened = true}; });
+        [&](const std::string&) { openCalled = true; return PortOpenResult::Opened(); });
     EXPECT_EQ(result, std::nullopt);
     EXPECT_EQ(searches, 1);
     EXPECT_FALSE(openCalled);
