@@ -3,9 +3,9 @@
 // wait-and-resend loop and every DC command. One object per open link; nothing global.
 //
 // Flags and buffers are public data, as every layer above reads and writes them (the update
-// clears TransferFailed, Close sets LinkAborted, the profile code reads RxBuf); their meaning is
-// that of the device link's state table. Every write into a buffer is bounds-checked: a byte
-// that would fall beyond a buffer is dropped.
+// clears TransferFailed, Close sets LinkAborted, the profile code reads RxBuf); each command's
+// reply handling in CommModule.cpp gives them their meaning. Every write into a buffer is
+// bounds-checked: a byte that would fall beyond a buffer is dropped.
 
 #include <array>
 #include <cstddef>
@@ -44,8 +44,8 @@ inline constexpr std::size_t kMemoryReplyLength = 129;  // ack + 128 bytes
 inline constexpr std::uint8_t kClockExtraByte = 233;
 }  // namespace wire
 
-// How a DC command ended. The flags (TransferFailed, CommError, LinkAborted) are still set as the
-// device link's state table says; the status tells the caller why, so that nobody has to infer
+// How a DC command ended. The flags (TransferFailed, CommError, LinkAborted) are still set by
+// each command's reply handling; the status tells the caller why, so that nobody has to infer
 // a cause from flag differences.
 enum class LinkStatus {
     Ok,         // answered, or acknowledged
