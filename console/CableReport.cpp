@@ -1,5 +1,7 @@
 #include "console/CableReport.h"
 
+#include "profile/BackupFile.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -21,13 +23,7 @@ std::string TextOr(const nlohmann::json& line, const char* key) {
 
 }  // namespace
 
-std::string SerialText(int serial) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%06d", serial);
-    return text;
-}
-
-std::string CableReport::SerialText() const { return serial ? console::SerialText(*serial) : "-"; }
+std::string CableReport::SerialText() const { return serial ? profile::SerialText(*serial) : "-"; }
 
 CableReport CableReport::Failed(std::string port, std::string reason) {
     CableReport r;

@@ -34,9 +34,6 @@ struct CableReport {
     static CableReport FromJson(const nlohmann::json& line);
 };
 
-// "004711", as the backup files write serial numbers.
-std::string SerialText(int serial);
-
 // The summary of a many-cable run: a line per cable, aligned.
 std::string SummaryTable(const std::vector<CableReport>& reports);
 

@@ -8,6 +8,7 @@
 #include "common/Text.h"
 #include "common/TextNumbers.h"
 #include "common/Version.h"
+#include "profile/BackupFile.h"
 
 namespace verno::console {
 
@@ -62,7 +63,7 @@ ConsoleApp::ConsoleApp(Options options)
     recover_ = options_.recover.value_or(interactive_ && !options_.json ? RecoverMode::Ask : RecoverMode::Keep);
     view_.SetJsonContext([this] {
         nlohmann::ordered_json context = {{"port", port_}};
-        if (const auto serial = DcSerial()) context["serial"] = SerialText(*serial);
+        if (const auto serial = DcSerial()) context["serial"] = profile::SerialText(*serial);
         return context;
     });
     if (options_.logFolder) {

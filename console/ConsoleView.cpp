@@ -4,6 +4,10 @@ namespace verno::console {
 
 namespace {
 
+bool IsPercentage(const std::string& status) { return !status.empty() && status.back() == '%'; }
+
+}  // namespace
+
 char IconLetter(TaskIcon icon) {
     switch (icon) {
         case TaskIcon::Information: return 'i';
@@ -12,10 +16,6 @@ char IconLetter(TaskIcon icon) {
     }
     return '?';
 }
-
-bool IsPercentage(const std::string& status) { return !status.empty() && status.back() == '%'; }
-
-}  // namespace
 
 const char* IconName(TaskIcon icon) {
     switch (icon) {

@@ -24,6 +24,7 @@ struct TaskRow {
 };
 
 const char* IconName(TaskIcon icon);  // "information", "warning", "error"
+char IconLetter(TaskIcon icon);        // 'i', '!', 'x': the icon column on a terminal
 
 // One line of --json output. Bytes from the DC that are not UTF-8 become U+FFFD, never an abort.
 std::string JsonLine(const nlohmann::ordered_json& object);

@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "console/CableReport.h"
+#include "console/ConsoleView.h"
 #include "link/port/FindInterfacePort.h"
 
 namespace verno::console {
@@ -80,7 +81,11 @@ std::string HowItEnded(int status) {
     return "its process ended with status " + std::to_string(WEXITSTATUS(status)) + " and no result";
 }
 
-char IconLetter(const std::string& icon) { return icon == "error" ? 'x' : icon == "warning" ? '!' : 'i'; }
+char IconLetterNamed(const std::string& name) {
+    for (const TaskIcon icon : {TaskIcon::Information, TaskIcon::Warning, TaskIcon::Error})
+        if (name == IconName(icon)) return IconLetter(icon);
+    return '?';
+}
 
 // One line the cable's process wrote on its standard output.
 void TakeLine(Cable& cable, const std::string& line, bool json) {
@@ -95,7 +100,7 @@ void TakeLine(Cable& cable, const std::string& line, bool json) {
     if (type != "row") return;
     std::string text = object.value("time", "") + "  " + cable.port + "  " +
                        (object.contains("serial") ? object["serial"].get<std::string>() : std::string("-")) + "  " +
-                       IconLetter(object.value("icon", "")) + "  " + object.value("event", "");
+                       IconLetterNamed(object.value("icon", "")) + "  " + object.value("event", "");
     if (const std::string status = object.value("status", ""); !status.empty()) text += "  " + status;
     std::cout << text << "\n" << std::flush;
 }

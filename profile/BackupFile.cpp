@@ -31,11 +31,15 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
+std::string SerialText(std::int32_t serial) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06d", static_cast<int>(serial));
+    return text;
+}
+
 std::filesystem::path BackupFileName(const std::filesystem::path& folder, std::uint16_t modelNumber,
                                      std::int32_t serial) {
-    char serialText[16];
-    std::snprintf(serialText, sizeof serialText, "%06d", static_cast<int>(serial));
-    return folder / (std::to_string(modelNumber) + "." + serialText + ".bin");
+    return folder / (std::to_string(modelNumber) + "." + SerialText(serial) + ".bin");
 }
 
 std::vector<std::uint8_t> EncodeBackupFile(const ProfileState& state) {

@@ -24,6 +24,9 @@ constexpr std::size_t BackupValueOffset(std::size_t row, std::size_t column) {
     return kBackupBlocksOffset + 2 * (row + kProfileRows * column);
 }
 
+// A serial number as the backup files write it: six digits, "004711".
+std::string SerialText(std::int32_t serial);
+
 // "<model>.<serial as 000000>.bin" in the given folder.
 std::filesystem::path BackupFileName(const std::filesystem::path& folder, std::uint16_t modelNumber,
                                      std::int32_t serial);

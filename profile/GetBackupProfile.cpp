@@ -25,8 +25,7 @@ BackupLookup GetBackupProfile(ProfileSession& s) {
     st.SerialDigits.fill(0);
 
     st.DcSerial = Block0::InRxBuf(s.comm).Serial();
-    char serialText[16];
-    std::snprintf(serialText, sizeof serialText, "%06d", static_cast<int>(st.DcSerial));
+    const std::string serialText = SerialText(st.DcSerial);
     st.BackupFilePath = BackupFileName(s.backupFolder, s.fw.DcModelNumber, st.DcSerial);
 
     auto contents = std::make_unique<BackupContents>();
