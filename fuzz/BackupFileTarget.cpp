@@ -41,14 +41,18 @@ std::int16_t ValueAt(const std::uint8_t* bytes, std::size_t row, std::size_t col
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8));
 }
 
-// What the format allows: the whole size, write addresses 0..32767, bytes and sums 0..255.
+// What the format allows: the whole size, write addresses 0..32767, bytes and sums 0..255, and
+// every row's bytes adding up to its sum.
 bool WellFormed(std::span<const std::uint8_t> bytes) {
     if (bytes.size() != kBackupFileSize) return false;
-    for (std::size_t c = 0; c < kProfileColumns; ++c) {
-        for (std::size_t r = 0; r < kProfileRows; ++r) {
+    for (std::size_t r = 0; r < kProfileRows; ++r) {
+        unsigned sum = 0;
+        for (std::size_t c = 0; c < kProfileColumns; ++c) {
             const std::int16_t v = ValueAt(bytes.data(), r, c);
             if (v < 0 || (c > 0 && v > 255)) return false;
+            if (c > 0 && c < profile::kSumColumn) sum += static_cast<unsigned>(v);
         }
+        if (static_cast<unsigned>(ValueAt(bytes.data(), r, profile::kSumColumn)) != sum % 256) return false;
     }
     return true;
 }

@@ -5,10 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <system_error>
+
+#include "common/Sum8.h"
 
 namespace verno::profile {
 
@@ -28,6 +32,35 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     }
     return true;
 }
+
+// Made readable by its owner alone, when this program makes it.
+void MakePrivateFolders(const std::filesystem::path& folder) {
+    std::error_code ec;
+    if (folder.empty() || std::filesystem::exists(folder, ec)) return;
+    MakePrivateFolders(folder.parent_path());
+    if (std::filesystem::create_directory(folder, ec))
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
+}
+
+std::filesystem::path FreshTemporaryName(const std::filesystem::path& path) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(random()));
+    std::filesystem::path temporary = path;
+    temporary += suffix;
+    return temporary;
+}
+
+bool RowSumsHold(std::span<const std::uint8_t> bytes) {
+    std::array<std::uint8_t, kProfileColumns - 2> row{};
+    for (std::size_t r = 0; r < kProfileRows; ++r) {
+        for (std::size_t c = 1; c < kSumColumn; ++c) row[c - 1] = bytes[BackupValueOffset(r, c)];
+        if (Sum8(row) != bytes[BackupValueOffset(r, kSumColumn)]) return false;
+    }
+    return true;
+}
+
+std::string TwoDigits(unsigned v) { return std::string(1, static_cast<char>('0' + v / 10 % 10)) + static_cast<char>('0' + v % 10); }
 
 }  // namespace
 
@@ -67,6 +100,8 @@ BackupFileStatus DecodeBackupFile(std::span<const std::uint8_t> bytes, BackupCon
             if (v < 0 || (c > 0 && v > 255)) return BackupFileStatus::Damaged;
         }
     }
+    // A flipped byte would otherwise go into the DC as if it were the diver's.
+    if (!RowSumsHold(bytes)) return BackupFileStatus::Damaged;
     std::copy_n(bytes.begin() + kBackupHeaderOffset, out.ProfileHeader.size(), out.ProfileHeader.begin());
     std::copy_n(bytes.begin() + kBackupSerialOffset, out.SerialDigits.size(), out.SerialDigits.begin());
     for (std::size_t c = 0; c < kProfileColumns; ++c) {
@@ -96,14 +131,12 @@ BackupFileStatus ReadBackupFile(const std::filesystem::path& path, BackupContent
 }
 
 BackupWriteResult WriteBackupFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    // The folder comes with the first backup: the dive logs of this user's watches, nobody
-    // else's to read.
     std::error_code ec;
-    if (!path.parent_path().empty() && std::filesystem::create_directories(path.parent_path(), ec))
-        std::filesystem::permissions(path.parent_path(), std::filesystem::perms::owner_all, ec);
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A link planted at the backup's name could send the dive log into somebody else's file.
+    if (std::filesystem::is_symlink(path, ec)) return {false, SystemReason(ELOOP)};
+    MakePrivateFolders(path.parent_path());
+    const std::filesystem::path temporary = FreshTemporaryName(path);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return {false, SystemReason(errno)};
     if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) {
         const int error = errno;
@@ -126,6 +159,43 @@ BackupWriteResult WriteBackupFile(const std::filesystem::path& path, std::span<c
         ::close(dirFd);
     }
     return {true, {}};
+}
+
+std::filesystem::path MoveAside(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::error_code ec;
+    std::filesystem::path target = to;
+    for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(target, ec)); ++n) {
+        if (n > 99) return {};
+        target = to.parent_path() / (to.stem().string() + "-" + std::to_string(n) + to.extension().string());
+    }
+    std::filesystem::rename(from, target, ec);
+    return ec ? std::filesystem::path() : target;
+}
+
+std::string UtcStamp() {
+    using namespace std::chrono;
+    const auto now = floor<seconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{now - day};
+    return std::to_string(static_cast<int>(date.year())) + TwoDigits(static_cast<unsigned>(date.month())) +
+           TwoDigits(static_cast<unsigned>(date.day())) + "T" + TwoDigits(static_cast<unsigned>(time.hours().count())) +
+           TwoDigits(static_cast<unsigned>(time.minutes().count())) +
+           TwoDigits(static_cast<unsigned>(time.seconds().count())) + "Z";
+}
+
+std::string FileTimeText(const std::filesystem::path& file) {
+    using namespace std::chrono;
+    std::error_code ec;
+    const auto written = std::filesystem::last_write_time(file, ec);
+    if (ec) return {};
+    const auto at = floor<minutes>(std::filesystem::file_time_type::clock::to_sys(written));
+    const auto day = floor<days>(at);
+    const year_month_day date{day};
+    const hh_mm_ss time{at - day};
+    return std::to_string(static_cast<int>(date.year())) + "-" + TwoDigits(static_cast<unsigned>(date.month())) + "-" +
+           TwoDigits(static_cast<unsigned>(date.day())) + " " + TwoDigits(static_cast<unsigned>(time.hours().count())) +
+           ":" + TwoDigits(static_cast<unsigned>(time.minutes().count())) + " UTC";
 }
 
 }  // namespace verno::profile

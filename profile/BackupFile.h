@@ -43,7 +43,9 @@ struct BackupContents {
 enum class BackupFileStatus {
     Ok,
     Missing,     // no normal file of that name
-    Damaged,     // wrong size, or a byte value outside 0..255, or a negative write address
+    // Wrong size, a byte value outside 0..255, a negative write address, or a row whose bytes do
+    // not add up to its sum.
+    Damaged,
     Unreadable,  // exists but cannot be opened or read
 };
 
@@ -56,9 +58,19 @@ struct BackupWriteResult {
     std::string reason;  // the system's reason when not ok
 };
 
-// Never leaves a half-written backup under the final name: the bytes go to a temporary file in
-// the same folder, reach the disk, and only then replace the backup by a rename. A missing folder
-// is made, readable by its owner alone.
+// Never leaves a half-written backup under the final name: the bytes go to a fresh temporary file
+// in the same folder (created exclusively, never through a link), reach the disk, and only then
+// replace the backup by a rename. The file is readable by its owner alone, and so is a folder
+// made for it. A backup path that is a symbolic link is refused.
 BackupWriteResult WriteBackupFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+// Moves a file aside to `to`, or, when that name is taken, to `to` with a number before its
+// extension: never over another file. The name it now has, or empty when it could not be moved.
+std::filesystem::path MoveAside(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Now in UTC as a file name can carry it: "20261208T093512Z".
+std::string UtcStamp();
+// A file's modification time in UTC, "2026-12-08 09:35 UTC"; empty when it cannot be read.
+std::string FileTimeText(const std::filesystem::path& file);
 
 }  // namespace verno::profile

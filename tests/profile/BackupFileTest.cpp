@@ -72,6 +72,8 @@ TEST(BackupFileLayout, FixedOffsetsColumnAfterColumn) {
     st->ProfileBlocks[1][0] = 0x0108;
     st->ProfileBlocks[1023][0] = 0x1F00;
     st->ProfileBlocks[2][1] = 0x7F;
+    st->ProfileBlocks[2][129] = 0x7F;
+    st->ProfileBlocks[3][1] = 0xFE;
     st->ProfileBlocks[3][129] = 0xFE;
 
     const std::vector<std::uint8_t> bytes = EncodeBackupFile(*st);
@@ -120,6 +122,7 @@ TEST(BackupFileWriter, WritesTheWholeFileAndLeavesNoTemporary) {
     TempFolder dir;
     auto st = std::make_unique<ProfileState>();
     st->ProfileBlocks[10][50] = 200;
+    st->ProfileBlocks[10][129] = 200;
     const auto path = dir.path() / "6978.000056.bin";
     {
         std::ofstream old(path, std::ios::binary);
@@ -154,6 +157,34 @@ TEST(BackupFileWriter, AFolderThatCannotTakeTheFileGivesTheReasonAndNoFile) {
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.reason.empty());
     EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(BackupFileSafety, AFlippedByteIsDamagedAndNoLinkIsFollowedAndTheFileIsTheOwnersAlone) {
+    TempFolder dir;
+    auto st = std::make_unique<ProfileState>();
+    st->ProfileBlocks[3][7] = 0x40;
+    st->ProfileBlocks[3][129] = 0x40;
+    std::vector<std::uint8_t> bytes = EncodeBackupFile(*st);
+    auto back = std::make_unique<BackupContents>();
+    ASSERT_EQ(DecodeBackupFile(bytes, *back), BackupFileStatus::Ok);
+    bytes[BackupValueOffset(3, 7)] ^= 0x01;
+    EXPECT_EQ(DecodeBackupFile(bytes, *back), BackupFileStatus::Damaged) << "the row's sum no longer holds";
+
+    // Another user's file, with links planted at the backup's name and its old temporary name.
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+    const auto victim = dir.path() / "victim";
+    std::ofstream(victim) << "not yours";
+    const auto path = dir.path() / "6978.000056.bin";
+    std::filesystem::create_symlink(victim, dir.path() / "6978.000056.bin.tmp");
+    ASSERT_TRUE(WriteBackupFile(path, EncodeBackupFile(*st)).ok);
+    EXPECT_EQ(ReadAll(victim), std::vector<std::uint8_t>({'n', 'o', 't', ' ', 'y', 'o', 'u', 'r', 's'}));
+    const auto others = std::filesystem::perms::group_all | std::filesystem::perms::others_all;
+    EXPECT_EQ(std::filesystem::status(path).permissions() & others, std::filesystem::perms::none);
+
+    const auto linked = dir.path() / "6978.000057.bin";
+    std::filesystem::create_symlink(victim, linked);
+    EXPECT_FALSE(WriteBackupFile(linked, EncodeBackupFile(*st)).ok);
+    EXPECT_EQ(std::filesystem::file_size(victim), 9u);
 }
 
 TEST(BackupFileReader, MissingFileAndDirectoryOfThatNameAreMissing) {
