@@ -16,12 +16,13 @@ std::string TwoDigitNumber(long value) {
     return value < 0 ? "-" + digits : digits;
 }
 
-std::string FillPlaceholders(std::string_view text, std::string_view first, std::string_view second) {
+std::string FillPlaceholders(std::string_view text, std::initializer_list<std::string_view> values) {
     std::string out;
-    out.reserve(text.size() + first.size() + second.size());
+    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
-            out += text[i + 1] == '1' ? first : second;
+        const std::size_t n = i + 1 < text.size() && text[i] == '%' ? static_cast<std::size_t>(text[i + 1] - '1') : 9;
+        if (n < values.size()) {
+            out += values.begin()[n];
             ++i;
         } else {
             out += text[i];

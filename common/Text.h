@@ -1,6 +1,7 @@
 #pragma once
 // Small formatting helpers shared by the task-log writers.
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -13,9 +14,13 @@ std::string Percent(long i, long n);
 // At least two decimal digits, as the "00" format pattern writes them.
 std::string TwoDigitNumber(long value);
 
-// Fills %1 and %2 of one of our own texts in a single pass, so that a value holding "%2" is
+// Fills %1, %2, ... of one of our own texts in a single pass, so that a value holding "%2" is
 // left as it is.
-std::string FillPlaceholders(std::string_view text, std::string_view first, std::string_view second = {});
+std::string FillPlaceholders(std::string_view text, std::initializer_list<std::string_view> values);
+template <typename... Values>
+std::string FillPlaceholders(std::string_view text, const Values&... values) {
+    return FillPlaceholders(text, {std::string_view(values)...});
+}
 
 // Texts read from the DC and the firmware file are single-byte (ANSI) characters; the front
 // ends show UTF-8.

@@ -86,6 +86,34 @@ inline constexpr int kRecoveryStep5 = 809;
 inline constexpr int kRecoveryStep6 = 819;
 inline constexpr int kProfileKept = 830;  // %1 the backup file
 
+// The profile across runs: what was found, two profiles, the choices, the history, --restore.
+inline constexpr int kFoundSaved = 850;          // %1 date, %2 file
+inline constexpr int kBackupOtherSize = 851;     // %1 file, %2 where it went
+inline constexpr int kBackupOtherSerial = 852;   // %1 file, %2 serial inside, %3 where it went
+inline constexpr int kProfileChanged = 853;      // %1 saved on, %2 present blocks, %3 saved blocks
+inline constexpr int kChoicePresent = 854;
+inline constexpr int kChoiceSaved = 855;
+inline constexpr int kWritesBackPresent = 856;   // %1 blocks, %2 the other file
+inline constexpr int kWritesBackSaved = 857;     // %1 blocks, %2 the other file
+inline constexpr int kChoiceWriteBack = 858;
+inline constexpr int kChoiceKeep = 859;
+inline constexpr int kChoiceDiscard = 860;
+inline constexpr int kChoiceDelete = 861;
+inline constexpr int kConfirmDiscard = 862;      // %1 file
+inline constexpr int kHistoryNotWritten = 863;   // %1 file, %2 the system's reason
+inline constexpr int kRestoreConfirm = 864;      // %1 file, %2 blocks, %3 date, %4 serial
+inline constexpr int kChoiceWrite = 865;
+inline constexpr int kChoiceDoNotWrite = 866;
+inline constexpr int kRestoreOtherSerial = 867;  // %1 file, %2 serial inside, %3 the DC's
+inline constexpr int kRestoreOtherSize = 868;    // %1 file
+inline constexpr int kRestoredFromFile = 869;    // %1 file
+inline constexpr int kProfilesKept = 870;        // followed by the files, a line each
+// The console's own prompts for those questions.
+inline constexpr int kAskRecover = 871;
+inline constexpr int kAskDiscard = 872;
+inline constexpr int kAskWhich = 873;
+inline constexpr int kAskRestore = 874;
+
 inline constexpr std::array kAll{
     kClose, kInstructions, kTimeHeading, kStatusHeading, kBack, kNext, kEventHeading, kProductTitle,
     kFailed, kDone,
@@ -100,6 +128,10 @@ inline constexpr std::array kAll{
     kBackupRow, kRestoreRow, kBackupFailed, kHeaderMismatch, kBackupNotWritten, kBackupUnusable,
     kRecoveryTitle, kRecoveryQuestion, kRecoveryStep1, kRecoveryStep2, kRecoveryStep3, kRecoveryStep3a,
     kRecoveryStep3b, kRecoveryStep3c, kRecoveryStep4, kRecoveryStep5, kRecoveryStep6, kProfileKept,
+    kFoundSaved, kBackupOtherSize, kBackupOtherSerial, kProfileChanged, kChoicePresent, kChoiceSaved,
+    kWritesBackPresent, kWritesBackSaved, kChoiceWriteBack, kChoiceKeep, kChoiceDiscard, kChoiceDelete,
+    kConfirmDiscard, kHistoryNotWritten, kRestoreConfirm, kChoiceWrite, kChoiceDoNotWrite, kRestoreOtherSerial,
+    kRestoreOtherSize, kRestoredFromFile, kProfilesKept, kAskRecover, kAskDiscard, kAskWhich, kAskRestore,
 };
 
 }  // namespace verno::text

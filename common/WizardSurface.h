@@ -3,6 +3,7 @@
 // recorder): task-log rows, message boxes, the stage reset after a failure, and catalogue texts.
 
 #include <string>
+#include <vector>
 
 namespace verno {
 
@@ -19,6 +20,34 @@ enum class MessageAnswer {
     // Nobody chose: the program is being ended (Ctrl-C, a closed input, a bench that keeps the
     // saved profile for later). Decides nothing, and deletes nothing.
     Interrupted,
+    // The choices of the questions about a saved profile.
+    WriteBack,
+    Keep,
+    Discard,
+    Present,
+    Saved,
+};
+
+// The questions about the diver's profile; each front end answers them in its own way (the
+// console from its options when nobody is at the terminal).
+enum class Question {
+    RecoverProfile,  // write back now, keep for later, discard
+    ConfirmDiscard,  // discard, keep
+    WhichProfile,    // present, saved: which of two profiles goes back
+    ConfirmRestore,  // yes, no: write a chosen file into the DC
+};
+
+struct Choice {
+    MessageAnswer answer;
+    std::string label;
+};
+
+struct QuestionBox {
+    Question question;
+    std::string title;
+    std::string text;
+    MessageIcon icon;
+    std::vector<Choice> choices;  // the first is the default
 };
 
 class WizardSurface {
@@ -34,6 +63,8 @@ public:
     // A modal message box; returns the button the user chose.
     virtual MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                                       MessageButtons buttons) = 0;
+    // A question with choices of its own; Interrupted when nobody answered.
+    virtual MessageAnswer Ask(const QuestionBox& box) = 0;
     // Catalogue text n in the configured language; empty when the catalogue has no such number.
     virtual std::string LoadText(int n) = 0;
 };

@@ -9,6 +9,7 @@
 #include "common/TextNumbers.h"
 #include "common/Version.h"
 #include "profile/BackupFile.h"
+#include "profile/History.h"
 
 namespace verno::console {
 
@@ -61,6 +62,7 @@ ConsoleApp::ConsoleApp(Options options)
       controller_(view_, *this) {
     if (!options_.ports.empty()) port_ = options_.ports.front();
     recover_ = options_.recover.value_or(interactive_ && !options_.json ? RecoverMode::Ask : RecoverMode::Keep);
+    view_.OnQuestion([this](const QuestionBox& box) { return AnswerQuestion(box); });
     view_.SetJsonContext([this] {
         nlohmann::ordered_json context = {{"port", port_}};
         if (const auto serial = DcSerial()) context["serial"] = profile::SerialText(*serial);
@@ -144,13 +146,75 @@ MessageAnswer ConsoleApp::Answer(const std::string& title, MessageButtons button
     return MessageAnswer::Interrupted;
 }
 
+MessageAnswer ConsoleApp::AskRecovery() {
+    switch (recover_) {
+        case RecoverMode::Yes: return MessageAnswer::WriteBack;
+        case RecoverMode::No: return MessageAnswer::Discard;
+        case RecoverMode::Keep: return MessageAnswer::Keep;
+        case RecoverMode::Ask: break;
+    }
+    for (;;) {
+        const auto line = AskLine(controller_.LoadText(text::kAskRecover));
+        if (!line || TakeCloseRequest()) return MessageAnswer::Interrupted;
+        if (line->empty() || *line == "w" || *line == "W") return MessageAnswer::WriteBack;
+        if (*line == "k" || *line == "K") return MessageAnswer::Keep;
+        if (*line == "d" || *line == "D") return MessageAnswer::Discard;
+    }
+}
+
+// Nobody at a terminal means the documented default: keep, the present profile, do not write.
+MessageAnswer ConsoleApp::AnswerQuestion(const QuestionBox& box) {
+    // Ctrl-C answers the question it meets, with what deletes and overwrites nothing.
+    if (TakeCloseRequest()) return MessageAnswer::Interrupted;
+    const bool ask = interactive_ && !options_.json;
+    switch (box.question) {
+        case Question::RecoverProfile: return AskRecovery();
+        case Question::ConfirmDiscard: {
+            if (recover_ == RecoverMode::No) return MessageAnswer::Discard;
+            const auto line = ask ? AskLine(controller_.LoadText(text::kAskDiscard)) : std::nullopt;
+            return line && *line == "delete" && !TakeCloseRequest() ? MessageAnswer::Discard : MessageAnswer::Keep;
+        }
+        case Question::WhichProfile: {
+            if (options_.restoreFrom)
+                return *options_.restoreFrom == RestoreFrom::Saved ? MessageAnswer::Saved : MessageAnswer::Present;
+            const auto line = ask ? AskLine(controller_.LoadText(text::kAskWhich)) : std::nullopt;
+            return line && (*line == "s" || *line == "S") ? MessageAnswer::Saved : MessageAnswer::Present;
+        }
+        case Question::ConfirmRestore: {
+            if (options_.yes) return MessageAnswer::Yes;
+            const auto line = ask ? AskLine(controller_.LoadText(text::kAskRestore)) : std::nullopt;
+            return line && (*line == "y" || *line == "Y") && !TakeCloseRequest() ? MessageAnswer::Yes : MessageAnswer::No;
+        }
+    }
+    return MessageAnswer::Interrupted;
+}
+
+void ConsoleApp::PrintHistory() {
+    for (const profile::HistoryEntry& e : profile::ListHistory(BackupFolder())) {
+        const std::string version = e.readFrom.version.empty() ? "" : Latin1ToUtf8(e.readFrom.version);
+        if (options_.json) {
+            nlohmann::ordered_json line = {{"type", "history"}, {"serial", e.serial}, {"date", e.date}};
+            line["blocks"] = e.blocks >= 0 ? nlohmann::ordered_json(e.blocks) : nlohmann::ordered_json(nullptr);
+            line["version"] = version;
+            line["revision"] = e.readFrom.revision;
+            line["file"] = e.file.string();
+            std::cout << JsonLine(line) << "\n";
+        } else {
+            std::cout << e.serial << "  " << e.date << "  " << (e.blocks >= 0 ? std::to_string(e.blocks) : "?") << "  "
+                      << (version.empty() ? "-" : version) << "  " << e.file.string() << "\n";
+        }
+    }
+    std::cout << std::flush;
+}
+
 CableReport ConsoleApp::Report(double seconds) {
     wizard::Controller& controller = controller_;
     CableReport r;
     r.port = port_;
     r.serial = DcSerial();
     r.seconds = seconds;
-    r.profileKeptIn = controller.KeptProfile().string();
+    for (const auto& file : controller.KeptProfiles())
+        r.profileKeptIn += (r.profileKeptIn.empty() ? "" : ", ") + file.string();
     const update::Session* session = controller.UpdateSession();
     r.versionBefore = Latin1ToUtf8(controller.VersionMet());
     if (session != nullptr && !r.versionBefore.empty()) r.versionAfter = Latin1ToUtf8(session->DcVersion);
@@ -239,10 +303,16 @@ void ConsoleApp::EndProgram(int status) {
 }
 
 void ConsoleApp::Run() {
+    if (options_.history) {
+        PrintHistory();
+        SystemHost::EndProgram(wizard::kExitUpdated);
+    }
     if (controller_.Load()) {
         Prepare();
         if (options_.check) {
             check_ = controller_.CheckClick();
+        } else if (options_.restore) {
+            controller_.RestoreClick(*options_.restore);
         } else {
             controller_.NextClick();
         }

@@ -38,6 +38,9 @@ public:
 private:
     void RunPending() override;
     MessageAnswer Answer(const std::string& title, MessageButtons buttons);
+    MessageAnswer AnswerQuestion(const QuestionBox& box);
+    MessageAnswer AskRecovery();
+    void PrintHistory();
     std::optional<int> DcSerial();
     CableReport Report(double seconds);
     void PrintCheck(const CableReport& report) const;

@@ -92,14 +92,23 @@ void ConsoleView::SetTaskStatus(const std::string& status) {
     }
 }
 
-MessageAnswer ConsoleView::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
-                                       MessageButtons buttons) {
+void ConsoleView::PrintBox(const std::string& title, const std::string& text) {
     Flush();
     std::string body = text;
     for (std::size_t at; (at = body.find('\r')) != std::string::npos;) body.erase(at, 1);
     std::fprintf(messages_, "\n[%s]\n%s\n\n", title.c_str(), body.c_str());
     std::fflush(messages_);
+}
+
+MessageAnswer ConsoleView::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
+                                       MessageButtons buttons) {
+    PrintBox(title, text);
     return answerer_(title, text, icon, buttons);
+}
+
+MessageAnswer ConsoleView::Ask(const QuestionBox& box) {
+    PrintBox(box.title, box.text);
+    return questionAnswerer_ ? questionAnswerer_(box) : MessageAnswer::Interrupted;
 }
 
 }  // namespace verno::console

@@ -46,6 +46,9 @@ public:
     void EmptyTaskLog() override { Flush(); }
     MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                               MessageButtons buttons) override;
+    // Printed like a box; the question answerer decides (Interrupted when there is none).
+    MessageAnswer Ask(const QuestionBox& box) override;
+    void OnQuestion(std::function<MessageAnswer(const QuestionBox&)> answerer) { questionAnswerer_ = std::move(answerer); }
 
     // Prints the newest row if it is still held back; call before anything else is printed.
     void Flush();
@@ -58,6 +61,7 @@ public:
 
 private:
     std::string RowText() const;
+    void PrintBox(const std::string& title, const std::string& text);
     nlohmann::ordered_json Json(const char* type) const;
 
     std::FILE* out_;
@@ -65,6 +69,7 @@ private:
     Format format_;
     bool live_;
     Answerer answerer_;
+    std::function<MessageAnswer(const QuestionBox&)> questionAnswerer_;
     std::function<void(const TaskRow&)> rowDone_;
     std::function<nlohmann::ordered_json()> context_;
 

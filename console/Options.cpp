@@ -21,6 +21,8 @@ struct CommandLine {
     Options options;
     std::string recover;
     std::string logFolder;
+    std::string restoreFrom;
+    std::string restore;
 
     CommandLine() {
         app.set_help_flag("-h,--help", "Print this help and exit");
@@ -52,6 +54,19 @@ struct CommandLine {
                        "Write a log file per cable and run to DIR, named DATE-TIME-SERIAL.log, for support")
             ->type_name("DIR");
         app.add_flag("--trace", options.trace, "With --log: every byte on the wire too, with its time");
+        app.add_option("--restore-from", restoreFrom,
+                       "When the dive computer's profile changed since a kept backup of it was saved: which one "
+                       "goes back after the update (both are kept); asked on a terminal, else present")
+            ->check(CLI::IsMember({"present", "saved"}).description(""))
+            ->type_name("present|saved");
+        app.add_flag("--history", options.history,
+                     "List the profiles kept in the history folder (serial number, date, blocks, firmware "
+                     "version), with --json as JSON lines, and end");
+        app.add_option("--restore", restore,
+                       "Write the profile in FILE (a history file or a kept backup) back into the attached dive "
+                       "computer it was read from, after one confirmation; the file is kept")
+            ->type_name("FILE");
+        app.add_flag("--yes", options.yes, "With --restore: the confirmation given in advance, for scripts");
     }
 
     // After the parse: the mode and the folder named.
@@ -59,6 +74,8 @@ struct CommandLine {
         for (int m = 0; m < 4; ++m)
             if (recover == kModes[m]) options.recover = static_cast<RecoverMode>(m);
         if (!logFolder.empty()) options.logFolder = logFolder;
+        if (!restoreFrom.empty()) options.restoreFrom = restoreFrom == "saved" ? RestoreFrom::Saved : RestoreFrom::Present;
+        if (!restore.empty()) options.restore = restore;
     }
 };
 
@@ -81,6 +98,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     if (o.trace && !o.logFolder) error = "--trace goes with --log";
     if (o.all && !o.ports.empty()) error = "--all and --port name the cables twice";
     if (o.ManyCables() && o.recover == RecoverMode::Ask) error = "--recover ask takes one cable: nobody could answer for the others";
+    if (o.restore && (o.ManyCables() || o.check)) error = "--restore takes one cable and no --check";
+    if (o.yes && !o.restore) error = "--yes goes with --restore";
     if (!error.empty()) return std::nullopt;
     return o;
 }
@@ -100,6 +119,7 @@ std::vector<std::string> OneCableArguments(const Options& o, const std::string& 
     if (o.check) args.push_back("--check");
     if (o.logFolder) args.insert(args.end(), {"--log", o.logFolder->string()});
     if (o.trace) args.push_back("--trace");
+    if (o.restoreFrom) args.insert(args.end(), {"--restore-from", *o.restoreFrom == RestoreFrom::Saved ? "saved" : "present"});
     return args;
 }
 

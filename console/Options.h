@@ -16,6 +16,9 @@ enum class RecoverMode {
     Keep,  // leave the backup file on disk and end without talking to the DC
 };
 
+// Which profile goes back when the DC's profile changed since a kept backup was saved.
+enum class RestoreFrom { Present, Saved };
+
 struct Options {
     std::vector<std::string> ports;      // --port, once per cable
     bool all = false;                    // every attached cable
@@ -25,6 +28,10 @@ struct Options {
     bool check = false;
     std::optional<std::filesystem::path> logFolder;
     bool trace = false;  // with --log: every byte on the wire
+    std::optional<RestoreFrom> restoreFrom;  // default: ask on a terminal, else the present one
+    bool history = false;                    // list the profiles kept in the history
+    std::optional<std::filesystem::path> restore;  // write this profile file into the DC
+    bool yes = false;                        // --restore confirmed in advance
     bool help = false;
     bool version = false;
 

@@ -1,11 +1,15 @@
 #include "profile/BackupProfile.h"
 
+#include <algorithm>
+#include <memory>
+
+#include "common/Sum8.h"
 #include "common/Text.h"
+#include "common/TextNumbers.h"
 #include "profile/BackupFile.h"
 #include "profile/Block0.h"
-#include "profile/GetBackupProfile.h"
+#include "profile/History.h"
 #include "profile/ProfileRange.h"
-#include "common/TextNumbers.h"
 
 namespace verno::profile {
 
@@ -14,32 +18,157 @@ namespace {
 BackupOutcome Refuse(ProfileSession& s, const std::string& failureRow) {
     s.comm.TransferFailed = true;
     // Nothing was saved and the DC is left untouched, so there is nothing to put back.
-    s.profile.KeepProfile = false;
+    s.profile.where = ProfileWhere::NotSaved;
     s.FailStep(failureRow);
     return BackupOutcome::Refused;
 }
 
+BackupOutcome RefuseUnwritable(ProfileSession& s, const std::filesystem::path& file, const std::string& reason) {
+    return Refuse(s, FillPlaceholders(s.Text(text::kBackupNotWritten), file.string(), reason));
+}
+
+// The header as block 0 holds it (left in RxBuf by GetBackupProfile), with its sum.
+void TakeHeader(ProfileSession& s, ProfileState& into) {
+    const ProfileHeaderBytes header = Block0::InRxBuf(s.comm).Header();
+    std::copy(header.begin(), header.end(), into.ProfileHeader.begin());
+    into.ProfileHeader[kProfileHeaderSize] = Sum8(header);
+}
+
+// Reads the range's blocks into the table, with the backup row's percentages; false when a
+// block did not come in.
+bool ReadProfileBlocks(ProfileSession& s, const ProfileRange& range, ProfileState& into) {
+    into.ProfileBlockCount = static_cast<std::int16_t>(range.blockCount);
+    std::int32_t a = range.firstReadAddress;
+    for (std::int32_t j = 1; j <= range.blockCount; ++j) {
+        s.surface.SetTaskStatus(Percent(j, range.blockCount));
+        ProfileRow& row = into.ProfileBlocks[static_cast<std::size_t>(j - 1)];
+        row[0] = static_cast<std::int16_t>(a - 256);
+        const bool read = s.comm.ReadMemory(static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(a)) ==
+                          link::LinkStatus::Ok;
+        std::array<std::uint8_t, 128> bytes{};
+        for (std::size_t k = 1; k <= bytes.size(); ++k) bytes[k - 1] = s.comm.RxByte(k);
+        std::copy(bytes.begin(), bytes.end(), row.begin() + 1);
+        row[kSumColumn] = Sum8(bytes);
+        a += 8;
+        if (!read || s.comm.TransferFailed) {
+            s.comm.TransferFailed = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every profile read from a DC also goes into the history; a failure there is told, not fatal.
+void KeepInHistory(ProfileSession& s, const ProfileState& profile) {
+    std::filesystem::path written;
+    const BackupWriteResult result = SaveToHistory(s.backupFolder, profile, s.dcFirmware, written);
+    if (!result.ok)
+        s.surface.InsertTaskList(TaskIcon::Warning,
+                                 FillPlaceholders(s.Text(text::kHistoryNotWritten), written.string(), result.reason), "");
+}
+
+std::filesystem::path DatedName(const std::filesystem::path& backup) {
+    return backup.parent_path() / (backup.stem().string() + "." + UtcStamp() + ".bin");
+}
+
+// The DC holds a profile that changed since the backup was saved: both are kept, and the one
+// chosen lies under the backup's name, where the restore and the recovery look for it.
+BackupOutcome KeepBoth(ProfileSession& s, ProfileState& present) {
+    ProfileState& st = s.profile;
+    const std::string savedOn = FileTimeText(st.BackupFilePath);
+    const std::vector<Choice> choices{{MessageAnswer::Present, s.Text(text::kChoicePresent)},
+                                      {MessageAnswer::Saved, s.Text(text::kChoiceSaved)}};
+    const MessageAnswer answer = s.surface.Ask(
+        {Question::WhichProfile, s.Text(text::kRecoveryTitle),
+         FillPlaceholders(s.Text(text::kProfileChanged), savedOn, std::to_string(present.ProfileBlockCount),
+                          std::to_string(st.ProfileBlockCount)),
+         MessageIcon::Question, choices});
+    const bool takeSaved = answer == MessageAnswer::Saved;
+
+    // The other one gets a dated name beside it and is kept.
+    const std::filesystem::path other =
+        takeSaved ? DatedName(st.BackupFilePath) : MoveAside(st.BackupFilePath, DatedName(st.BackupFilePath));
+    if (other.empty()) return RefuseUnwritable(s, st.BackupFilePath, "rename");
+    st.Keep(other);
+    const std::filesystem::path presentFile = takeSaved ? other : st.BackupFilePath;
+    if (const BackupWriteResult w = WriteBackupFile(presentFile, EncodeBackupFile(present)); !w.ok)
+        return RefuseUnwritable(s, presentFile, w.reason);
+
+    const int blocks = takeSaved ? st.ProfileBlockCount : present.ProfileBlockCount;
+    if (!takeSaved) {
+        st.ProfileHeader = present.ProfileHeader;
+        st.ProfileBlocks = present.ProfileBlocks;
+        st.ProfileBlockCount = present.ProfileBlockCount;
+        st.fromEarlierRun = false;
+    }
+    s.surface.InsertTaskList(TaskIcon::Warning,
+                             FillPlaceholders(s.Text(takeSaved ? text::kWritesBackSaved : text::kWritesBackPresent),
+                                              std::to_string(blocks), other.string()),
+                             "");
+    return BackupOutcome::Reused;
+}
+
 }  // namespace
+
+BackupOutcome ReadPresentProfile(ProfileSession& s, ProfileState& into) {
+    into.SerialDigits = s.profile.SerialDigits;
+    TakeHeader(s, into);
+    const auto [start, end] = DecodeHeaderPointers(into.ProfileHeader, s.fw.DcMemoryBlocks);
+    if (start == end) return BackupOutcome::Empty;
+    const ProfileRange range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);
+    // A damaged header: its range would run past the table.
+    if (!range.Fits()) return BackupOutcome::Refused;
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
+    if (!ReadProfileBlocks(s, range, into)) {
+        s.FailStep(text::kBackupFailed);
+        return BackupOutcome::ReadFailed;
+    }
+    s.surface.SetTaskStatus(s.Text(text::kDone));
+    KeepInHistory(s, into);
+    return BackupOutcome::Saved;
+}
+
+BackupOutcome TakeFoundProfile(ProfileSession& s, BackupLookup lookup) {
+    ProfileState& st = s.profile;
+    BackupOutcome outcome = BackupOutcome::Reused;
+    if (lookup == BackupLookup::FoundChanged) {
+        auto present = std::make_unique<ProfileState>();
+        // An empty or damaged header holds nothing to keep: the saved profile goes back.
+        const BackupOutcome read = ReadPresentProfile(s, *present);
+        if (read == BackupOutcome::Saved)
+            outcome = KeepBoth(s, *present);
+        else if (read == BackupOutcome::ReadFailed)
+            outcome = read;
+    } else if (st.fromEarlierRun) {
+        s.surface.InsertTaskList(TaskIcon::Warning,
+                                 FillPlaceholders(s.Text(text::kFoundSaved), FileTimeText(st.BackupFilePath),
+                                                  st.BackupFilePath.string()),
+                                 "");
+    }
+    // From now on the saved profile waits to be written back: Close offers the recovery.
+    if (outcome == BackupOutcome::Reused)
+        st.where = ProfileWhere::Saved;
+    else
+        st.Keep(st.BackupFilePath);
+    return outcome;
+}
 
 BackupOutcome BackupProfile(ProfileSession& s) {
     ProfileState& st = s.profile;
-    link::CommModule& comm = s.comm;
-
     const BackupLookup lookup = GetBackupProfile(s);
     if (lookup == BackupLookup::Unanswered) {
         s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
         s.FailStep(text::kBackupFailed);
         return BackupOutcome::ReadFailed;
     }
-    if (lookup == BackupLookup::Found) {
-        // No backup row of its own: the status goes to the row before it.
-        if (comm.TransferFailed) {
+    if (lookup == BackupLookup::Found || lookup == BackupLookup::FoundChanged) {
+        if (s.comm.TransferFailed) {
             s.FailStep(text::kBackupFailed);
             return BackupOutcome::ReadFailed;
         }
+        // No backup row of its own: the status goes to the row before it.
         s.surface.SetTaskStatus(s.Text(text::kDone));
-        st.ProfileSafe = false;  // from now on the saved profile waits to be written back
-        return BackupOutcome::Reused;
+        return TakeFoundProfile(s, lookup);
     }
     if (IsUnusable(lookup)) {
         // Never replace a file that may hold the only copy of an earlier profile.
@@ -47,22 +176,12 @@ BackupOutcome BackupProfile(ProfileSession& s) {
         return Refuse(s, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()));
     }
 
-    // GetBackupProfile left block 0 in RxBuf.
-    const ProfileHeaderBytes header = Block0::InRxBuf(comm).Header();
-    unsigned sum = 0;
-    for (std::size_t k = 0; k < header.size(); ++k) {
-        st.ProfileHeader[k] = header[k];
-        sum += header[k];
-    }
-    st.ProfileHeader[kProfileHeaderSize] = static_cast<std::uint8_t>(sum % 256);
-
-    const auto [start, end] = DecodeHeaderPointers(header, s.fw.DcMemoryBlocks);
+    TakeHeader(s, st);
+    const auto [start, end] = DecodeHeaderPointers(st.ProfileHeader, s.fw.DcMemoryBlocks);
     if (start == end) {
-        st.KeepProfile = false;
+        st.where = ProfileWhere::NotSaved;
         return BackupOutcome::Empty;
     }
-
-    st.KeepProfile = true;
     const ProfileRange range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);
     s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
     if (!range.Fits()) {
@@ -70,39 +189,15 @@ BackupOutcome BackupProfile(ProfileSession& s) {
         st.ProfileBlockCount = 0;
         return Refuse(s, s.Text(text::kBackupFailed));
     }
-    st.ProfileBlockCount = static_cast<std::int16_t>(range.blockCount);
-
-    std::int32_t a = range.firstReadAddress;
-    for (std::int32_t j = 1; j <= range.blockCount; ++j) {
-        s.surface.SetTaskStatus(Percent(j, range.blockCount));
-        ProfileRow& row = st.ProfileBlocks[static_cast<std::size_t>(j - 1)];
-        row[0] = static_cast<std::int16_t>(a - 256);
-        comm.ReadMemory(static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(a));
-        unsigned blockSum = 0;
-        for (std::size_t k = 1; k <= 128; ++k) {
-            const std::uint8_t b = comm.RxByte(k);
-            row[k] = b;
-            blockSum += b;
-        }
-        row[kSumColumn] = static_cast<std::int16_t>(blockSum % 256);
-        a += 8;
-        if (comm.TransferFailed) break;
-    }
-
-    if (!comm.TransferFailed) {
-        const BackupWriteResult written = WriteBackupFile(st.BackupFilePath, EncodeBackupFile(st));
-        if (!written.ok) {
-            return Refuse(s, FillPlaceholders(s.Text(text::kBackupNotWritten), st.BackupFilePath.string(),
-                                              written.reason));
-        }
-        // From now on the saved profile waits to be written back: Close offers the recovery.
-        st.ProfileSafe = false;
-    }
-
-    if (comm.TransferFailed) {
+    if (!ReadProfileBlocks(s, range, st)) {
         s.FailStep(text::kBackupFailed);
         return BackupOutcome::ReadFailed;
     }
+    if (const BackupWriteResult written = WriteBackupFile(st.BackupFilePath, EncodeBackupFile(st)); !written.ok)
+        return RefuseUnwritable(s, st.BackupFilePath, written.reason);
+    // From now on the saved profile waits to be written back: Close offers the recovery.
+    st.where = ProfileWhere::Saved;
+    KeepInHistory(s, st);
     s.surface.SetTaskStatus(s.Text(text::kDone));
     return BackupOutcome::Saved;
 }

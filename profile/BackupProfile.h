@@ -1,5 +1,6 @@
 #pragma once
 
+#include "profile/GetBackupProfile.h"
 #include "profile/ProfileSession.h"
 
 namespace verno::profile {
@@ -17,5 +18,17 @@ enum class BackupOutcome {
 
 // Saves the attached DC's profile into the profile state and its backup file.
 BackupOutcome BackupProfile(ProfileSession& s);
+
+// After GetBackupProfile: a backup of this DC from an earlier run is about to be written back.
+// When the DC's profile changed since (FoundChanged), its present profile is read and kept too,
+// the user chooses which one goes back (the present one by default), and that one is loaded.
+// Says in a row what was found. Reused when a profile is loaded and waits to be written back,
+// ReadFailed or Refused (with the failure rows) when the present profile could not be kept.
+BackupOutcome TakeFoundProfile(ProfileSession& s, BackupLookup lookup);
+
+// Reads the profile the DC holds now (block 0 must be in RxBuf, as GetBackupProfile leaves it)
+// into `into`, under a backup row of its own, and keeps it in the history. Saved, Empty, or
+// ReadFailed / Refused with the failure rows.
+BackupOutcome ReadPresentProfile(ProfileSession& s, ProfileState& into);
 
 }  // namespace verno::profile

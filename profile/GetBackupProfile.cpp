@@ -1,8 +1,10 @@
 #include "profile/GetBackupProfile.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <memory>
 
+#include "common/Text.h"
+#include "common/TextNumbers.h"
 #include "profile/BackupFile.h"
 #include "profile/Block0.h"
 #include "profile/ProfileRange.h"
@@ -12,7 +14,55 @@ namespace verno::profile {
 namespace {
 
 void SetSerialDigitsFromText(ProfileState& st, const std::string& serialText) {
+    st.SerialDigits.fill(0);
     for (std::size_t i = 0; i < 6; ++i) st.SerialDigits[i] = static_cast<std::uint8_t>(serialText[i] - '0');
+}
+
+std::int32_t SerialOf(const std::array<std::uint8_t, 17>& digits) {
+    std::int32_t serial = 0;
+    for (std::size_t i = 0; i < 6; ++i) serial = serial * 10 + digits[i] % 10;
+    return serial;
+}
+
+// Whether the file's rows follow its header when read for that memory size.
+bool RowsFitMemory(const BackupContents& file, std::uint16_t dcMemoryBlocks) {
+    const auto [start, end] = DecodeHeaderPointers(file.ProfileHeader, dcMemoryBlocks);
+    if (start == end) return true;
+    const ProfileRange range = ApplyRangeRule(start, end, dcMemoryBlocks);
+    return range.Fits() && RowsFollowRange(file.ProfileBlocks, range);
+}
+
+// A file that is not this DC's to write back is kept under a name that says what it is, and the
+// user is told where it went.
+void SetAside(ProfileSession& s, const std::filesystem::path& file, const std::filesystem::path& to, int textNumber,
+              const std::string& detail) {
+    const std::filesystem::path moved = MoveAside(file, to);
+    if (moved.empty()) return;
+    s.profile.Keep(moved);
+    const std::string row = detail.empty() ? FillPlaceholders(s.Text(textNumber), file.string(), moved.string())
+                                           : FillPlaceholders(s.Text(textNumber), file.string(), detail, moved.string());
+    s.surface.InsertTaskList(TaskIcon::Warning, row, "");
+}
+
+// A file of this DC's name that cannot be written back here: another memory size, or another
+// DC's serial number inside. true when it was one of those and has been moved aside.
+bool SetAsideIfNotThisDcs(ProfileSession& s, const BackupContents& file, const std::string& serialText) {
+    ProfileState& st = s.profile;
+    const std::uint16_t otherSize = s.fw.DcMemoryBlocks == 1024 ? 512 : 1024;
+    if (!RowsFitMemory(file, s.fw.DcMemoryBlocks)) {
+        if (!RowsFitMemory(file, otherSize)) return false;
+        std::filesystem::path to = st.BackupFilePath;
+        to += ".other-size";
+        SetAside(s, st.BackupFilePath, to, text::kBackupOtherSize, {});
+        return true;
+    }
+    const auto [start, end] = DecodeHeaderPointers(file.ProfileHeader, s.fw.DcMemoryBlocks);
+    const std::int32_t inside = SerialOf(file.SerialDigits);
+    if (start == end || SerialText(inside) == serialText) return false;
+    // Moved to where that DC's own backup belongs, so that its next update finds it.
+    SetAside(s, st.BackupFilePath, BackupFileName(st.BackupFilePath.parent_path(), s.fw.DcModelNumber, inside),
+             text::kBackupOtherSerial, SerialText(inside));
+    return true;
 }
 
 }  // namespace
@@ -22,53 +72,40 @@ BackupLookup GetBackupProfile(ProfileSession& s) {
     // A serial number decoded from stale bytes would name another DC's file: a later deletion
     // would miss the real backup, and a message would point to the wrong file.
     if (s.comm.ReadMemory(Block0::kUnit, Block0::kUnit) != link::LinkStatus::Ok) return BackupLookup::Unanswered;
-    st.SerialDigits.fill(0);
 
-    st.DcSerial = Block0::InRxBuf(s.comm).Serial();
-    const std::string serialText = SerialText(st.DcSerial);
-    st.BackupFilePath = BackupFileName(s.backupFolder, s.fw.DcModelNumber, st.DcSerial);
+    const Block0 block0 = Block0::InRxBuf(s.comm);
+    const std::string serialText = SerialText(block0.Serial());
+    const std::filesystem::path path = BackupFileName(s.backupFolder, s.fw.DcModelNumber, block0.Serial());
+    const std::vector<std::filesystem::path> handledThisRun = st.FilesOnDisk();
+    // The file this run relies on so far stays named at Close, whatever DC is attached now.
+    if (path != st.BackupFilePath && (!st.ProfileSafe() || st.where == ProfileWhere::KeptOnDisk)) st.Keep(st.BackupFilePath);
+    st.DcSerial = block0.Serial();
+    st.BackupFilePath = path;
+    SetSerialDigitsFromText(st, serialText);
 
     auto contents = std::make_unique<BackupContents>();
-    const BackupFileStatus file = ReadBackupFile(st.BackupFilePath, *contents);
-    if (file != BackupFileStatus::Ok) {
-        SetSerialDigitsFromText(st, serialText);
-        switch (file) {
-            case BackupFileStatus::Missing: return BackupLookup::NotFound;
-            case BackupFileStatus::Unreadable: return BackupLookup::Unreadable;
-            default: return BackupLookup::Damaged;
-        }
+    switch (ReadBackupFile(path, *contents)) {
+        case BackupFileStatus::Ok: break;
+        case BackupFileStatus::Missing: return BackupLookup::NotFound;
+        case BackupFileStatus::Unreadable: return BackupLookup::Unreadable;
+        case BackupFileStatus::Damaged: return BackupLookup::Damaged;
     }
+    if (SetAsideIfNotThisDcs(s, *contents, serialText)) return BackupLookup::NotFound;
+    if (!RowsFitMemory(*contents, s.fw.DcMemoryBlocks)) return BackupLookup::Damaged;
 
     const auto [start, end] = DecodeHeaderPointers(contents->ProfileHeader, s.fw.DcMemoryBlocks);
-    ProfileRange range;
-    if (start != end) {
-        range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);
-        // A header whose range the table cannot hold, or rows written for another range (another
-        // memory size, or corruption) would put blocks in the wrong places: the file is unusable.
-        if (!range.Fits() || !RowsFollowRange(contents->ProfileBlocks, range)) {
-            SetSerialDigitsFromText(st, serialText);
-            return BackupLookup::Damaged;
-        }
-    }
+    if (start == end) return BackupLookup::NotFound;
 
     st.ProfileHeader = contents->ProfileHeader;
-    st.SerialDigits = contents->SerialDigits;
     st.ProfileBlocks = contents->ProfileBlocks;
-
-    bool found = false;
-    if (start != end) {
-        st.ProfileBlockCount = static_cast<std::int16_t>(range.blockCount);
-        found = true;
-        for (std::size_t i = 0; i < 6; ++i) {
-            if (serialText[i] - '0' != st.SerialDigits[i]) {
-                found = false;
-                break;
-            }
-        }
-    }
-    // A backup written next must record the attached DC.
-    if (!found) SetSerialDigitsFromText(st, serialText);
-    return found ? BackupLookup::Found : BackupLookup::NotFound;
+    st.ProfileBlockCount =
+        static_cast<std::int16_t>(ApplyRangeRule(start, end, s.fw.DcMemoryBlocks).blockCount);
+    const bool ours = std::find(handledThisRun.begin(), handledThisRun.end(), path) != handledThisRun.end();
+    st.fromEarlierRun = !ours;
+    const ProfileHeaderBytes present = block0.Header();
+    if (!ours && !std::equal(present.begin(), present.end(), contents->ProfileHeader.begin()))
+        return BackupLookup::FoundChanged;
+    return BackupLookup::Found;
 }
 
 }  // namespace verno::profile

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "profile/BackupProfile.h"
 #include "profile/GetBackupProfile.h"
 #include "profile/RestoreProfile.h"
 #include "common/Text.h"
@@ -36,55 +37,94 @@ std::string RecoveryInstructions(WizardSurface& surface) {
     return t;
 }
 
+namespace {
+
+// Write back now (the default), keep for later, or discard. Nobody there to answer means keep.
+MessageAnswer AskWhatToDo(ProfileSession& s, const std::string& title) {
+    const std::vector<Choice> choices{{MessageAnswer::WriteBack, s.Text(text::kChoiceWriteBack)},
+                                      {MessageAnswer::Keep, s.Text(text::kChoiceKeep)},
+                                      {MessageAnswer::Discard, s.Text(text::kChoiceDiscard)}};
+    return s.surface.Ask({Question::RecoverProfile, title,
+                          FillPlaceholders(s.Text(text::kRecoveryQuestion), s.profile.BackupFilePath.string()),
+                          MessageIcon::Exclamation, choices});
+}
+
+// A discard is asked once more, naming the file: it may hold the only copy of the dive log.
+bool DiscardConfirmed(ProfileSession& s, const std::string& title) {
+    const std::vector<Choice> choices{{MessageAnswer::Keep, s.Text(text::kChoiceKeep)},
+                                      {MessageAnswer::Discard, s.Text(text::kChoiceDelete)}};
+    return s.surface.Ask({Question::ConfirmDiscard, title,
+                          FillPlaceholders(s.Text(text::kConfirmDiscard), s.profile.BackupFilePath.string()),
+                          MessageIcon::Exclamation, choices}) == MessageAnswer::Discard;
+}
+
+// One attempt after the user said the DC is ready; false when the loop is to end.
+bool TryOnce(ProfileSession& s) {
+    ProfileState& st = s.profile;
+    s.setPriority(kHighPriorityClass);
+    if (s.comm.ReadIdentity() != link::LinkStatus::Ok) {
+        s.setPriority(kNormalPriorityClass);
+        return true;
+    }
+    const BackupLookup lookup = GetBackupProfile(s);
+    switch (lookup) {
+        case BackupLookup::Unanswered:
+            // Without block 0 the serial number is unknown: naming a file from it would end the
+            // recovery as if this DC had no backup. Treat it as a DC that did not answer.
+            s.setPriority(kNormalPriorityClass);
+            return true;
+        case BackupLookup::Damaged:
+        case BackupLookup::Unreadable:
+            // The file may still hold the only copy of the dive log: keep it and say where it is.
+            st.where = ProfileWhere::KeptOnDisk;
+            s.surface.InsertTaskList(
+                TaskIcon::Error, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()), "");
+            return false;
+        case BackupLookup::NotFound:
+            // Another DC, or nothing of this one on disk: the file of the updated DC stays where
+            // it is, and Close names it.
+            st.where = ProfileWhere::KeptOnDisk;
+            return false;
+        case BackupLookup::Found:
+        case BackupLookup::FoundChanged:
+            if (TakeFoundProfile(s, lookup) != BackupOutcome::Reused) {
+                st.where = ProfileWhere::KeptOnDisk;
+                return false;
+            }
+            return !RestoreProfile(s);
+    }
+    return false;
+}
+
+}  // namespace
+
 void ProfileRecovering(ProfileSession& s) {
     ProfileState& st = s.profile;
     WizardSurface& ui = s.surface;
     const std::string title = s.Text(text::kRecoveryTitle);
 
-    const MessageAnswer recover =
-        ui.ShowMessage(title, s.Text(text::kRecoveryQuestion), MessageIcon::Exclamation, MessageButtons::YesNo);
-    // An interrupted question leaves the backup file for the next run with this DC.
-    if (recover == MessageAnswer::Interrupted) return;
-    if (recover != MessageAnswer::Yes) {
+    const MessageAnswer recover = AskWhatToDo(s, title);
+    if (recover == MessageAnswer::Discard && DiscardConfirmed(s, title)) {
         DeleteBackupFile(st);
+        st.where = ProfileWhere::Discarded;
+        return;
+    }
+    if (recover != MessageAnswer::WriteBack) {
+        st.where = ProfileWhere::KeptOnDisk;
         return;
     }
 
-    while (!st.ProfileSafe) {
+    bool again = true;
+    while (again) {
         const MessageAnswer ready =
             ui.ShowMessage(title, RecoveryInstructions(ui), MessageIcon::Information, MessageButtons::OkCancel);
-        if (ready == MessageAnswer::Interrupted) return;
         if (ready != MessageAnswer::Ok) {
-            st.ProfileSafe = true;
-            DeleteBackupFile(st);
+            // Cancel keeps the file: the next update of this DC writes it back.
+            st.where = ProfileWhere::KeptOnDisk;
+            if (ready == MessageAnswer::Interrupted) return;
             break;
         }
-        s.setPriority(kHighPriorityClass);
-        st.ProfileSafe = false;
-        if (s.comm.ReadIdentity() != link::LinkStatus::Ok) {
-            s.setPriority(kNormalPriorityClass);
-            continue;
-        }
-        const BackupLookup lookup = GetBackupProfile(s);
-        if (lookup == BackupLookup::Unanswered) {
-            // Without block 0 the serial number is unknown: naming a file from it would end the
-            // recovery as if this DC had no backup. Treat it as a DC that did not answer.
-            s.setPriority(kNormalPriorityClass);
-            continue;
-        }
-        if (IsUnusable(lookup)) {
-            // The file may still hold the only copy of the dive log: keep it and say where it is.
-            st.ProfileSafe = true;
-            ui.InsertTaskList(TaskIcon::Error, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()),
-                              "");
-            break;
-        }
-        if (lookup == BackupLookup::NotFound) {
-            st.ProfileSafe = true;
-            DeleteBackupFile(st);
-            break;
-        }
-        RestoreProfile(s);
+        again = TryOnce(s);
     }
 
     s.SetDcClock();

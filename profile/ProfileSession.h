@@ -38,6 +38,7 @@ public:
     std::filesystem::path backupFolder;  // where backup files of DC profiles lie
     PrioritySetter setPriority;
     ProfileState profile;
+    ReadFrom dcFirmware;  // the attached DC's version, once its identity was read
 
     std::string Text(int n) { return surface.LoadText(n); }
     // The report of a step that failed: its row's status becomes the failure word, a row with the

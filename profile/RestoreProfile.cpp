@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "common/Sum8.h"
 #include "common/Text.h"
 #include "common/TextNumbers.h"
 #include "profile/Block0.h"
@@ -18,9 +19,7 @@ void SendPieces(ProfileSession& s, const ProfileRow& row) {
     for (std::size_t g = 1; g <= kSumColumn; ++g) {
         data[(g - 1) % 16] = static_cast<std::uint8_t>(row[g]);
         if ((g - 1) % 16 == 15) {
-            unsigned sum = 0;
-            for (std::size_t i = 0; i < 16; ++i) sum += data[i];
-            data[16] = static_cast<std::uint8_t>(sum % 256);
+            data[16] = Sum8(std::span(data).first(16));
             s.comm.WriteProfileBlock(w);
             ++w;
         }
@@ -29,10 +28,11 @@ void SendPieces(ProfileSession& s, const ProfileRow& row) {
 
 }  // namespace
 
-bool RestoreProfile(ProfileSession& s) {
+bool RestoreProfile(ProfileSession& s, AfterRestore after) {
     ProfileState& st = s.profile;
     link::CommModule& comm = s.comm;
     WizardSurface& ui = s.surface;
+    st.where = ProfileWhere::WritingBack;
 
     ui.InsertTaskList(TaskIcon::Information, s.Text(text::kRestoreRow), "");
     comm.TransferFailed = false;
@@ -63,7 +63,7 @@ bool RestoreProfile(ProfileSession& s) {
     }
 
     if (comm.TransferFailed) {
-        st.ProfileSafe = false;
+        st.where = ProfileWhere::Saved;
         s.FailStep(text::kTransferFailed);
     } else {
         std::copy(st.ProfileHeader.begin(), st.ProfileHeader.end(), comm.DataBuf.begin());
@@ -78,18 +78,18 @@ bool RestoreProfile(ProfileSession& s) {
             read == link::LinkStatus::Ok && std::equal(readBack.begin(), readBack.end(), st.ProfileHeader.begin());
 
         if (!same) {
-            st.ProfileSafe = false;
+            st.where = ProfileWhere::Saved;
             s.FailStep(text::kHeaderMismatch);
         } else {
             ui.SetTaskStatus(s.Text(text::kDone));
-            st.ProfileSafe = true;
+            st.where = ProfileWhere::WrittenBack;
             std::error_code ignored;
-            std::filesystem::remove(st.BackupFilePath, ignored);
+            if (after == AfterRestore::DeleteBackup) std::filesystem::remove(st.BackupFilePath, ignored);
         }
     }
 
     s.SetDcClock();
-    return st.ProfileSafe;
+    return st.where == ProfileWhere::WrittenBack;
 }
 
 }  // namespace verno::profile

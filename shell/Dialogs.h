@@ -15,6 +15,9 @@ public:
     virtual ~Dialogs() = default;
     virtual MessageAnswer Show(QWidget* parent, const std::string& title, const std::string& text, MessageIcon icon,
                                MessageButtons buttons) = 0;
+    // A box with the question's own buttons; its first choice is the default. Closing the box
+    // answers Interrupted.
+    virtual MessageAnswer Ask(QWidget* parent, const QuestionBox& box) = 0;
 };
 
 }  // namespace verno::shell

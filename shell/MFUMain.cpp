@@ -100,6 +100,12 @@ MessageAnswer MFUMain::ShowMessage(const std::string& title, const std::string& 
     return dialogs_.Show(parent, title, text, icon, buttons);
 }
 
+MessageAnswer MFUMain::Ask(const QuestionBox& box) {
+    QWidget* parent = QApplication::activeModalWidget();
+    if (parent == nullptr) parent = this;
+    return dialogs_.Ask(parent, box);
+}
+
 // --- views and buttons ---
 
 void MFUMain::SetPageText(const std::string& text) {

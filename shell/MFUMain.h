@@ -47,6 +47,7 @@ public:
     void EmptyTaskLog() override;
     MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                               MessageButtons buttons) override;
+    MessageAnswer Ask(const QuestionBox& box) override;
     void SetPageText(const std::string& text) override;
     void ShowTaskLog(bool shown) override;
     void ShowButtons() override;

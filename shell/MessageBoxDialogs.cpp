@@ -1,7 +1,11 @@
 #include "shell/MessageBoxDialogs.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
+
+#include <utility>
+#include <vector>
 
 namespace verno::shell {
 
@@ -51,16 +55,40 @@ MessageAnswer Answer(int button, MessageButtons buttons) {
 
 }  // namespace
 
-MessageAnswer MessageBoxDialogs::Show(QWidget* parent, const std::string& title, const std::string& text,
-                                      MessageIcon icon, MessageButtons buttons) {
-    // The texts use CR LF line breaks; a box shows a bare line feed as one.
-    QString body = QString::fromStdString(text);
-    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(BoxIcon(icon), QString::fromStdString(title), body, BoxButtons(buttons), parent);
+void Prepare(QMessageBox& box, QWidget* parent) {
     box.setTextFormat(Qt::PlainText);
     // The wizard stays above every other window; so must its boxes, even before it is shown.
     if (parent == nullptr || !parent->isVisible()) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+}
+
+// The texts use CR LF line breaks; a box shows a bare line feed as one.
+QString Body(const std::string& text) {
+    QString body = QString::fromStdString(text);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return body;
+}
+
+MessageAnswer MessageBoxDialogs::Show(QWidget* parent, const std::string& title, const std::string& text,
+                                      MessageIcon icon, MessageButtons buttons) {
+    QMessageBox box(BoxIcon(icon), QString::fromStdString(title), Body(text), BoxButtons(buttons), parent);
+    Prepare(box, parent);
     return Answer(box.exec(), buttons);
+}
+
+MessageAnswer MessageBoxDialogs::Ask(QWidget* parent, const QuestionBox& question) {
+    QMessageBox box(BoxIcon(question.icon), QString::fromStdString(question.title), Body(question.text),
+                    QMessageBox::NoButton, parent);
+    Prepare(box, parent);
+    std::vector<std::pair<QAbstractButton*, MessageAnswer>> buttons;
+    for (const Choice& choice : question.choices) {
+        QPushButton* button = box.addButton(QString::fromStdString(choice.label), QMessageBox::AcceptRole);
+        buttons.emplace_back(button, choice.answer);
+    }
+    if (!buttons.empty()) box.setDefaultButton(static_cast<QPushButton*>(buttons.front().first));
+    box.exec();
+    for (const auto& [button, answer] : buttons)
+        if (box.clickedButton() == button) return answer;
+    return MessageAnswer::Interrupted;
 }
 
 }  // namespace verno::shell

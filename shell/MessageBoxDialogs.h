@@ -9,6 +9,7 @@ class MessageBoxDialogs final : public Dialogs {
 public:
     MessageAnswer Show(QWidget* parent, const std::string& title, const std::string& text, MessageIcon icon,
                        MessageButtons buttons) override;
+    MessageAnswer Ask(QWidget* parent, const QuestionBox& box) override;
 };
 
 }  // namespace verno::shell

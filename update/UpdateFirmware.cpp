@@ -3,7 +3,6 @@
 #include "common/Text.h"
 #include "firmware/Identity.h"
 #include "profile/BackupProfile.h"
-#include "profile/GetBackupProfile.h"
 #include "profile/RestoreProfile.h"
 #include "common/TextNumbers.h"
 #include "update/UploadCode.h"
@@ -68,11 +67,7 @@ UpdateResult Finish(Session& s, bool dcNotUpdated, UpdateResult done) {
     profile::ProfileState& st = s.profile;
     // After a failure a saved profile stays in its backup file for the recovery: ProfileSafe has
     // been False since it was saved. A backup that failed saved nothing, and the DC still has it.
-    if (st.KeepProfile && !comm.TransferFailed) {
-        profile::RestoreProfile(s);
-    } else if (!st.KeepProfile) {
-        st.ProfileSafe = true;
-    }
+    if (st.where == profile::ProfileWhere::Saved && !comm.TransferFailed) profile::RestoreProfile(s);
     // Counted only now, so that a DC that answers with old code still gets its profile back.
     if (dcNotUpdated) comm.TransferFailed = true;
 
@@ -81,7 +76,7 @@ UpdateResult Finish(Session& s, bool dcNotUpdated, UpdateResult done) {
     comm.EndConnection();
     comm.TransferFailed = comm.TransferFailed || failedBefore;
 
-    if (comm.TransferFailed || !st.ProfileSafe) {
+    if (comm.TransferFailed || !st.ProfileSafe()) {
         s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kUpdateFailed), "");
         s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateFailedHint), "");
         return UpdateResult::Failed;
@@ -118,6 +113,7 @@ UpdateResult UpdateFirmware(Session& s) {
         return UpdateResult::OtherModel;
     }
     if (ReadsRevision(fw)) s.DcRevision = comm.ReadRevision().revision;
+    s.dcFirmware = {s.DcVersion, s.DcRevision};
 
     switch (DecideVersion(fw, s.DcVersion, s.DcRevision)) {
         case VersionDecision::BelowRequired:
@@ -130,19 +126,22 @@ UpdateResult UpdateFirmware(Session& s) {
             return UpdateResult::NoUpdateNeeded;
         case VersionDecision::NoUpdateNeeded: {
             ui.InsertTaskList(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded), "");
-            if (st.KeepProfile) {
+            if (st.KeepProfile()) {
                 const profile::BackupLookup lookup = profile::GetBackupProfile(s);
                 // The saved profile of an earlier, interrupted update goes back now.
-                if (lookup == profile::BackupLookup::Found) {
-                    st.ProfileSafe = false;
-                    return Finish(s, false, UpdateResult::NoUpdateNeeded);
+                if (lookup == profile::BackupLookup::Found || lookup == profile::BackupLookup::FoundChanged) {
+                    if (profile::TakeFoundProfile(s, lookup) == profile::BackupOutcome::Reused)
+                        return Finish(s, false, UpdateResult::NoUpdateNeeded);
+                    comm.EndConnection();
+                    comm.TransferFailed = true;
+                    return UpdateResult::Failed;
                 }
                 if (profile::IsUnusable(lookup)) {
                     ui.InsertTaskList(TaskIcon::Warning,
                                       FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()),
                                       "");
                 }
-                st.KeepProfile = false;
+                st.where = profile::ProfileWhere::NotSaved;
             }
             ui.ResetStage();
             comm.EndConnection();
@@ -157,7 +156,7 @@ UpdateResult UpdateFirmware(Session& s) {
     ui.InsertTaskList(TaskIcon::Warning, accepted, "");
 
     bool backupFailed = false;
-    if (st.KeepProfile) {
+    if (st.KeepProfile()) {
         const profile::BackupOutcome backup = profile::BackupProfile(s);
         backupFailed = backup == profile::BackupOutcome::Refused || backup == profile::BackupOutcome::ReadFailed;
     }

@@ -68,7 +68,7 @@ Verification VerifyNewCode(Session& s) {
         result = Verification::NotUpdated;
     }
 
-    if (!s.profile.KeepProfile) s.SetDcClock();
+    if (!s.profile.KeepProfile()) s.SetDcClock();
     ui.ResetStage();
     return result;
 }

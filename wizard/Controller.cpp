@@ -51,7 +51,7 @@ std::int16_t Controller::Stage() const {
     }
 }
 
-bool Controller::ProfileSafe() const { return session_ == nullptr || session_->profile.ProfileSafe; }
+bool Controller::ProfileSafe() const { return session_ == nullptr || session_->profile.ProfileSafe(); }
 
 // --- start-up ---
 
@@ -106,13 +106,15 @@ bool Controller::InitInfo() {
     session_ = std::make_unique<update::Session>(
         comm_, host_.Clock(), link_, *firmware_, *this, host_.Wall(), host_.BackupFolder(),
         [this](std::uint32_t priorityClass) { return host_.SetPriority(priorityClass); });
-    session_->profile.ProfileSafe = true;
 
     const auto port = TestInterface(
         *this, [this] { return host_.FindPort(); }, [this](const std::string& path) { return host_.OpenPort(path); });
     if (!port) {
+        // Cancel in the cable search ends the program at once: nothing was done that needs a
+        // Close, and no follow-up program is due.
         FailStartUp(StartUpFailure::Port);
-        CloseClick();
+        catalogue_.Close();
+        EndProgram();
         return false;
     }
 
@@ -183,6 +185,19 @@ std::optional<update::DcCheck> Controller::CheckClick() {
     return check;
 }
 
+std::optional<update::RestoreFileResult> Controller::RestoreClick(const std::filesystem::path& file) {
+    if (state_ != State::PageOne) return std::nullopt;
+    state_ = State::Updating;
+    session_->profile.StartAttempt();
+    view_.ShowTaskLog(true);
+    view_.EnableNext(false);
+    const update::RestoreFileResult result = update::RestoreFile(*session_, file);
+    if (state_ != State::Updating) return std::nullopt;  // closed meanwhile
+    state_ = State::Finished;
+    exitStatus_ = result == update::RestoreFileResult::Restored ? kExitUpdated : kExitFailed;
+    return result;
+}
+
 void Controller::BackToPageOne(NextResult why, const std::string& message) {
     lastNext_ = why;
     state_ = State::PageOne;
@@ -191,8 +206,7 @@ void Controller::BackToPageOne(NextResult why, const std::string& message) {
 }
 
 void Controller::StartUpdate() {
-    session_->profile.KeepProfile = true;
-    session_->profile.ProfileSafe = true;
+    session_->profile.StartAttempt();
     view_.ShowTaskLog(true);
     view_.EnableNext(false);
     if (comm_.TransferFailed) {
@@ -235,24 +249,16 @@ void Controller::CloseClick() {
     if (state_ == State::Closing || state_ == State::Ended) return;
     const bool interrupting = state_ == State::Testing || state_ == State::Updating;
     state_ = State::Closing;
-    std::filesystem::path saved;
-    IgnoringErrors([this, interrupting, &saved] {
+    IgnoringErrors([this, interrupting] {
         if (ProfileSafe()) return;
-        saved = session_->profile.BackupFilePath;
         // The interrupted command's reply may still be on its way: it must not be taken for the
         // recovery's first answer.
         if (interrupting) comm_.SettleLine(kSettleBeforeRecovery);
         profile::ProfileRecovering(*session_);
     });
-    // Kept on purpose, left because another DC was attached, or the recovery broke off: the user
-    // must know where.
-    IgnoringErrors([this, &saved] {
-        std::error_code ec;
-        if (saved.empty() || !std::filesystem::exists(saved, ec)) return;
-        keptProfile_ = saved;
-        ShowMessage(LoadText(text::kRecoveryTitle), FillPlaceholders(LoadText(text::kProfileKept), saved.string()),
-                    MessageIcon::Information, MessageButtons::Ok);
-    });
+    // Kept on purpose, left by an earlier attempt, set aside, or left because the recovery met
+    // another DC or broke off: the user must know where every one of them is.
+    IgnoringErrors([this] { NameKeptProfiles(); });
     IgnoringErrors([this] { view_.UnDoPutOnTop(); });
     comm_.CommError = true;
     comm_.LinkAborted = true;
@@ -265,6 +271,21 @@ void Controller::CloseClick() {
     });
     IgnoringErrors([this] { catalogue_.Close(); });
     EndProgram();
+}
+
+void Controller::NameKeptProfiles() {
+    if (session_ == nullptr) return;
+    keptProfiles_ = session_->profile.FilesOnDisk();
+    if (keptProfiles_.empty()) return;
+    // The one file the next update of this DC writes back has its own words.
+    std::string message;
+    if (keptProfiles_.size() == 1 && keptProfiles_.front() == session_->profile.BackupFilePath) {
+        message = FillPlaceholders(LoadText(text::kProfileKept), keptProfiles_.front().string());
+    } else {
+        message = LoadText(text::kProfilesKept);
+        for (const auto& file : keptProfiles_) message += "\r\n" + file.string();
+    }
+    ShowMessage(LoadText(text::kRecoveryTitle), message, MessageIcon::Information, MessageButtons::Ok);
 }
 
 void Controller::EndProgram() {
@@ -300,6 +321,11 @@ MessageAnswer Controller::ShowMessage(const std::string& title, const std::strin
     // decision being made for the user.
     if (state_ == State::Ended) return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Interrupted;
     return view_.ShowMessage(title, text, icon, buttons);
+}
+
+MessageAnswer Controller::Ask(const QuestionBox& box) {
+    if (state_ == State::Ended) return MessageAnswer::Interrupted;
+    return view_.Ask(box);
 }
 
 std::string Controller::LoadText(int n) { return catalogue_.LoadText(n); }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "catalogue/Catalogue.h"
 #include "common/ConfigRecord.h"
@@ -19,6 +20,7 @@
 #include "firmware/FirmwareImage.h"
 #include "link/protocol/CommModule.h"
 #include "update/CheckDc.h"
+#include "update/RestoreFile.h"
 #include "update/Session.h"
 #include "update/UpdateFirmware.h"
 #include "wizard/GuardedLink.h"
@@ -66,6 +68,9 @@ public:
     // number, profile size, whether the firmware file would update it), then the end of the
     // connection. Nothing is written to the DC or to disk. nullopt when not on page 1.
     std::optional<update::DcCheck> CheckClick();
+    // For verno-update --restore, on page 1: writes a profile file the user chose back into the
+    // attached DC it was read from, after one confirmation. nullopt when not on page 1.
+    std::optional<update::RestoreFileResult> RestoreClick(const std::filesystem::path& file);
 
     // --- WizardSurface: what the procedures report through ---
     void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status) override;
@@ -74,6 +79,7 @@ public:
     void ResetStage() override;
     MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                               MessageButtons buttons) override;
+    MessageAnswer Ask(const QuestionBox& box) override;
     std::string LoadText(int n) override;
 
     // --- state, for the front ends and the tests ---
@@ -85,8 +91,8 @@ public:
     std::optional<update::UpdateResult> LastUpdate() const { return lastUpdate_; }
     // The DC's firmware version when Next met it; empty before.
     const std::string& VersionMet() const { return versionMet_; }
-    // The backup file the end left on disk, and said so; empty when none.
-    const std::filesystem::path& KeptProfile() const { return keptProfile_; }
+    // The files with a profile that the end left on disk, and named.
+    const std::vector<std::filesystem::path>& KeptProfiles() const { return keptProfiles_; }
     // The firmware file in use, and its image once the start-up has read it.
     std::filesystem::path FirmwareFilePath() const { return config_ ? config_->FirmwareFilePath : std::filesystem::path(); }
     const firmware::FirmwareImage* Firmware() const { return firmware_ ? &*firmware_ : nullptr; }
@@ -105,6 +111,7 @@ private:
     void BackToPageOne(NextResult why, const std::string& message);
     void StartUpdate();
     void GoBack();
+    void NameKeptProfiles();
     void EndProgram();
 
     View& view_;
@@ -123,7 +130,7 @@ private:
     NextResult lastNext_ = NextResult::NotTried;
     std::optional<update::UpdateResult> lastUpdate_;
     std::string versionMet_;
-    std::filesystem::path keptProfile_;
+    std::vector<std::filesystem::path> keptProfiles_;
     StartUpFailure startUpFailure_ = StartUpFailure::None;
     int exitStatus_ = kExitStartUpFailed;
 };

@@ -41,6 +41,9 @@ public:
     // A modal box above every window of the program; the button the user chose.
     virtual MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                                       MessageButtons buttons) = 0;
+    // A question with choices of its own (about the diver's profile); Interrupted when nobody
+    // answered.
+    virtual MessageAnswer Ask(const QuestionBox& box) = 0;
 
     // The text of the instruction view (lines broken by CR LF); the task log shown in the view's
     // place, or the instruction view again.

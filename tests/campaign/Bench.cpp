@@ -29,33 +29,31 @@ struct User {
     RunResult& result;
     int attempts = 0;
 
-    MessageAnswer Answer(const RecordedMessage& box) {
-        switch (box.buttons) {
-            case MessageButtons::Ok:
-                return MessageAnswer::Ok;
-            case MessageButtons::YesNo:
+    MessageAnswer Decide(const QuestionBox& box) {
+        switch (box.question) {
+            case Question::RecoverProfile:
                 result.recoveryOffered = true;
-                if (policy == Policy::Keep) return Kept();
-                if (policy == Policy::Discard) {
-                    result.userDiscarded = true;
-                    return MessageAnswer::No;
-                }
-                return MessageAnswer::Yes;
-            case MessageButtons::OkCancel:
-                break;
+                if (policy == Policy::Keep) return Kept(MessageAnswer::Keep);
+                if (policy == Policy::Discard) return MessageAnswer::Discard;
+                return MessageAnswer::WriteBack;
+            case Question::ConfirmDiscard:
+                result.userDiscarded = true;
+                return MessageAnswer::Discard;
+            default:
+                return box.choices.front().answer;
         }
-        if (policy == Policy::Cancel) {
-            result.userDiscarded = true;
-            return MessageAnswer::Cancel;
-        }
-        if (attempts == kRecoveryAttempts) return Kept();
+    }
+    MessageAnswer Answer(const RecordedMessage& box) {
+        if (box.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+        if (policy == Policy::Cancel) return Kept(MessageAnswer::Cancel);
+        if (attempts == kRecoveryAttempts) return Kept(MessageAnswer::Interrupted);
         ++attempts;
         if (dc.PoweredOff()) dc.PowerOn();
         return MessageAnswer::Ok;
     }
-    MessageAnswer Kept() {
+    MessageAnswer Kept(MessageAnswer answer) {
         result.keptAndEnded = true;
-        return MessageAnswer::Interrupted;
+        return answer;
     }
 };
 
@@ -125,6 +123,7 @@ RunResult Bench::Run(Policy policy, bool closeWhenArmed) {
     User user{policy, host_.dc, result};
     RecordingView view;
     view.answerer = [&user](const RecordedMessage& box) { return user.Answer(box); };
+    view.questionAnswerer = [&user](const QuestionBox& box) { return user.Decide(box); };
     wizard::Controller wizard(view, host_);
 
     const link::Seconds start = host_.clock.Now();

@@ -17,10 +17,10 @@ namespace verno::campaign {
 
 // What the user answers when Close offers the recovery (the console's --recover modes).
 enum class Policy {
-    Keep,     // ends at once; the backup file stays for a later run
-    Recover,  // Yes, then OK (re-powering the DC first) up to three times; then keeps the file
-    Discard,  // No: the backup file is deleted
-    Cancel,   // Yes, then Cancel at the first instructions: the backup file is deleted
+    Keep,     // keeps the file for later; it stays for a later run
+    Recover,  // write back, then OK (re-powering the DC first) up to three times; then keeps the file
+    Discard,  // discard, confirmed: the backup file is deleted
+    Cancel,   // write back, then Cancel at the first instructions: the backup file is kept
 };
 
 const char* PolicyName(Policy policy);
@@ -50,7 +50,7 @@ struct RunResult {
     std::vector<RecordedRow> updateRows;  // the update's task log when Next returned
     std::vector<RecordedRow> allRows;     // with the recovery's rows
     bool recoveryOffered = false;
-    bool userDiscarded = false;  // the user answered No or Cancel, which deletes the backup file
+    bool userDiscarded = false;  // the user discarded the backup file, and confirmed it
     bool keptAndEnded = false;   // the program ended with the backup file on disk
     std::vector<std::string> boxes;  // the texts of every message box shown
     bool hung = false;           // virtual time ran past the limit: the program would never end

@@ -36,7 +36,7 @@ std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
 
 }  // namespace
 
-bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStart& start) {
+bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStart& start, bool history) {
     if (file.size() != kFileSize || start.memory.size() < kSettingsBytes) return false;
     unsigned sum = 0;
     for (std::size_t i = 0; i < kHeaderBytes; ++i) {
@@ -49,7 +49,7 @@ bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStar
         if (file[17 + i] != serial % 10) return false;
         serial /= 10;
     }
-    for (std::size_t i = 23; i < 34; ++i)
+    for (std::size_t i = history ? 26 : 23; i < 34; ++i)
         if (file[i] != 0) return false;
 
     const std::size_t firstBlock = start.firstUnit / 8;
@@ -87,7 +87,12 @@ ProfilePlace LocateProfile(const ProfileAtStart& start, const std::vector<std::u
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         const std::string name = entry.path().filename().string();
         if (name == "VERNO.1B.FWR") continue;  // the firmware file the program reads
-        if (name == backupName) {
+        if (name == "history") {
+            for (const auto& kept : std::filesystem::directory_iterator(entry.path() / serialText, ec)) {
+                ++place.historyFiles;
+                place.historyHoldsProfile = place.historyHoldsProfile || FileHoldsProfile(ReadAll(kept.path()), start, true);
+            }
+        } else if (name == backupName) {
             place.backupPresent = true;
             place.inFile = FileHoldsProfile(ReadAll(entry.path()), start);
         } else {

@@ -24,6 +24,8 @@ struct ProfilePlace {
     // Block 0 and the settings (units 0..255) apart from the header: nothing may change them.
     bool settingsIntact = false;
     bool backupPresent = false;  // the DC's backup file, whatever it holds
+    int historyFiles = 0;              // the DC's files in history/<serial>/
+    bool historyHoldsProfile = false;  // one of them holds the profile as it was at the start
     std::vector<std::string> strayFiles;  // anything else in the program's folder but the firmware file
 
     bool Safe() const { return inDc || inFile; }
@@ -33,7 +35,8 @@ struct ProfilePlace {
 ProfilePlace LocateProfile(const ProfileAtStart& start, const std::vector<std::uint8_t>& memoryNow,
                            const std::filesystem::path& folder);
 
-// True when the bytes are a backup file holding exactly that profile for that DC.
-bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStart& start);
+// True when the bytes are a backup file holding exactly that profile for that DC. A history file
+// also carries the DC's firmware version in the serial record's bytes 6..8.
+bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStart& start, bool history = false);
 
 }  // namespace verno::campaign

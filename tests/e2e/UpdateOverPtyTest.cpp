@@ -314,7 +314,8 @@ TEST_F(BenchOverPty, CtrlCDuringAThreeCableUploadLeavesEveryProfileInItsDcOrOnDi
         const std::string name(1, static_cast<char>('a' + i));
         ExpectProfileEqual(before[i], StopDc(dcs[i], name), kSmallLastByte);
     }
-    EXPECT_EQ(Files(bundle), (std::vector<std::string>{"FirmwareUpdate.lng", "VERNO.1B.FWR", "verno-update"}));
+    EXPECT_EQ(Files(bundle), (std::vector<std::string>{"FirmwareUpdate.lng", "VERNO.1B.FWR", "history", "verno-update"}))
+        << "no backup file left; the history keeps every profile read";
 }
 
 }  // namespace

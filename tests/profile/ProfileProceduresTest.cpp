@@ -5,6 +5,7 @@
 #include "profile/BackupFile.h"
 #include "profile/BackupProfile.h"
 #include "profile/GetBackupProfile.h"
+#include "profile/History.h"
 #include "profile/ProfileRecovering.h"
 #include "profile/RestoreProfile.h"
 #include "tests/profile/DcFixture.h"
@@ -51,7 +52,7 @@ TEST_F(ProfileTest, BackupReadsEveryBlockAndWritesTheFile) {
     ASSERT_EQ(ui.rows.size(), 2u);
     EXPECT_EQ(ui.rows[1].event, "T842");
     EXPECT_EQ(ui.rows[1].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T777"}));
-    EXPECT_TRUE(st().KeepProfile);
+    EXPECT_TRUE(st().KeepProfile());
     EXPECT_FALSE(comm.TransferFailed);
     ASSERT_EQ(st().ProfileBlockCount, 4);
     for (int j = 0; j < 4; ++j) {
@@ -71,7 +72,17 @@ TEST_F(ProfileTest, BackupReadsEveryBlockAndWritesTheFile) {
     EXPECT_EQ(st().ProfileHeader[16], headerSum % 256);
 
     EXPECT_EQ(FileBytes(BackupPath()), EncodeBackupFile(st()));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no temporary left";
+    // The history keeps the same profile for good.
+    const auto history = ListHistory(dir.path());
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].serial, "000056");
+    EXPECT_EQ(history[0].blocks, 4);
+    auto kept = std::make_unique<BackupContents>();
+    ASSERT_EQ(ReadBackupFile(history[0].file, *kept), BackupFileStatus::Ok);
+    EXPECT_EQ(kept->ProfileBlocks, st().ProfileBlocks);
+    EXPECT_EQ(kept->ProfileHeader, st().ProfileHeader);
+    for (const auto& f : std::filesystem::recursive_directory_iterator(dir.path()))
+        EXPECT_NE(f.path().extension(), ".tmp") << "no temporary left";
     EXPECT_EQ(ui.resetStages, 0);
 }
 
@@ -85,7 +96,7 @@ TEST_F(ProfileTest, EightBlocksShowHalvesRoundedToEven) {
 TEST_F(ProfileTest, EmptyProfileSavesNothingAndLogsNothing) {
     SetPointers(0x2000, 0x2000);
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Empty);
-    EXPECT_FALSE(st().KeepProfile);
+    EXPECT_FALSE(st().KeepProfile());
     EXPECT_TRUE(ui.rows.empty());
     EXPECT_EQ(Count(0xB4), 1);  // block 0 only
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
@@ -125,7 +136,7 @@ TEST_F(Profile1024Test, ADamagedHeaderBeyondTheTableIsRefusedBeforeAnyBlockIsRea
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
     EXPECT_EQ(Count(0xB4), 1);
     EXPECT_TRUE(comm.TransferFailed);
-    EXPECT_FALSE(st().KeepProfile);
+    EXPECT_FALSE(st().KeepProfile());
     EXPECT_EQ(st().ProfileBlockCount, 0);
     ASSERT_EQ(ui.rows.size(), 2u);
     EXPECT_EQ(ui.rows[0].status(), "T280");
@@ -141,43 +152,98 @@ TEST_F(ProfileTest, ABlockNotReadWritesNoFile) {
     ui.InsertTaskList(TaskIcon::Warning, "accepted", "");
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::ReadFailed);
     EXPECT_TRUE(comm.TransferFailed);
-    EXPECT_TRUE(st().KeepProfile);
+    EXPECT_TRUE(st().KeepProfile());
     EXPECT_EQ(ui.rows[1].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "T280"}));
     EXPECT_EQ(ui.rows[2].event, "T797");
     EXPECT_EQ(ui.resetStages, 1);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
 }
 
-TEST_F(ProfileTest, AnExistingBackupOfThisDcIsReusedWithoutReadingOrWriting) {
+TEST_F(ProfileTest, AnUnchangedDcReusesItsBackupAndSaysWhatWasFound) {
     BackupProfile(*session);
     const auto saved = FileBytes(BackupPath());
-    const auto firstRows = st().ProfileBlocks;
-    SetPointers(0x1000, 0x13F0);  // the DC's profile changed meanwhile
     NewSession();
     ui.rows.clear();
     const int readsBefore = Count(0xB4);
 
     ui.InsertTaskList(TaskIcon::Warning, "accepted", "");
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);
-    EXPECT_EQ(Count(0xB4), readsBefore + 1);
-    ASSERT_EQ(ui.rows.size(), 1u) << "no backup row of its own";
+    EXPECT_EQ(Count(0xB4), readsBefore + 1) << "block 0 only";
+    ASSERT_EQ(ui.rows.size(), 2u);
     EXPECT_EQ(ui.rows[0].status(), "T777");
+    EXPECT_EQ(ui.rows[1].event, "T850") << "the run says what it found";
     EXPECT_EQ(st().ProfileBlockCount, 4);
-    EXPECT_EQ(st().ProfileBlocks, firstRows);
     EXPECT_EQ(FileBytes(BackupPath()), saved);
-    // Asked twice, the same answer.
-    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::Found);
+    EXPECT_FALSE(st().ProfileSafe());
 }
 
-TEST_F(ProfileTest, AnotherDcsSerialDigitsInTheFileAreNotFound) {
+TEST_F(ProfileTest, ADcWhoseProfileChangedSinceItsBackupKeepsBothAndThePresentOneGoesBack) {
+    BackupProfile(*session);
+    const auto saved = FileBytes(BackupPath());
+    SetPointers(0x1000, 0x13F0);  // new dives since: eight blocks now
+    const auto present = MemoryRange(4096, 5120);
+    NewSession();
+    ui.rows.clear();
+
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);
+    ASSERT_EQ(ui.questions, std::vector<Question>{Question::WhichProfile});
+    EXPECT_EQ(st().ProfileBlockCount, 8) << "the present profile is the default";
+    EXPECT_EQ(FileBytes(BackupPath()), EncodeBackupFile(st()));
+    ASSERT_EQ(st().keptFiles.size(), 1u);
+    EXPECT_EQ(FileBytes(st().keptFiles[0]), saved) << "the older one is kept beside it";
+    EXPECT_EQ(ListHistory(dir.path()).size(), 2u);
+    std::fill(memory.begin() + 4096, memory.begin() + 5120, 0);  // what an upload may leave
+    ASSERT_TRUE(RestoreProfile(*session));
+    EXPECT_EQ(MemoryRange(4096, 5120), present) << "the present profile is back";
+    EXPECT_TRUE(std::filesystem::exists(st().keptFiles[0]));
+}
+
+TEST_F(ProfileTest, ChoosingTheSavedProfileKeepsThePresentOneUnderADatedName) {
+    BackupProfile(*session);
+    const auto saved = FileBytes(BackupPath());
+    SetPointers(0x1000, 0x13F0);
+    NewSession();
+    ui.answers = {MessageAnswer::Saved};
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);
+    EXPECT_EQ(st().ProfileBlockCount, 4);
+    EXPECT_EQ(FileBytes(BackupPath()), saved);
+    ASSERT_EQ(st().keptFiles.size(), 1u);
+    auto present = std::make_unique<BackupContents>();
+    ASSERT_EQ(ReadBackupFile(st().keptFiles[0], *present), BackupFileStatus::Ok);
+    EXPECT_EQ(BlockCount(*present, 512), 8);
+}
+
+TEST_F(ProfileTest, AnotherDcsFileUnderThisDcsNameIsMovedToItsOwnNameNotOverwritten) {
     BackupProfile(*session);
     auto bytes = FileBytes(BackupPath());
     bytes[17 + 5] = 7;
     ASSERT_TRUE(WriteBackupFile(BackupPath(), bytes).ok);
     NewSession();
+    ui.rows.clear();
     EXPECT_EQ(GetBackupProfile(*session), BackupLookup::NotFound);
-    EXPECT_EQ(st().ProfileBlockCount, 4) << "the arrays hold the file's content";
-    EXPECT_EQ(st().SerialDigits[5], 6) << "but the serial digits are the DC's";
+    EXPECT_EQ(st().SerialDigits[5], 6) << "the serial digits are the DC's";
+    const auto theirs = dir.path() / "6978.000057.bin";
+    EXPECT_EQ(FileBytes(theirs), bytes);
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    ASSERT_EQ(ui.rows.size(), 1u);
+    EXPECT_EQ(ui.rows[0].icon, TaskIcon::Warning);
+    EXPECT_EQ(st().FilesOnDisk(), std::vector<std::filesystem::path>{theirs});
+}
+
+TEST_F(ProfileTest, ABackupMadeForTheOtherMemorySizeIsSetAsideAndNamed) {
+    BackupProfile(*session);
+    const auto bytes = FileBytes(BackupPath());
+    fw.DcMemoryBlocks = 1024;  // a firmware file of the other memory size
+    NewSession();
+    ui.rows.clear();
+    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::NotFound);
+    auto aside = BackupPath();
+    aside += ".other-size";
+    EXPECT_EQ(FileBytes(aside), bytes);
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    ASSERT_EQ(ui.rows.size(), 1u);
+    EXPECT_EQ(ui.rows[0].event, "T851");
+    EXPECT_EQ(st().FilesOnDisk(), std::vector<std::filesystem::path>{aside});
 }
 
 TEST_F(ProfileTest, ABackupWhoseRowsDoNotFollowItsHeaderIsDamaged) {
@@ -218,7 +284,7 @@ TEST_F(ProfileTest, ADamagedBackupFileIsKeptAndStopsTheBackup) {
         EXPECT_EQ(Count(0xB4), readsBefore + 1);
         EXPECT_EQ(FileBytes(BackupPath()), bytes);
         EXPECT_TRUE(comm.TransferFailed);
-        EXPECT_FALSE(st().KeepProfile);
+        EXPECT_FALSE(st().KeepProfile());
         ASSERT_EQ(ui.rows.size(), 2u);
         EXPECT_EQ(ui.rows[0].status(), "T280");
         EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
@@ -233,7 +299,7 @@ TEST_F(ProfileTest, ABackupThatCannotBeWrittenNamesTheFileAndTheReason) {
     session->backupFolder = dir.path() / "gone";
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
     EXPECT_TRUE(comm.TransferFailed);
-    EXPECT_FALSE(st().KeepProfile);
+    EXPECT_FALSE(st().KeepProfile());
     ASSERT_EQ(ui.rows.size(), 2u);
     EXPECT_EQ(ui.rows[0].status(), "T280");
     EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
@@ -256,7 +322,7 @@ TEST_F(ProfileTest, RestorePutsTheProfileBackAndDeletesTheFile) {
     EXPECT_TRUE(RestoreProfile(*session));
     EXPECT_EQ(ProfileBytes(), before);
     EXPECT_EQ(MemoryRange(64, 80), header);
-    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_TRUE(st().ProfileSafe());
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
     ASSERT_EQ(ui.rows.size(), 1u);
     EXPECT_EQ(ui.rows[0].event, "T796");
@@ -326,7 +392,7 @@ TEST_F(ProfileTest, ARefusedWriteElsewhereEndsTheRestoreAndKeepsTheFile) {
     dc.Faults().refuseWriteAt = 40;
     ui.rows.clear();
     EXPECT_FALSE(RestoreProfile(*session));
-    EXPECT_FALSE(st().ProfileSafe);
+    EXPECT_FALSE(st().ProfileSafe());
     EXPECT_EQ(Count(0xB2), 0) << "no header after a failed block";
     EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "25%", "50%", "T280"}));
     EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
@@ -341,7 +407,7 @@ TEST_F(ProfileTest, AHeaderReadBackWrongKeepsTheFile) {
     dc.Faults().corruptHeaderWrite = true;
     ui.rows.clear();
     EXPECT_FALSE(RestoreProfile(*session));
-    EXPECT_FALSE(st().ProfileSafe);
+    EXPECT_FALSE(st().ProfileSafe());
     EXPECT_EQ(ui.rows[0].status(), "T280");
     EXPECT_EQ(ui.rows[1].event, "T816");
     EXPECT_EQ(ui.resetStages, 1);
@@ -357,7 +423,7 @@ TEST_F(ProfileTest, AHeaderThatIsNotReadBackKeepsTheFile) {
     dc.Faults().unansweredCommand = 0xB4;
     ui.rows.clear();
     EXPECT_FALSE(RestoreProfile(*session));
-    EXPECT_FALSE(st().ProfileSafe);
+    EXPECT_FALSE(st().ProfileSafe());
     EXPECT_EQ(ui.rows[1].event, "T816");
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
 }
@@ -369,7 +435,7 @@ protected:
     RecoveryTest() {
         BackupProfile(*session);
         for (std::size_t i = 4608; i < 5120; ++i) memory[i] = 0xEE;  // the update overwrote it
-        st().ProfileSafe = false;
+        st().where = ProfileWhere::Saved;
         ui.rows.clear();
         dc.ClearReceived();
         priorities.clear();
@@ -382,27 +448,43 @@ TEST(RecoveryInstructionsText, NumberedOneToSixWithCrLf) {
               "1. T640\r\n2. T654\r\n3. T804\r\nT805\r\nT806\r\nT807\r\n\r\n4. T808\r\n5. T809\r\n6. T819\r\n");
 }
 
-TEST_F(RecoveryTest, NoDeletesTheBackupAndSendsNothing) {
-    ui.answers = {MessageAnswer::No};
-    ProfileRecovering(*session);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].title, "T817");
-    EXPECT_EQ(ui.messages[0].text, "T818");
-    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Exclamation);
-    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNo);
-    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+TEST_F(RecoveryTest, KeepOrADiscardNotConfirmedLeaveTheFileAndSendNothing) {
+    for (const auto& answers : {std::deque{MessageAnswer::Keep}, std::deque{MessageAnswer::Interrupted},
+                                std::deque{MessageAnswer::Discard, MessageAnswer::Keep},
+                                std::deque{MessageAnswer::Discard, MessageAnswer::Interrupted}}) {
+        st().where = ProfileWhere::Saved;
+        ui.messages.clear();
+        ui.questions.clear();
+        ui.answers = answers;
+        ProfileRecovering(*session);
+        EXPECT_EQ(ui.messages[0].title, "T817");
+        EXPECT_EQ(ui.messages[0].text, "T818");
+        EXPECT_EQ(ui.questions.front(), Question::RecoverProfile);
+        EXPECT_TRUE(std::filesystem::exists(BackupPath()));
+        EXPECT_EQ(st().where, ProfileWhere::KeptOnDisk);
+        EXPECT_EQ(st().FilesOnDisk(), std::vector<std::filesystem::path>{BackupPath()});
+    }
     EXPECT_TRUE(dc.Received().empty());
 }
 
-TEST_F(RecoveryTest, CancelDeletesTheBackupThenSetsTheClockAndEndsTheConnection) {
-    ui.answers = {MessageAnswer::Yes, MessageAnswer::Cancel};
+TEST_F(RecoveryTest, OnlyAConfirmedDiscardDeletesTheFile) {
+    ui.answers = {MessageAnswer::Discard, MessageAnswer::Discard};
+    ProfileRecovering(*session);
+    EXPECT_EQ(ui.questions, (std::vector<Question>{Question::RecoverProfile, Question::ConfirmDiscard}));
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    EXPECT_TRUE(st().ProfileSafe());
+    EXPECT_TRUE(dc.Received().empty());
+}
+
+TEST_F(RecoveryTest, CancelKeepsTheBackupThenSetsTheClockAndEndsTheConnection) {
+    ui.answers = {MessageAnswer::WriteBack, MessageAnswer::Cancel};
     ProfileRecovering(*session);
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[1].text, RecoveryInstructions(ui));
     EXPECT_EQ(ui.messages[1].icon, MessageIcon::Information);
     EXPECT_EQ(ui.messages[1].buttons, MessageButtons::OkCancel);
-    EXPECT_TRUE(st().ProfileSafe);
-    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    EXPECT_TRUE(st().ProfileSafe());
+    EXPECT_TRUE(std::filesystem::exists(BackupPath()));
     EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{0x97, 0xA8}));
 }
 
@@ -413,7 +495,7 @@ TEST_F(RecoveryTest, ASilentDcShowsTheInstructionsAgainThenTheProfileIsRestored)
         return c;
     }();
     dc.Faults().silent = true;
-    ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::Ok};
+    ui.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok, MessageAnswer::Ok};
     ui.onMessage = [&](const RecordedMessage&) {
         if (ui.messages.size() == 3) dc.Faults().silent = false;
     };
@@ -421,7 +503,7 @@ TEST_F(RecoveryTest, ASilentDcShowsTheInstructionsAgainThenTheProfileIsRestored)
     ASSERT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(ui.messages[1].text, ui.messages[2].text);
     EXPECT_EQ(priorities, (std::vector<std::uint32_t>{0x80, 0x20, 0x80}));
-    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_TRUE(st().ProfileSafe());
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
     for (int j = 0; j < 4; ++j)
         for (int k = 1; k <= 128; ++k) ASSERT_EQ(memory[4608 + 128 * j + k - 1], saved->ProfileBlocks[j][k]);
@@ -431,7 +513,7 @@ TEST_F(RecoveryTest, ASilentDcShowsTheInstructionsAgainThenTheProfileIsRestored)
 TEST_F(RecoveryTest, ABlockZeroThatDoesNotComeInIsTriedAgainNotTakenForAnotherDc) {
     // The DC answers its identity, then falls silent for the read of block 0.
     dc.Faults().unansweredCommand = 0xB4;
-    ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::Ok};
+    ui.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok, MessageAnswer::Ok};
     ui.onMessage = [&](const RecordedMessage&) {
         if (ui.messages.size() == 3) dc.Faults().unansweredCommand.reset();
     };
@@ -439,7 +521,7 @@ TEST_F(RecoveryTest, ABlockZeroThatDoesNotComeInIsTriedAgainNotTakenForAnotherDc
     ASSERT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(ui.messages[2].text, ui.messages[1].text);
     EXPECT_EQ(priorities, (std::vector<std::uint32_t>{0x80, 0x20, 0x80}));
-    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_TRUE(st().ProfileSafe());
     EXPECT_EQ(st().BackupFilePath, BackupPath());
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));  // restored, then deleted
     EXPECT_GT(Count(0xB5), 0);
@@ -447,9 +529,9 @@ TEST_F(RecoveryTest, ABlockZeroThatDoesNotComeInIsTriedAgainNotTakenForAnotherDc
 
 TEST_F(RecoveryTest, AnotherDcEndsTheLoopAndLeavesTheFirstDcsFile) {
     SetSerial(0x00, 0x01, 0x23);
-    ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
+    ui.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok};
     ProfileRecovering(*session);
-    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_TRUE(st().ProfileSafe());
     EXPECT_EQ(st().BackupFilePath, dir.path() / "6978.000123.bin");
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
     EXPECT_EQ(Count(0xB5), 0);
@@ -457,7 +539,7 @@ TEST_F(RecoveryTest, AnotherDcEndsTheLoopAndLeavesTheFirstDcsFile) {
 
 TEST_F(RecoveryTest, AFailedRestoreIsTriedAgainFromTheFile) {
     dc.Faults().corruptHeaderWrite = true;
-    ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::Ok};
+    ui.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok, MessageAnswer::Ok};
     ui.onMessage = [&](const RecordedMessage&) {
         if (ui.messages.size() == 3) dc.Faults().corruptHeaderWrite = false;
     };
@@ -465,7 +547,7 @@ TEST_F(RecoveryTest, AFailedRestoreIsTriedAgainFromTheFile) {
     EXPECT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(ui.Events(), (std::vector<std::string>{"T796", "T816", "T796"}));
     EXPECT_EQ(ui.rows.back().status(), "T777");
-    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_TRUE(st().ProfileSafe());
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
     EXPECT_EQ(Count(0xB2), 2);
 }
@@ -477,9 +559,9 @@ TEST_F(RecoveryTest, ADamagedFileIsNeverDeletedByTheRecovery) {
         std::ofstream out(BackupPath(), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
-    ui.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
+    ui.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok};
     ProfileRecovering(*session);
-    EXPECT_TRUE(st().ProfileSafe);
+    EXPECT_TRUE(st().ProfileSafe());
     EXPECT_EQ(FileBytes(BackupPath()), bytes);
     ASSERT_EQ(ui.rows.size(), 1u);
     EXPECT_EQ(ui.rows[0].event, "T824");

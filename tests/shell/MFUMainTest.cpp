@@ -151,14 +151,14 @@ TEST(WizardWindow, CloseDuringTheUploadOrTheRestoreRecoversTheProfile) {
         Window f;
         const std::vector<std::uint8_t> before(f.host.dc.Memory().begin() + 16 * 256, f.host.dc.Memory().begin() + 16 * 640);
         ASSERT_TRUE(f.w.Load());
-        f.dialogs.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
+        f.dialogs.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok};
         f.host.link.SetOnPump([&] {
             if (f.host.dc.Counters(0xB5).frames == b5Frames && f.host.ends == 0) f.w.CloseCmd().click();
         });
         f.w.NextCmd().click();
         EXPECT_EQ(f.host.ends, 1);
         ASSERT_GE(f.dialogs.shown.size(), 2u);
-        EXPECT_EQ(f.dialogs.shown[0].buttons, MessageButtons::YesNo);
+        EXPECT_EQ(f.dialogs.shown[0].title, "Profile recovery");  // the recovery, first of all
         const std::vector<std::uint8_t> after(f.host.dc.Memory().begin() + 16 * 256, f.host.dc.Memory().begin() + 16 * 640);
         EXPECT_EQ(after, before);
     }

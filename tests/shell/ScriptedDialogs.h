@@ -29,6 +29,11 @@ public:
         if (onShow) onShow(shown.back());
         return Next(buttons);
     }
+    MessageAnswer Ask(QWidget* parent, const QuestionBox& box) override {
+        shown.push_back({parent, box.title, box.text, box.icon, MessageButtons::Ok});
+        if (onShow) onShow(shown.back());
+        return NextAnswer(box);
+    }
 };
 
 }  // namespace verno::shell

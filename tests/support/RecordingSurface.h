@@ -36,6 +36,9 @@ public:
     int resetStages = 0;
     std::function<void()> onResetStage;
     std::function<void(const RecordedMessage&)> onMessage;
+    std::vector<Question> questions;
+    // When set, decides every question instead of the script.
+    std::function<MessageAnswer(const QuestionBox&)> questionAnswerer;
 
     void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status) override {
         rows.push_back({icon, event, {status}});
@@ -57,6 +60,13 @@ public:
         trace.push_back("message " + title);
         if (onMessage) onMessage(messages.back());
         return Next(buttons);
+    }
+    MessageAnswer Ask(const QuestionBox& box) override {
+        messages.push_back({box.title, box.text, box.icon, MessageButtons::Ok});
+        questions.push_back(box.question);
+        trace.push_back("question " + box.title);
+        if (onMessage) onMessage(messages.back());
+        return questionAnswerer ? questionAnswerer(box) : NextAnswer(box);
     }
     std::string LoadText(int n) override {
         const auto it = texts.find(n);

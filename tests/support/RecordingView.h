@@ -18,6 +18,9 @@ public:
     std::vector<std::string> times;
     std::vector<RecordedMessage> messages;
     std::function<void(const RecordedMessage&)> onMessage;
+    std::vector<Question> questions;
+    // When set, decides every question instead of the script.
+    std::function<MessageAnswer(const QuestionBox&)> questionAnswerer;
     // When set, decides every box instead of the script.
     std::function<MessageAnswer(const RecordedMessage&)> answerer;
     std::string pageText;
@@ -44,6 +47,12 @@ public:
         messages.push_back({title, text, icon, buttons});
         if (onMessage) onMessage(messages.back());
         return answerer ? answerer(messages.back()) : Next(buttons);
+    }
+    MessageAnswer Ask(const QuestionBox& box) override {
+        messages.push_back({box.title, box.text, box.icon, MessageButtons::Ok});
+        questions.push_back(box.question);
+        if (onMessage) onMessage(messages.back());
+        return questionAnswerer ? questionAnswerer(box) : NextAnswer(box);
     }
     void SetPageText(const std::string& text) override { pageText = text; }
     void ShowTaskLog(bool shown) override { taskLogShown = shown; }

@@ -40,8 +40,7 @@ struct SimulatedSession {
             return c;
         });
         ui.onResetStage = [this] { priorities.push_back(0x20); };
-        session->profile.KeepProfile = true;
-        session->profile.ProfileSafe = true;
+        session->profile.StartAttempt();
     }
 
     // Frames the DC took in (payloads left out) with that command byte.

@@ -6,6 +6,7 @@
 
 #include "profile/BackupFile.h"
 #include "profile/BackupProfile.h"
+#include "profile/History.h"
 #include "tests/profile/DcFixture.h"
 #include "update/UploadCode.h"
 #include "update/VerifyNewCode.h"
@@ -16,6 +17,11 @@ namespace {
 
 using firmware::Layout;
 using Rows = std::vector<std::string>;
+
+std::vector<std::uint8_t> FileBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 class UpdateTest : public DcFixture {
 protected:
@@ -36,7 +42,7 @@ protected:
         EXPECT_EQ(MemoryRange(4608, 5120), profileBefore);
         EXPECT_EQ(MemoryRange(64, 80), headerBefore);
         EXPECT_FALSE(std::filesystem::exists(BackupPath()));
-        EXPECT_TRUE(session->profile.ProfileSafe);
+        EXPECT_TRUE(session->profile.ProfileSafe());
     }
     const RecordedRow& Row(std::size_t i) const { return ui.rows.at(i); }
 
@@ -121,7 +127,7 @@ TEST_F(BothAreasTest, ADcSilentBetweenTheAreasGetsNoArea2AndKeepsTheBackup) {
     EXPECT_EQ(Row(4).status(), "T280");
     EXPECT_EQ(Row(6).icon, TaskIcon::Error);
     EXPECT_EQ(Row(7).icon, TaskIcon::Warning);  // the failure verdict's second row
-    EXPECT_FALSE(session->profile.ProfileSafe);
+    EXPECT_FALSE(session->profile.ProfileSafe());
     EXPECT_TRUE(comm.TransferFailed);
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
 }
@@ -135,7 +141,7 @@ TEST_F(UpdateTest, ASilentDcEndsTheUpdateWithoutEndingTheConnection) {
     EXPECT_EQ(Row(0).statuses, (Rows{"...", "T280"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Error);
     EXPECT_TRUE(comm.TransferFailed);
-    EXPECT_TRUE(session->profile.ProfileSafe);
+    EXPECT_TRUE(session->profile.ProfileSafe());
     EXPECT_FALSE(Sent(0xA8));
     EXPECT_EQ(ui.resetStages, 1);
 }
@@ -146,7 +152,7 @@ TEST_F(UpdateTest, AnotherModelIsNamedWithASpaceBeforeTheModelName) {
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T783 VERNO 1B!"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Error);
     EXPECT_TRUE(comm.TransferFailed);
-    EXPECT_TRUE(session->profile.ProfileSafe);
+    EXPECT_TRUE(session->profile.ProfileSafe());
     EXPECT_FALSE(Sent(0xA8));
     EXPECT_EQ(ui.resetStages, 1);
 }
@@ -158,7 +164,7 @@ TEST_F(UpdateTest, Version19IsBelowTheRequired1A) {
     EXPECT_EQ(Row(1).icon, TaskIcon::Error);
     EXPECT_TRUE(Sent(0xA8));
     EXPECT_TRUE(comm.TransferFailed) << "set after EndConnection";
-    EXPECT_TRUE(session->profile.ProfileSafe);
+    EXPECT_TRUE(session->profile.ProfileSafe());
     EXPECT_FALSE(Sent(0xB4));
     EXPECT_EQ(ui.resetStages, 1);
 }
@@ -196,8 +202,8 @@ TEST_F(UpdateTest, NoUpdateNeededWithoutABackupEndsTheConnection) {
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T785"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Warning);
-    EXPECT_FALSE(session->profile.KeepProfile);
-    EXPECT_TRUE(session->profile.ProfileSafe);
+    EXPECT_FALSE(session->profile.KeepProfile());
+    EXPECT_TRUE(session->profile.ProfileSafe());
     EXPECT_FALSE(comm.TransferFailed) << "as EndConnection left it";
     EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{0x84, 0xB4, 0xA8}));
     EXPECT_EQ(ui.resetStages, 1);
@@ -211,10 +217,34 @@ TEST_F(UpdateTest, NoUpdateNeededRestoresTheProfileOfAnEarlierInterruptedUpdate)
     ui = RecordingSurface{};
     dc.SetFirmware("1B", 0);
     Run();
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "T785", "T796", "T786"}));
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "T785", "T850", "T796", "T786"}));
     ExpectProfileIntactAndNoBackup();
     EXPECT_EQ(ui.resetStages, 0);
     EXPECT_FALSE(Sent(0xB6));
+}
+
+TEST_F(UpdateTest, AKeptBackupNeverRollsBackDivesLoggedSinceItWasSaved) {
+    // An earlier run saved the profile and was interrupted before any code went out; the diver
+    // then logged new dives: the DC's profile is longer now.
+    profile::BackupProfile(*session);
+    const auto older = FileBytes(BackupPath());
+    SetPointers(0x1000, 0x13F0);
+    for (std::size_t i = 4096; i < 4608; ++i) memory[i] = static_cast<std::uint8_t>(i * 13);
+    const auto present = MemoryRange(4096, 5120);
+    const auto presentHeader = MemoryRange(64, 80);
+    NewSession();
+    ui = RecordingSurface{};
+    dc.SetFirmware("1B", 0);
+    Run();
+
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "T785", "T842", "T856", "T796", "T786"}));
+    EXPECT_EQ(MemoryRange(4096, 5120), present);
+    EXPECT_EQ(MemoryRange(64, 80), presentHeader);
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    const auto kept = session->profile.FilesOnDisk();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(FileBytes(kept[0]), older) << "the older profile stays on disk, named";
+    EXPECT_EQ(profile::ListHistory(dir.path()).size(), 2u);
 }
 
 TEST_F(UpdateTest, AFailedUploadKeepsTheBackupForTheRecovery) {
@@ -224,7 +254,7 @@ TEST_F(UpdateTest, AFailedUploadKeepsTheBackupForTheRecovery) {
                                  "T815"}));
     EXPECT_EQ(Row(3).statuses, (Rows{"", "33%", "67%", "T280"}));
     EXPECT_FALSE(Sent(0xB6));
-    EXPECT_FALSE(session->profile.ProfileSafe);
+    EXPECT_FALSE(session->profile.ProfileSafe());
     EXPECT_TRUE(comm.TransferFailed);
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
     EXPECT_TRUE(Sent(0x97));
@@ -241,7 +271,7 @@ TEST_F(UpdateTest, AFailedBackupReadSendsNoCode) {
     EXPECT_EQ(std::count_if(dc.Received().begin(), dc.Received().end(), [](const auto& f) { return f.payload; }), 1)
         << "only the clock record's payload";
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
-    EXPECT_TRUE(session->profile.ProfileSafe) << "nothing was saved, and the DC still holds its profile";
+    EXPECT_TRUE(session->profile.ProfileSafe()) << "nothing was saved, and the DC still holds its profile";
     EXPECT_TRUE(comm.TransferFailed);
 }
 
@@ -253,20 +283,20 @@ TEST_F(UpdateTest, TheProfileWaitsToBeWrittenBackFromTheMomentItIsSaved) {
     link.SetOnPump([&] {
         if (!std::filesystem::exists(BackupPath())) return;
         ++pumpsWithBackup;
-        safeWithBackup += session->profile.ProfileSafe;
+        safeWithBackup += session->profile.ProfileSafe();
     });
     Run();
     EXPECT_GT(pumpsWithBackup, 1000);  // the upload, 12 s of restart wait, the restore
     EXPECT_EQ(safeWithBackup, 0);
-    EXPECT_TRUE(session->profile.ProfileSafe) << "written back at the end";
+    EXPECT_TRUE(session->profile.ProfileSafe()) << "written back at the end";
 }
 
 TEST_F(UpdateTest, AnEmptyProfileWithAFailedUploadIsSafeButFailed) {
     SetPointers(0x3000, 0x3000);
     dc.Faults().refuseWriteAt = 32;
     Run();
-    EXPECT_FALSE(session->profile.KeepProfile);
-    EXPECT_TRUE(session->profile.ProfileSafe);
+    EXPECT_FALSE(session->profile.KeepProfile());
+    EXPECT_TRUE(session->profile.ProfileSafe());
     EXPECT_EQ(ui.rows.back().event, "T815");
 }
 
@@ -285,7 +315,7 @@ TEST_F(UpdateTest, APortWriteErrorDuringTheUpdateKeepsTheBackup) {
     link.FailWriteOf(130, 2);  // the second payload
     Run();
     EXPECT_EQ(ui.FindRow("T790"), nullptr);
-    EXPECT_FALSE(session->profile.ProfileSafe);
+    EXPECT_FALSE(session->profile.ProfileSafe());
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
     EXPECT_EQ(ui.rows.back().event, "T815");
 }
@@ -362,7 +392,7 @@ TEST_F(UpdateTest, ABackupThatCannotBeWrittenSendsNoCode) {
     EXPECT_EQ(Row(3).event, "T823");
     EXPECT_EQ(Row(3).icon, TaskIcon::Error);
     EXPECT_EQ(ui.Events().back(), "T815");
-    EXPECT_TRUE(session->profile.ProfileSafe) << "nothing was overwritten";
+    EXPECT_TRUE(session->profile.ProfileSafe()) << "nothing was overwritten";
     EXPECT_TRUE(comm.TransferFailed);
     EXPECT_EQ(Commands().back(), 0xA8);
     EXPECT_EQ(MemoryRange(4608, 5120), profileBefore);
@@ -377,7 +407,7 @@ TEST_F(UpdateTest, ADamagedBackupOfThisDcIsKeptAndNoCodeIsSent) {
     Run();
     EXPECT_FALSE(Sent(0xB5));
     EXPECT_NE(ui.FindRow("T824"), nullptr);
-    EXPECT_TRUE(session->profile.ProfileSafe);
+    EXPECT_TRUE(session->profile.ProfileSafe());
     EXPECT_EQ(ui.Events().back(), "T815");
     std::ifstream in(BackupPath(), std::ios::binary);
     EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}), junk);

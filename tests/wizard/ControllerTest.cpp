@@ -335,7 +335,7 @@ TEST(WizardClose, AfterAnInterruptedUpdateRecoversTheProfileFirst) {
     // Someone wiped the profile; the user agrees to the recovery and powers the DC up again
     // while the instructions are on screen.
     for (std::size_t i = 16 * 256; i < 16 * 640; ++i) w.host.dc.MutableMemory()[i] = 0;
-    w.view.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
+    w.view.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok};
     w.view.onMessage = [&](const RecordedMessage& m) {
         if (m.buttons == MessageButtons::OkCancel) w.host.dc.PowerOn();
     };
@@ -359,7 +359,7 @@ TEST(WizardClose, AnInterruptedRecoveryKeepsTheBackupFileAndSaysWhere) {
     w.view.answers = {MessageAnswer::Interrupted};
     w.controller.CloseClick();
     EXPECT_TRUE(std::filesystem::exists(backup));
-    EXPECT_FALSE(w.controller.ProfileSafe());
+    EXPECT_EQ(w.controller.KeptProfiles(), std::vector<std::filesystem::path>{backup});
     EXPECT_EQ(FramesToDc(w.host.dc), framesBefore);
     ASSERT_EQ(w.view.messages.size(), 2u);
     EXPECT_NE(w.view.messages[1].text.find(backup.string()), std::string::npos) << w.view.messages[1].text;
@@ -385,7 +385,7 @@ TEST(WizardClose, DuringTheUploadOrTheRestoreOffersTheRecoveryAndPutsTheProfileB
         Wizard w;
         const auto profileBefore = ProfileBytes(w.host.dc);
         ASSERT_TRUE(w.controller.Load());
-        w.view.answers = {MessageAnswer::Yes, MessageAnswer::Ok};
+        w.view.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok};
         CloseWhen(w, m.command, m.frames);
         bool safeAtTheEnd = false;  // what follows the end happens only with a test host
         w.host.onEnd = [&] { safeAtTheEnd = w.controller.ProfileSafe(); };
@@ -393,7 +393,7 @@ TEST(WizardClose, DuringTheUploadOrTheRestoreOffersTheRecoveryAndPutsTheProfileB
 
         EXPECT_EQ(w.host.ends, 1);
         ASSERT_FALSE(w.view.messages.empty());
-        EXPECT_EQ(w.view.messages[0].buttons, MessageButtons::YesNo);  // the recovery, first of all
+        EXPECT_EQ(w.view.questions.front(), Question::RecoverProfile);  // the recovery, first of all
         EXPECT_EQ(ProfileBytes(w.host.dc), profileBefore);
         EXPECT_TRUE(safeAtTheEnd);
         EXPECT_FALSE(std::filesystem::exists(w.controller.UpdateSession()->profile.BackupFilePath));

@@ -1,0 +1,96 @@
+#include "update/RestoreFile.h"
+
+#include <memory>
+
+#include "common/Text.h"
+#include "common/TextNumbers.h"
+#include "firmware/Identity.h"
+#include "profile/BackupProfile.h"
+#include "profile/BackupFile.h"
+#include "profile/Block0.h"
+#include "profile/History.h"
+#include "profile/RestoreProfile.h"
+#include "update/UpdateFirmware.h"
+
+namespace verno::update {
+
+namespace {
+
+RestoreFileResult Refuse(Session& s, RestoreFileResult why, const std::string& row) {
+    s.surface.InsertTaskList(TaskIcon::Error, row, "");
+    s.comm.EndConnection();
+    s.comm.TransferFailed = true;
+    s.surface.ResetStage();
+    return why;
+}
+
+bool Confirmed(Session& s, const std::filesystem::path& file, int blocks) {
+    const std::vector<Choice> choices{{MessageAnswer::No, s.Text(text::kChoiceDoNotWrite)},
+                                      {MessageAnswer::Yes, s.Text(text::kChoiceWrite)}};
+    return s.surface.Ask({Question::ConfirmRestore, s.Text(text::kRecoveryTitle),
+                          FillPlaceholders(s.Text(text::kRestoreConfirm), file.string(), std::to_string(blocks),
+                                           profile::FileTimeText(file), profile::SerialText(s.profile.DcSerial)),
+                          MessageIcon::Question, choices}) == MessageAnswer::Yes;
+}
+
+}  // namespace
+
+RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file) {
+    profile::ProfileState& st = s.profile;
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...");
+    if (s.comm.ReadIdentity() != link::LinkStatus::Ok) {
+        s.comm.TransferFailed = true;
+        s.FailStep(text::kDcNotAnswering);
+        return RestoreFileResult::NotAnswering;
+    }
+    s.surface.SetTaskStatus(s.Text(text::kDone));
+    if (!firmware::CheckIdentity(s.comm.IdentityText, s.fw, s.DcVersion))
+        return Refuse(s, RestoreFileResult::OtherModel, NotThisModel(s.surface, s.fw) + "!");
+    s.dcFirmware = {s.DcVersion, 0};
+
+    auto contents = std::make_unique<profile::BackupContents>();
+    if (profile::ReadBackupFile(file, *contents) != profile::BackupFileStatus::Ok)
+        return Refuse(s, RestoreFileResult::Unusable, FillPlaceholders(s.Text(text::kBackupUnusable), file.string()));
+    if (s.comm.ReadMemory(profile::Block0::kUnit, profile::Block0::kUnit) != link::LinkStatus::Ok) {
+        s.comm.TransferFailed = true;
+        s.FailStep(text::kBackupFailed);
+        return RestoreFileResult::Failed;
+    }
+    st.DcSerial = profile::Block0::InRxBuf(s.comm).Serial();
+    std::string digits;
+    for (std::size_t i = 0; i < 6; ++i) digits += static_cast<char>('0' + contents->SerialDigits[i] % 10);
+    if (digits != profile::SerialText(st.DcSerial))
+        return Refuse(s, RestoreFileResult::OtherSerial,
+                      FillPlaceholders(s.Text(text::kRestoreOtherSerial), file.string(), digits,
+                                       profile::SerialText(st.DcSerial)));
+    const int blocks = profile::BlockCount(*contents, s.fw.DcMemoryBlocks);
+    if (blocks < 0)
+        return Refuse(s, RestoreFileResult::OtherSize, FillPlaceholders(s.Text(text::kRestoreOtherSize), file.string()));
+    if (!Confirmed(s, file, blocks)) {
+        s.comm.EndConnection();
+        return RestoreFileResult::Declined;
+    }
+
+    // What the DC holds now is about to be overwritten: it goes into the history first.
+    auto present = std::make_unique<profile::ProfileState>();
+    for (std::size_t i = 0; i < 6; ++i) st.SerialDigits[i] = static_cast<std::uint8_t>(digits[i] - '0');
+    const profile::BackupOutcome read = profile::ReadPresentProfile(s, *present);
+    if (read == profile::BackupOutcome::ReadFailed) {
+        s.comm.EndConnection();
+        return RestoreFileResult::Failed;
+    }
+
+    st.ProfileHeader = contents->ProfileHeader;
+    st.ProfileBlocks = contents->ProfileBlocks;
+    st.ProfileBlockCount = static_cast<std::int16_t>(blocks);
+    st.BackupFilePath = file;
+    const bool restored = profile::RestoreProfile(s, profile::AfterRestore::KeepFile);
+    // The chosen file stays as it is, whatever happened: no recovery at Close.
+    st.where = profile::ProfileWhere::NotSaved;
+    s.comm.EndConnection();
+    if (!restored) return RestoreFileResult::Failed;
+    s.surface.InsertTaskList(TaskIcon::Warning, FillPlaceholders(s.Text(text::kRestoredFromFile), file.string()), "");
+    return RestoreFileResult::Restored;
+}
+
+}  // namespace verno::update
