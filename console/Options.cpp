@@ -36,7 +36,7 @@ struct CommandLine {
         app.add_flag("--all", options.all, "Every attached cable (USB 0403:F460), each updated on its own");
         app.add_option("--recover", recover,
                        "When the saved profile could not be written back: ask (default on a terminal, one cable "
-                       "only), yes (recover, at most --attempts tries), no (delete the saved profile), keep "
+                       "only), yes (recover, at most --attempts tries), no (discard the saved profile), keep "
                        "(default otherwise: leave it on disk for the next run)")
             ->check(CLI::IsMember({"ask", "yes", "no", "keep"}).description(""))
             ->type_name("ask|yes|no|keep");

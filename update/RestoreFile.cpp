@@ -1,6 +1,7 @@
 #include "update/RestoreFile.h"
 
 #include <memory>
+#include <optional>
 
 #include "common/Text.h"
 #include "common/TextNumbers.h"
@@ -33,6 +34,32 @@ bool Confirmed(Session& s, const std::filesystem::path& file, int blocks) {
                           MessageIcon::Question, choices}) == MessageAnswer::Yes;
 }
 
+// Refuses a file that is not the attached DC's to take: unreadable, another serial number, another
+// memory size. Reads block 0 for the DC's serial number; blocks is the file's block count.
+std::optional<RestoreFileResult> RefusalOf(Session& s, const std::filesystem::path& file,
+                                           const profile::BackupContents& contents, bool readable, int& blocks) {
+    profile::ProfileState& st = s.profile;
+    if (!readable)
+        return Refuse(s, RestoreFileResult::Unusable, FillPlaceholders(s.Text(text::kBackupUnusable), file.string()));
+    if (s.comm.ReadMemory(profile::Block0::kUnit, profile::Block0::kUnit) != link::LinkStatus::Ok) {
+        s.comm.TransferFailed = true;
+        s.FailStep(text::kBackupFailed);
+        return RestoreFileResult::Failed;
+    }
+    st.DcSerial = profile::Block0::InRxBuf(s.comm).Serial();
+    std::string digits;
+    for (std::size_t i = 0; i < 6; ++i) digits += static_cast<char>('0' + contents.SerialDigits[i] % 10);
+    if (digits != profile::SerialText(st.DcSerial))
+        return Refuse(s, RestoreFileResult::OtherSerial,
+                      FillPlaceholders(s.Text(text::kRestoreOtherSerial), file.string(), digits,
+                                       profile::SerialText(st.DcSerial)));
+    blocks = profile::BlockCount(contents, s.fw.DcMemoryBlocks);
+    if (blocks < 0)
+        return Refuse(s, RestoreFileResult::OtherSize, FillPlaceholders(s.Text(text::kRestoreOtherSize), file.string()));
+    for (std::size_t i = 0; i < 6; ++i) st.SerialDigits[i] = static_cast<std::uint8_t>(digits[i] - '0');
+    return std::nullopt;
+}
+
 }  // namespace
 
 RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file) {
@@ -49,33 +76,16 @@ RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file) {
     s.dcFirmware = {s.DcVersion, 0};
 
     auto contents = std::make_unique<profile::BackupContents>();
-    if (profile::ReadBackupFile(file, *contents) != profile::BackupFileStatus::Ok)
-        return Refuse(s, RestoreFileResult::Unusable, FillPlaceholders(s.Text(text::kBackupUnusable), file.string()));
-    if (s.comm.ReadMemory(profile::Block0::kUnit, profile::Block0::kUnit) != link::LinkStatus::Ok) {
-        s.comm.TransferFailed = true;
-        s.FailStep(text::kBackupFailed);
-        return RestoreFileResult::Failed;
-    }
-    st.DcSerial = profile::Block0::InRxBuf(s.comm).Serial();
-    std::string digits;
-    for (std::size_t i = 0; i < 6; ++i) digits += static_cast<char>('0' + contents->SerialDigits[i] % 10);
-    if (digits != profile::SerialText(st.DcSerial))
-        return Refuse(s, RestoreFileResult::OtherSerial,
-                      FillPlaceholders(s.Text(text::kRestoreOtherSerial), file.string(), digits,
-                                       profile::SerialText(st.DcSerial)));
-    const int blocks = profile::BlockCount(*contents, s.fw.DcMemoryBlocks);
-    if (blocks < 0)
-        return Refuse(s, RestoreFileResult::OtherSize, FillPlaceholders(s.Text(text::kRestoreOtherSize), file.string()));
+    const bool readable = profile::ReadBackupFile(file, *contents) == profile::BackupFileStatus::Ok;
+    int blocks = 0;
+    if (const auto refused = RefusalOf(s, file, *contents, readable, blocks)) return *refused;
     if (!Confirmed(s, file, blocks)) {
         s.comm.EndConnection();
         return RestoreFileResult::Declined;
     }
-
     // What the DC holds now is about to be overwritten: it goes into the history first.
     auto present = std::make_unique<profile::ProfileState>();
-    for (std::size_t i = 0; i < 6; ++i) st.SerialDigits[i] = static_cast<std::uint8_t>(digits[i] - '0');
-    const profile::BackupOutcome read = profile::ReadPresentProfile(s, *present);
-    if (read == profile::BackupOutcome::ReadFailed) {
+    if (profile::ReadPresentProfile(s, *present) == profile::BackupOutcome::ReadFailed) {
         s.comm.EndConnection();
         return RestoreFileResult::Failed;
     }
@@ -85,8 +95,10 @@ RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file) {
     st.ProfileBlockCount = static_cast<std::int16_t>(blocks);
     st.BackupFilePath = file;
     const bool restored = profile::RestoreProfile(s, profile::AfterRestore::KeepFile);
-    // The chosen file stays as it is, whatever happened: no recovery at Close.
+    // The chosen file stays as it is, whatever happened: no recovery at Close, which names it
+    // when the restore failed.
     st.where = profile::ProfileWhere::NotSaved;
+    if (!restored) st.Keep(file);
     s.comm.EndConnection();
     if (!restored) return RestoreFileResult::Failed;
     s.surface.InsertTaskList(TaskIcon::Warning, FillPlaceholders(s.Text(text::kRestoredFromFile), file.string()), "");

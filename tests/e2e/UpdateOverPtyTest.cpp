@@ -121,6 +121,15 @@ TEST_F(UpdateOverPty, FullUpdateLeavesTheProfileAsItWasAndNoBackupFile) {
     ExpectProfileEqual(before, after);
     EXPECT_FALSE(fs::exists(BackupFile()));
     EXPECT_NE(ReadText(work / "update.log").find("The firmware update completed successfully."), std::string::npos);
+
+    // The profile read stays in the history, listed for machines.
+    EXPECT_EQ(Wait(Spawn({(bundle / "verno-update").string(), "--history", "--json"}, work / "history.log")), 0);
+    const auto line = nlohmann::json::parse(ReadText(work / "history.log"));
+    EXPECT_EQ(line["type"], "history");
+    EXPECT_EQ(line["serial"], "004711");
+    EXPECT_EQ(line["version"], "1A");
+    EXPECT_GT(line["blocks"].get<int>(), 0);
+    EXPECT_TRUE(fs::exists(line["file"].get<std::string>()));
 }
 
 TEST_F(UpdateOverPty, UploadCutOffKeepsTheBackupAndTheNextRunPutsTheProfileBack) {

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "catalogue/Catalogue.h"
 #include "common/TextNumbers.h"
 #include "platform/EndProcess.h"
+#include "profile/BackupFile.h"
+#include "profile/History.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/SimulatedHost.h"
 #include "wizard/Controller.h"
@@ -32,6 +36,11 @@ std::string Text(int n) {
 std::vector<std::uint8_t> ProfileBytes(const dcsim::SimulatedDc& dc) {
     const auto& m = dc.Memory();
     return {m.begin() + 16 * 256, m.begin() + 16 * 640};  // the default profile, units 256..639
+}
+
+std::vector<std::uint8_t> ReadAll(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 int FramesToDc(const dcsim::SimulatedDc& dc) {
@@ -146,10 +155,14 @@ TEST(WizardStartUp, TheCableDialogRepeatsUntilTheCableIsThereOrTheUserQuits) {
     {
         Wizard w;
         w.host.cablesMissing = 5;
+        w.host.record = "VERNO.1B.FWR||Logbook.exe|5000";
         w.view.answers = {MessageAnswer::Ok, MessageAnswer::Cancel};
         EXPECT_FALSE(w.controller.Load());
         EXPECT_EQ(w.view.messages.size(), 2u);
         EXPECT_EQ(w.host.ends, 1);
+        // Cancel ends the program at once: no Close handler, no follow-up program.
+        EXPECT_TRUE(w.host.started.empty());
+        EXPECT_EQ(w.host.trace.back(), "end");
         EXPECT_EQ(w.view.pageText, "");
         EXPECT_EQ(w.controller.StartUpFailed(), StartUpFailure::Port);
         EXPECT_EQ(w.host.exitStatus, kExitStartUpFailed);
@@ -364,6 +377,58 @@ TEST(WizardClose, AnInterruptedRecoveryKeepsTheBackupFileAndSaysWhere) {
     ASSERT_EQ(w.view.messages.size(), 2u);
     EXPECT_NE(w.view.messages[1].text.find(backup.string()), std::string::npos) << w.view.messages[1].text;
     EXPECT_EQ(w.host.ends, 1);
+}
+
+TEST(WizardClose, NamesTheBackupAnEarlierAttemptLeftWhateverTheLastAttemptDid) {
+    dcsim::DcFaults faults;
+    faults.powerLossAtBlock = 5;
+    Wizard w({}, faults);
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+    const auto first = w.controller.UpdateSession()->profile.BackupFilePath;
+    ASSERT_TRUE(std::filesystem::exists(first));
+
+    // The second attempt fails before its backup: block 0 does not come in.
+    w.controller.BackClick();
+    w.host.dc.Faults() = {};
+    w.host.dc.Faults().unansweredCommand = 0xB4;
+    w.host.dc.PowerOn();
+    w.controller.NextClick();
+    w.controller.CloseClick();
+
+    EXPECT_TRUE(w.view.questions.empty()) << "nothing of the last attempt to recover";
+    EXPECT_TRUE(std::filesystem::exists(first));
+    EXPECT_EQ(w.controller.KeptProfiles(), std::vector<std::filesystem::path>{first});
+    ASSERT_FALSE(w.view.messages.empty());
+    EXPECT_NE(w.view.messages.back().text.find(first.string()), std::string::npos) << w.view.messages.back().text;
+}
+
+TEST(WizardRestore, WritesAHistoryFileBackByteForByteAndOnlyIntoItsOwnDc) {
+    Wizard w;
+    const auto profileBefore = ProfileBytes(w.host.dc);
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+    const auto history = profile::ListHistory(w.host.BackupFolder());
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].readFrom.version, "1A");
+
+    // Another DC's file: refused before a byte is written.
+    auto bytes = ReadAll(history[0].file);
+    bytes[17 + 5] ^= 1;
+    const auto other = w.host.BackupFolder() / "other.bak";
+    ASSERT_TRUE(profile::WriteBackupFile(other, bytes).ok);
+    w.controller.BackClick();
+    EXPECT_EQ(w.controller.RestoreClick(other), update::RestoreFileResult::OtherSerial);
+    EXPECT_EQ(w.host.dc.Counters(0xB2).frames, 1) << "only the update's own header write";
+
+    for (std::size_t i = 16 * 256; i < 16 * 640; ++i) w.host.dc.MutableMemory()[i] = 0x5A;
+    w.controller.BackClick();
+    w.view.answers = {MessageAnswer::Yes};
+    EXPECT_EQ(w.controller.RestoreClick(history[0].file), update::RestoreFileResult::Restored);
+    EXPECT_EQ(w.view.questions.back(), Question::ConfirmRestore);
+    EXPECT_EQ(ProfileBytes(w.host.dc), profileBefore);
+    EXPECT_TRUE(std::filesystem::exists(history[0].file)) << "the chosen file is kept";
+    EXPECT_EQ(profile::ListHistory(w.host.BackupFolder()).size(), 2u) << "what the DC held is kept too";
 }
 
 // Close clicked at a moment of the update: when the DC has taken `frames` frames of `command`.
