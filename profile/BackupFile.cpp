@@ -172,9 +172,11 @@ std::filesystem::path MoveAside(const std::filesystem::path& from, const std::fi
     return ec ? std::filesystem::path() : target;
 }
 
-std::string UtcStamp() {
+namespace {
+
+std::string StampOf(std::chrono::system_clock::time_point at) {
     using namespace std::chrono;
-    const auto now = floor<seconds>(system_clock::now());
+    const auto now = floor<seconds>(at);
     const auto day = floor<days>(now);
     const year_month_day date{day};
     const hh_mm_ss time{now - day};
@@ -182,6 +184,16 @@ std::string UtcStamp() {
            TwoDigits(static_cast<unsigned>(date.day())) + "T" + TwoDigits(static_cast<unsigned>(time.hours().count())) +
            TwoDigits(static_cast<unsigned>(time.minutes().count())) +
            TwoDigits(static_cast<unsigned>(time.seconds().count())) + "Z";
+}
+
+}  // namespace
+
+std::string UtcStamp() { return StampOf(std::chrono::system_clock::now()); }
+
+std::string UtcStamp(const std::filesystem::path& file) {
+    std::error_code ec;
+    const auto written = std::filesystem::last_write_time(file, ec);
+    return ec ? UtcStamp() : StampOf(std::filesystem::file_time_type::clock::to_sys(written));
 }
 
 std::string FileTimeText(const std::filesystem::path& file) {

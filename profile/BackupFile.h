@@ -68,8 +68,9 @@ BackupWriteResult WriteBackupFile(const std::filesystem::path& path, std::span<c
 // extension: never over another file. The name it now has, or empty when it could not be moved.
 std::filesystem::path MoveAside(const std::filesystem::path& from, const std::filesystem::path& to);
 
-// Now in UTC as a file name can carry it: "20261208T093512Z".
+// Now, or when a file was last written, in UTC as a file name can carry it: "20261208T093512Z".
 std::string UtcStamp();
+std::string UtcStamp(const std::filesystem::path& file);
 // A file's modification time in UTC, "2026-12-08 09:35 UTC"; empty when it cannot be read.
 std::string FileTimeText(const std::filesystem::path& file);
 

@@ -67,8 +67,8 @@ void KeepInHistory(ProfileSession& s, const ProfileState& profile) {
                                  FillPlaceholders(s.Text(text::kHistoryNotWritten), written.string(), result.reason), "");
 }
 
-std::filesystem::path DatedName(const std::filesystem::path& backup) {
-    return backup.parent_path() / (backup.stem().string() + "." + UtcStamp() + ".bin");
+std::filesystem::path DatedName(const std::filesystem::path& backup, const std::string& stamp) {
+    return backup.parent_path() / (backup.stem().string() + "." + stamp + ".bin");
 }
 
 // The DC holds a profile that changed since the backup was saved: both are kept, and the one
@@ -85,9 +85,10 @@ BackupOutcome KeepBoth(ProfileSession& s, ProfileState& present) {
          MessageIcon::Question, choices});
     const bool takeSaved = answer == MessageAnswer::Saved;
 
-    // The other one gets a dated name beside it and is kept.
+    // The other one gets a name beside it, dated when it was read, and is kept.
     const std::filesystem::path other =
-        takeSaved ? DatedName(st.BackupFilePath) : MoveAside(st.BackupFilePath, DatedName(st.BackupFilePath));
+        takeSaved ? DatedName(st.BackupFilePath, UtcStamp())
+                  : MoveAside(st.BackupFilePath, DatedName(st.BackupFilePath, UtcStamp(st.BackupFilePath)));
     if (other.empty()) return RefuseUnwritable(s, st.BackupFilePath, "rename");
     st.Keep(other);
     const std::filesystem::path presentFile = takeSaved ? other : st.BackupFilePath;

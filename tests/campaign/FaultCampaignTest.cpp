@@ -180,8 +180,9 @@ void CheckRun(const char* which, const RunResult& run, const ProfilePlace& place
     EXPECT_TRUE(place.strayFiles.empty()) << "left behind: " << place.strayFiles.front();
     // Once read, the profile is in the history for good, byte for byte as the DC held it, even
     // after the user discarded the backup.
-    if (place.historyFiles > 0 || place.backupPresent || run.verdict == Verdict::Updated)
+    if (place.historyFiles > 0 || place.backupPresent || run.verdict == Verdict::Updated) {
         EXPECT_TRUE(place.historyHoldsProfile);
+    }
     if (place.backupPresent && !run.hung) {
         const bool told = std::any_of(run.boxes.begin(), run.boxes.end(), [](const std::string& box) {
             return box.find(".123456.bin") != std::string::npos;
