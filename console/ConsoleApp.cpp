@@ -16,6 +16,7 @@ namespace verno::console {
 namespace {
 
 volatile std::sig_atomic_t closeRequested = 0;
+volatile std::sig_atomic_t signalled = 0;  // the last signal that asked for Close
 
 // Whether a Ctrl-C (or a hang-up, or a termination request) came, clearing it.
 bool TakeCloseRequest() {
@@ -48,14 +49,17 @@ const char* StartUpFailureText(wizard::StartUpFailure why) {
 
 }  // namespace
 
-void ConsoleApp::RequestClose() { closeRequested = 1; }
+void ConsoleApp::RequestClose(int signal) {
+    closeRequested = 1;
+    signalled = signal;
+}
 
 ConsoleApp::ConsoleApp(Options options)
     : SystemHost(options.ports.empty() ? std::nullopt : std::optional<std::string>(options.ports.front())),
       options_(std::move(options)),
       interactive_(isatty(STDIN_FILENO) && isatty(STDERR_FILENO)),
       view_(stdout, stderr, options_.json ? ConsoleView::Format::Json : ConsoleView::Format::Text,
-            isatty(STDOUT_FILENO) != 0,
+            DrawsInPlace(STDOUT_FILENO),
             [this](const std::string& title, const std::string&, MessageIcon, MessageButtons buttons) {
                 return Answer(title, buttons);
             }),
@@ -293,6 +297,7 @@ void ConsoleApp::EndProgram(int status) {
     } else if (const char* why = StartUpFailureText(controller_.StartUpFailed())) {
         std::cerr << "verno-update: " << why << "\n";
     }
+    if (signalled != 0) status = 128 + signalled;
     if (log_) {
         if (!controller_.Comm().IdentityText.empty())
             log_->Note("identity " + Latin1ToUtf8(controller_.Comm().IdentityText));

@@ -1,5 +1,10 @@
 #include "console/ConsoleView.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
+
 namespace verno::console {
 
 namespace {
@@ -7,6 +12,13 @@ namespace {
 bool IsPercentage(const std::string& status) { return !status.empty() && status.back() == '%'; }
 
 }  // namespace
+
+bool DrawsInPlace(int fd) {
+    if (isatty(fd) == 0) return false;
+    // A terminal that cannot move its cursor gets each row once, like a file.
+    const char* term = std::getenv("TERM");
+    return term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
+}
 
 char IconLetter(TaskIcon icon) {
     switch (icon) {
@@ -79,8 +91,9 @@ void ConsoleView::InsertTaskList(TaskIcon icon, const std::string& time, const s
 }
 
 void ConsoleView::SetTaskStatus(const std::string& status) {
-    if (!haveRow_) return;
-    const bool newPercentage = IsPercentage(status) && status != row_.status;
+    // Each figure once: a status set again unchanged draws nothing.
+    if (!haveRow_ || status == row_.status) return;
+    const bool newPercentage = IsPercentage(status);
     row_.status = status;
     if (format_ == Format::Json && newPercentage) {
         std::fprintf(out_, "%s\n", JsonLine(Json("progress")).c_str());

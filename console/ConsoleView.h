@@ -24,6 +24,8 @@ struct TaskRow {
 };
 
 const char* IconName(TaskIcon icon);  // "information", "warning", "error"
+// Whether rows on that output may be rewritten in place: a terminal whose TERM can move the cursor.
+bool DrawsInPlace(int fd);
 char IconLetter(TaskIcon icon);        // 'i', '!', 'x': the icon column on a terminal
 
 // One line of --json output. Bytes from the DC that are not UTF-8 become U+FFFD, never an abort.

@@ -109,7 +109,8 @@ std::string Help() {
     line.app.footer(std::string(PlacesHelp()) +
                     "\n\nExit status: 0 every dive computer updated, or needed no update (with --check: every one "
                     "answered and is of the firmware file's model);\n1 a dive computer did not answer, is another "
-                    "model, or its update failed; 2 start-up failed, or --all found no cable.");
+                    "model, or its update failed; 2 start-up failed, or --all found no cable; 130 Ctrl-C (128 + the "
+                    "signal's number).");
     return line.app.help();
 }
 

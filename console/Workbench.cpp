@@ -26,6 +26,7 @@ namespace verno::console {
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t stopSignal = 0;
 
 // One cable's process and what it has said so far.
 struct Cable {
@@ -125,7 +126,10 @@ bool Drain(int fd, std::string& pending, const std::function<void(const std::str
 
 }  // namespace
 
-void RequestWorkbenchStop() { stopRequested = 1; }
+void RequestWorkbenchStop(int signal) {
+    stopRequested = 1;
+    stopSignal = signal;
+}
 
 int RunWorkbench(const Options& options) {
     const std::vector<std::string> ports = options.all ? link::FindCablePorts() : options.ports;
@@ -196,7 +200,8 @@ int RunWorkbench(const Options& options) {
         reports.push_back(*cable.report);
     }
     if (!options.json) std::cout << "\n" << SummaryTable(reports) << std::flush;
-    return worst;
+    // Interrupted: what a shell expects of a command ended by that signal.
+    return stopSignal != 0 ? 128 + stopSignal : worst;
 }
 
 }  // namespace verno::console

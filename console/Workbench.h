@@ -16,6 +16,6 @@ namespace verno::console {
 int RunWorkbench(const Options& options);
 
 // From the signal handler: pass the stop on to the cables' processes.
-void RequestWorkbenchStop();
+void RequestWorkbenchStop(int signal);
 
 }  // namespace verno::console

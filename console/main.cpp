@@ -10,8 +10,8 @@
 
 namespace {
 
-extern "C" void OnCloseSignal(int) { verno::console::ConsoleApp::RequestClose(); }
-extern "C" void OnWorkbenchSignal(int) { verno::console::RequestWorkbenchStop(); }
+extern "C" void OnCloseSignal(int signal) { verno::console::ConsoleApp::RequestClose(signal); }
+extern "C" void OnWorkbenchSignal(int signal) { verno::console::RequestWorkbenchStop(signal); }
 
 // Ctrl-C, a hang-up and a termination request work as the Close button: the saved profile is
 // never abandoned silently. One cable: no SA_RESTART, so that a question waiting for its answer

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "console/CableReport.h"
@@ -58,8 +62,31 @@ TEST(ConsoleView, OnATerminalTheStatusIsRewrittenInPlace) {
         auto ui = f.Make(true);
         ui.InsertTaskList(TaskIcon::Information, "09:07:05", "Backup", "...");
         ui.SetTaskStatus("50%");
+        ui.SetTaskStatus("50%");
     }
-    EXPECT_EQ(Contents(f.out), "09:07:05  i  Backup  ...\r\x1b[K09:07:05  i  Backup  50%\n");
+    EXPECT_EQ(Contents(f.out), "09:07:05  i  Backup  ...\r\x1b[K09:07:05  i  Backup  50%\n") << "each figure once";
+}
+
+TEST(ConsoleView, OnlyATerminalThatCanMoveItsCursorGetsRowsRewritten) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const char* before = std::getenv("TERM");
+    const std::string saved = before ? before : "";
+    setenv("TERM", "xterm", 1);
+    EXPECT_TRUE(DrawsInPlace(terminal));
+    EXPECT_FALSE(DrawsInPlace(pipeEnds[1]));
+    setenv("TERM", "dumb", 1);
+    EXPECT_FALSE(DrawsInPlace(terminal));
+    unsetenv("TERM");
+    EXPECT_FALSE(DrawsInPlace(terminal));
+    if (before) setenv("TERM", saved.c_str(), 1);
+    for (const int fd : {master, terminal, pipeEnds[0], pipeEnds[1]}) close(fd);
 }
 
 TEST(ConsoleView, JsonLinesCarryTheCableEachNewPercentageAndTheFinishedRow) {

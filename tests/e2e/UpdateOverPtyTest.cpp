@@ -180,7 +180,7 @@ TEST_P(InterruptedOverPty, DuringTheUploadKeepsTheBackupSaysWhereAndTheNextRunWr
     ASSERT_TRUE(WaitForText(work / "first.log", "Backup dive computer profile", 20s)) << ReadText(work / "first.log");
     std::this_thread::sleep_for(100ms);
     kill(update, GetParam());
-    EXPECT_EQ(Wait(update), 1) << ReadText(work / "first.log");
+    EXPECT_EQ(Wait(update), 128 + GetParam()) << ReadText(work / "first.log");
     const std::string log = ReadText(work / "first.log");
     EXPECT_NE(log.find("is kept in " + BackupFile().string()), std::string::npos) << log;
     EXPECT_EQ(log.find("The firmware update completed successfully."), std::string::npos) << log;
@@ -310,7 +310,7 @@ TEST_F(BenchOverPty, CtrlCDuringAThreeCableUploadLeavesEveryProfileInItsDcOrOnDi
     ASSERT_EQ(backups(), 3) << ReadText(work / "first.log");
     std::this_thread::sleep_for(100ms);
     kill(bench, SIGINT);
-    EXPECT_EQ(Wait(bench), 1);
+    EXPECT_EQ(Wait(bench), 128 + SIGINT);
     const std::string out = ReadText(work / "first.log");
     for (const char* serial : {"000101", "000102", "000103"}) {
         EXPECT_TRUE(fs::exists(bundle / ("6978." + std::string(serial) + ".bin"))) << out;
