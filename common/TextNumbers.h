@@ -114,6 +114,49 @@ inline constexpr int kAskDiscard = 872;
 inline constexpr int kAskWhich = 873;
 inline constexpr int kAskRestore = 874;
 
+// The console's own words where the window's speak of buttons: at a keyboard, and with nobody
+// at the terminal. The controller picks them by the view's wording.
+inline constexpr int kPlugInCableKeyboard = 920;
+inline constexpr int kPlugInCableUnattended = 921;
+inline constexpr int kDcSilentRunAgain = 922;
+inline constexpr int kUpdateFailedHintRunAgain = 923;
+inline constexpr int kBackupNotWrittenRunAgain = 924;  // %1 file, %2 the system's reason
+inline constexpr int kBackupUnusableRunAgain = 925;    // %1 file
+inline constexpr int kRecoveryStep4Keyboard = 926;
+inline constexpr int kRecoveryStep4Unattended = 927;
+inline constexpr int kRecoveryStep6Keyboard = 928;
+inline constexpr int kRecoveryStep6Unattended = 929;
+inline constexpr int kAskSearchAgain = 930;
+inline constexpr int kAskReady = 931;
+inline constexpr int kCableOn = 932;                   // %1 the port
+inline constexpr int kStartUpConfiguration = 933;
+inline constexpr int kStartUpCatalogue = 934;
+inline constexpr int kStartUpFirmwareFile = 935;
+inline constexpr int kStartUpPort = 936;
+
+// How a front end speaks of what the user does.
+enum class Wording {
+    Buttons,     // the window: click OK, Next, Back
+    Keyboard,    // a console with somebody at it: press Enter, type q
+    Unattended,  // a console with nobody to answer: run it again
+};
+
+// The text to show for text n in that wording.
+constexpr int Worded(int n, Wording wording) {
+    if (wording == Wording::Buttons) return n;
+    const bool keyboard = wording == Wording::Keyboard;
+    switch (n) {
+        case kPlugInCable: return keyboard ? kPlugInCableKeyboard : kPlugInCableUnattended;
+        case kDcSilentAtNext: return kDcSilentRunAgain;
+        case kUpdateFailedHint: return kUpdateFailedHintRunAgain;
+        case kBackupNotWritten: return kBackupNotWrittenRunAgain;
+        case kBackupUnusable: return kBackupUnusableRunAgain;
+        case kRecoveryStep4: return keyboard ? kRecoveryStep4Keyboard : kRecoveryStep4Unattended;
+        case kRecoveryStep6: return keyboard ? kRecoveryStep6Keyboard : kRecoveryStep6Unattended;
+        default: return n;
+    }
+}
+
 inline constexpr std::array kAll{
     kClose, kInstructions, kTimeHeading, kStatusHeading, kBack, kNext, kEventHeading, kProductTitle,
     kFailed, kDone,
@@ -132,6 +175,10 @@ inline constexpr std::array kAll{
     kWritesBackPresent, kWritesBackSaved, kChoiceWriteBack, kChoiceKeep, kChoiceDiscard, kChoiceDelete,
     kConfirmDiscard, kHistoryNotWritten, kRestoreConfirm, kChoiceWrite, kChoiceDoNotWrite, kRestoreOtherSerial,
     kRestoreOtherSize, kRestoredFromFile, kProfilesKept, kAskRecover, kAskDiscard, kAskWhich, kAskRestore,
+    kPlugInCableKeyboard, kPlugInCableUnattended, kDcSilentRunAgain, kUpdateFailedHintRunAgain,
+    kBackupNotWrittenRunAgain, kBackupUnusableRunAgain, kRecoveryStep4Keyboard, kRecoveryStep4Unattended,
+    kRecoveryStep6Keyboard, kRecoveryStep6Unattended, kAskSearchAgain, kAskReady, kCableOn,
+    kStartUpConfiguration, kStartUpCatalogue, kStartUpFirmwareFile, kStartUpPort,
 };
 
 }  // namespace verno::text

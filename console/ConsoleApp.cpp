@@ -1,5 +1,6 @@
 #include "console/ConsoleApp.h"
 
+#include <array>
 #include <csignal>
 #include <iostream>
 #include <optional>
@@ -36,18 +37,21 @@ std::optional<std::string> AskLine(const std::string& prompt) {
     return std::nullopt;
 }
 
-const char* StartUpFailureText(wizard::StartUpFailure why) {
+constexpr std::array<int, 4> kStartUpTexts{text::kStartUpConfiguration, text::kStartUpCatalogue,
+                                           text::kStartUpFirmwareFile, text::kStartUpPort};
+
+}  // namespace
+
+const char* ConsoleApp::StartUpFailureText(wizard::StartUpFailure why) const {
     switch (why) {
-        case wizard::StartUpFailure::Configuration: return "the configuration record has fewer than two fields";
-        case wizard::StartUpFailure::Catalogue: return "the language catalogue cannot be used";
-        case wizard::StartUpFailure::FirmwareFile: return "the firmware file cannot be used";
-        case wizard::StartUpFailure::Port: return "the interface cable's port was not found or could not be opened";
+        case wizard::StartUpFailure::Configuration: return startUpTexts_[0].c_str();
+        case wizard::StartUpFailure::Catalogue: return startUpTexts_[1].c_str();
+        case wizard::StartUpFailure::FirmwareFile: return startUpTexts_[2].c_str();
+        case wizard::StartUpFailure::Port: return startUpTexts_[3].c_str();
         case wizard::StartUpFailure::None: break;
     }
     return nullptr;
 }
-
-}  // namespace
 
 void ConsoleApp::RequestClose(int signal) {
     closeRequested = 1;
@@ -67,6 +71,11 @@ ConsoleApp::ConsoleApp(Options options)
     if (!options_.ports.empty()) port_ = options_.ports.front();
     recover_ = options_.recover.value_or(interactive_ && !options_.json ? RecoverMode::Ask : RecoverMode::Keep);
     view_.OnQuestion([this](const QuestionBox& box) { return AnswerQuestion(box); });
+    view_.SetWords(interactive_ && !options_.json ? text::Wording::Keyboard : text::Wording::Unattended);
+    // Read while the catalogue is open: the end may come after it has closed.
+    view_.OnLanguage([this] {
+        for (std::size_t i = 0; i < kStartUpTexts.size(); ++i) startUpTexts_[i] = controller_.LoadText(kStartUpTexts[i]);
+    });
     view_.SetJsonContext([this] {
         nlohmann::ordered_json context = {{"port", port_}};
         if (const auto serial = DcSerial()) context["serial"] = profile::SerialText(*serial);
@@ -102,7 +111,7 @@ link::PortOpenResult ConsoleApp::OpenPort(const std::string& path) {
     if (result.opened) {
         port_ = path;
         view_.Flush();
-        if (!options_.json) std::cerr << "verno-update: interface cable on " << path << "\n";
+        if (!options_.json) std::cerr << "verno-update: " << FillPlaceholders(controller_.LoadText(text::kCableOn), path) << "\n";
         if (log_) log_->Note("port " + path);
     }
     return result;
@@ -113,10 +122,10 @@ MessageAnswer ConsoleApp::Answer(const std::string& title, MessageButtons button
     if (controller_.CurrentState() != wizard::State::Closing) {
         // The cable search: try again or quit.
         if (!interactive_ || TakeCloseRequest()) return MessageAnswer::Cancel;
-        const auto line = AskLine("Press Enter to search again, or type c and Enter to quit: ");
+        const auto line = AskLine(controller_.LoadText(text::kAskSearchAgain));
         TakeCloseRequest();
-        return !line || (!line->empty() && ((*line)[0] == 'c' || (*line)[0] == 'C')) ? MessageAnswer::Cancel
-                                                                                      : MessageAnswer::Ok;
+        const bool quit = !line || *line == "q" || *line == "Q" || *line == "quit";
+        return quit ? MessageAnswer::Cancel : MessageAnswer::Ok;
     }
     // Ctrl-C at a question of the recovery answers that question only, and never with a deletion.
     if (TakeCloseRequest()) return MessageAnswer::Interrupted;
@@ -137,8 +146,7 @@ MessageAnswer ConsoleApp::Answer(const std::string& title, MessageButtons button
         }
     }
     if (recover_ == RecoverMode::Ask) {
-        const auto line =
-            AskLine("Press Enter when ready (OK), or type cancel and Enter to delete the saved profile (Cancel): ");
+        const auto line = AskLine(controller_.LoadText(text::kAskReady));
         if (!line || TakeCloseRequest()) return MessageAnswer::Interrupted;
         return *line == "cancel" ? MessageAnswer::Cancel : MessageAnswer::Ok;
     }

@@ -4,6 +4,7 @@
 // options answer the boxes that a user would click in the window: --recover the recovery's, a
 // terminal the cable search's. At its end it reports how the cable's run ended.
 
+#include <array>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -46,6 +47,7 @@ private:
     CableReport Report(double seconds);
     void PrintCheck(const CableReport& report) const;
     void Prepare();
+    const char* StartUpFailureText(wizard::StartUpFailure why) const;
 
     Options options_;
     RecoverMode recover_;
@@ -60,6 +62,10 @@ private:
     // Why a DC was not updated, read while the catalogue is open: it closes before the report.
     std::string notAnswering_;
     std::string otherModel_;
+    // Why the start-up failed, in the catalogue's language once it is open.
+    std::array<std::string, 4> startUpTexts_{"the configuration record has fewer than two fields",
+                                             "the language catalogue cannot be used", "the firmware file cannot be used",
+                                             "the interface cable's port was not found or could not be opened"};
 };
 
 }  // namespace verno::console

@@ -51,6 +51,13 @@ public:
     // Printed like a box; the question answerer decides (Interrupted when there is none).
     MessageAnswer Ask(const QuestionBox& box) override;
     void OnQuestion(std::function<MessageAnswer(const QuestionBox&)> answerer) { questionAnswerer_ = std::move(answerer); }
+    text::Wording Words() const override { return words_; }
+    void SetLanguage(const std::string& /*tag*/) override {
+        if (languageSet_) languageSet_();
+    }
+    // Called once the catalogue's language is set: its texts can be read from then on.
+    void OnLanguage(std::function<void()> then) { languageSet_ = std::move(then); }
+    void SetWords(text::Wording words) { words_ = words; }
 
     // Prints the newest row if it is still held back; call before anything else is printed.
     void Flush();
@@ -72,6 +79,8 @@ private:
     bool live_;
     Answerer answerer_;
     std::function<MessageAnswer(const QuestionBox&)> questionAnswerer_;
+    text::Wording words_ = text::Wording::Unattended;
+    std::function<void()> languageSet_;
     std::function<void(const TaskRow&)> rowDone_;
     std::function<nlohmann::ordered_json()> context_;
 

@@ -328,6 +328,6 @@ MessageAnswer Controller::Ask(const QuestionBox& box) {
     return view_.Ask(box);
 }
 
-std::string Controller::LoadText(int n) { return catalogue_.LoadText(n); }
+std::string Controller::LoadText(int n) { return catalogue_.LoadText(text::Worded(n, view_.Words())); }
 
 }  // namespace verno::wizard

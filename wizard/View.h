@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/TextNumbers.h"
 #include "common/WizardSurface.h"
 
 namespace verno::wizard {
@@ -65,6 +66,9 @@ public:
     // The language of the catalogue's texts, as an ISO 639-1 code (empty when unknown): the
     // view's own words (a box's buttons) follow it.
     virtual void SetLanguage(const std::string& /*tag*/) {}
+    // How the texts speak of what the user does: buttons to click, keys to press, or nothing
+    // to do but run the program again.
+    virtual text::Wording Words() const { return text::Wording::Buttons; }
 };
 
 }  // namespace verno::wizard

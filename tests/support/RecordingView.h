@@ -67,6 +67,8 @@ public:
     }
     void Undecorate() override { decorated = false; }
     void SetCaptions(const wizard::Captions& c) override { captions = c; }
+    text::Wording Words() const override { return words; }
+    text::Wording words = text::Wording::Buttons;
 
     std::vector<std::string> Events() const {
         std::vector<std::string> out;

@@ -195,6 +195,24 @@ TEST(WizardNext, ASilentDcIsCalledWithNextDisabledThenExplainedOnPageOne) {
     EXPECT_EQ(w.controller.Stage(), 1);
 }
 
+TEST(WizardNext, AConsoleIsToldWhatToDoInItsOwnWordsNotToClick) {
+    dcsim::DcFaults faults;
+    faults.silent = true;
+    for (const auto& [words, plugIn] : {std::pair{text::Wording::Keyboard, text::kPlugInCableKeyboard},
+                                       std::pair{text::Wording::Unattended, text::kPlugInCableUnattended}}) {
+        Wizard w({}, faults);
+        w.view.words = words;
+        w.host.cablesMissing = 1;
+        w.view.answers = {MessageAnswer::Ok};
+        ASSERT_TRUE(w.controller.Load());
+        w.controller.NextClick();
+        ASSERT_EQ(w.view.messages.size(), 2u);
+        EXPECT_NE(w.view.messages[0].text.find(Text(plugIn)), std::string::npos) << w.view.messages[0].text;
+        EXPECT_EQ(w.view.messages[1].text, Text(text::kDcSilentRunAgain));
+        for (const auto& box : w.view.messages) EXPECT_EQ(box.text.find("click"), std::string::npos) << box.text;
+    }
+}
+
 TEST(WizardNext, ARealDcIsRefusedTheDemoFirmwareOncePerPress) {
     dcsim::DcConfig other;
     other.modelTag = "VERNO1B";  // what a real VERNO 1B reports
