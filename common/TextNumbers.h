@@ -86,6 +86,15 @@ inline constexpr int kRecoveryStep5 = 809;
 inline constexpr int kRecoveryStep6 = 819;
 inline constexpr int kProfileKept = 830;  // %1 the backup file
 
+// What the firmware file's refusal, a garbled identity and a stale port lock say.
+inline constexpr int kFirmwareFolder = 880;       // %1 the path
+inline constexpr int kFirmwareUnreadable = 881;   // %1 the file, %2 the system's reason
+inline constexpr int kFirmwareTooShort = 882;     // %1 the file, %2 its size in bytes
+inline constexpr int kFirmwareNotFirmware = 883;  // %1 the file
+inline constexpr int kFirmwareCheckValue = 884;   // %1 the file
+inline constexpr int kIdentityGarbled = 885;
+inline constexpr int kPortStaleLock = 886;        // %1 device, %2 the lock file
+
 inline constexpr std::array kAll{
     kClose, kInstructions, kTimeHeading, kStatusHeading, kBack, kNext, kEventHeading, kProductTitle,
     kFailed, kDone,
@@ -100,6 +109,8 @@ inline constexpr std::array kAll{
     kBackupRow, kRestoreRow, kBackupFailed, kHeaderMismatch, kBackupNotWritten, kBackupUnusable,
     kRecoveryTitle, kRecoveryQuestion, kRecoveryStep1, kRecoveryStep2, kRecoveryStep3, kRecoveryStep3a,
     kRecoveryStep3b, kRecoveryStep3c, kRecoveryStep4, kRecoveryStep5, kRecoveryStep6, kProfileKept,
+    kFirmwareFolder, kFirmwareUnreadable, kFirmwareTooShort, kFirmwareNotFirmware, kFirmwareCheckValue,
+    kIdentityGarbled, kPortStaleLock,
 };
 
 }  // namespace verno::text
