@@ -31,13 +31,17 @@ TerminationSignals::TerminationSignals() {
     const sigset_t set = Requests();
     if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0) return;
     fd_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (fd_ < 0) {
-        sigprocmask(SIG_UNBLOCK, &set, nullptr);
-        return;
-    }
+    if (fd_ < 0) sigprocmask(SIG_UNBLOCK, &set, nullptr);
+#endif
+}
+
+void TerminationSignals::OnRequest(std::function<void()> close) {
+    close_ = std::move(close);
+    if (fd_ < 0 || notifier_) return;
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Take(); });
-#endif
+    // A request that came during the start-up is answered now.
+    Take();
 }
 
 TerminationSignals::~TerminationSignals() {

@@ -21,8 +21,9 @@ public:
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 
-    // What a request does; it runs from the event loop (inside a wait, or a box's own loop).
-    void OnRequest(std::function<void()> close) { close_ = std::move(close); }
+    // From here on a request runs close from the event loop (inside a wait, or a box's own
+    // loop). Call once the application object exists.
+    void OnRequest(std::function<void()> close);
 
 private:
     void Take();
