@@ -15,6 +15,7 @@
 #include "common/Version.h"
 #include "firmware/FirmwareFile.h"
 #include "firmware/FirmwarePacker.h"
+#include "host/WrappedHelp.h"
 
 namespace fw = verno::firmware;
 
@@ -187,6 +188,7 @@ int Pack(fw::FirmwareSource s, const PackOptions& o, const std::string& out) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Inspects, builds and checks firmware files for the VERNO 1B firmware update.", "verno-fwr"};
+    verno::host::WrapHelp(app);  // before the subcommands, which take it over
     app.set_help_flag("-h,--help", "Print this help and exit");
     app.set_version_flag("--version", std::string("verno-fwr ") + verno::ProgramVersion(), "Print the program's version and exit");
     app.require_subcommand(1);
