@@ -158,7 +158,7 @@ bool Controller::GetCode() {
         ShowMessage(failed, FirmwareRefusal(*this, read, path), MessageIcon::Critical, MessageButtons::Ok);
         return false;
     }
-    // A file that cannot be taken apart fails its reading step; one whose sums are wrong, its check.
+    // Only a file that cannot be taken apart resets the stage; a wrong sum is told by its box alone.
     if (!read.ok() && firmware::ChecksumMessage(read.error) == nullptr) ResetStage();
     SetTaskStatus(LoadText(text::kDone));
     InsertTaskList(TaskIcon::Information, LoadText(text::kCheckingFirmware), "...");
