@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 
@@ -127,6 +128,16 @@ TEST_F(VernoFwr, PackRefusesValuesItCannotWrite) {
     EXPECT_EQ(high.status, 2);  // the second block would start at 0x8004
     EXPECT_FALSE(std::filesystem::exists(Path("y.fwr")));
     EXPECT_EQ(Fwr("demo --area1-blocks 1025 " + Path("z.fwr")).status, 2);
+}
+
+TEST(VernoFwrHelp, FitsATerminalOf80Columns) {
+    for (const char* args : {"--help", "info --help", "pack --help"}) {
+        const Outcome run = Fwr(args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_NE(run.out.find("--help"), std::string::npos) << args;
+        std::istringstream lines(run.out);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << args << ": " << line;
+    }
 }
 
 TEST(VernoFwrBundle, ShipsTheDemoFirmwareTheWizardLooksFor) {
