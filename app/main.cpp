@@ -6,45 +6,72 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <iostream>
+#include <optional>
 
+#include "app/TerminationSignals.h"
 #include "common/Version.h"
 #include "host/SystemHost.h"
+#include "host/WrappedHelp.h"
 #include "shell/wizard.h"
 
 namespace {
 
-// --help and --version; Qt's own options (-platform, ...) pass through to it. False: end now
-// with the status.
-bool ReadCommandLine(int argc, char** argv, int& status) {
+// The desktop entry's id: the window's class and desktop file name, so that docks and task bars
+// tie the window to its launcher.
+constexpr const char* kDesktopEntryId = "com.qel.VernoFirmwareUpdate";
+
+struct CommandLine {
+    std::optional<std::filesystem::path> firmware;
+};
+
+// --help, --version and --firmware; Qt's own options (-platform, ...) pass through to it.
+// Nothing: end now with the status.
+std::optional<CommandLine> ReadCommandLine(int argc, char** argv, int& status) {
     CLI::App app{"The firmware update wizard for the VERNO 1B dive computer: it saves the dive computer's "
-                 "profile, uploads the firmware over the USB interface cable and writes the profile back. It "
-                 "takes no arguments; the window guides you.",
+                 "profile, uploads the firmware over the USB interface cable and writes the profile back. "
+                 "The window guides you.",
                  "verno-firmware-update"};
+    verno::host::WrapHelp(app);
     app.set_help_flag("-h,--help", "Print this help and exit");
     app.set_version_flag("--version", std::string("verno-firmware-update ") + verno::ProgramVersion(),
                          "Print the program's version and exit");
+    std::string firmware;
+    app.add_option("--firmware", firmware, "The firmware file to use instead of the one the program looks for")
+        ->type_name("FILE");
     app.allow_extras();
-    app.footer(verno::PlacesHelp());
+    app.footer(std::string("The cable's port: VERNO_PORT=PATH names it when it is not found by its USB "
+                           "identity.\n\n") +
+               verno::PlacesHelp());
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         status = app.exit(e);
-        return false;
+        return std::nullopt;
     }
-    return true;
+    CommandLine line;
+    // Named on the command line: relative to where the user stands, not to the program.
+    if (!firmware.empty()) line.firmware = std::filesystem::absolute(firmware);
+    return line;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (int status = 0; !ReadCommandLine(argc, argv, status)) return status;
+    int status = 0;
+    const auto line = ReadCommandLine(argc, argv, status);
+    if (!line) return status;
+    verno::app::TerminationSignals termination;  // before Qt starts a thread
+    QCoreApplication::setApplicationName(QString::fromLatin1(kDesktopEntryId));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopEntryId));
     QApplication app(argc, argv);
     // The tray icon is not a window: closing the wizard is the only way the program ends.
     QApplication::setQuitOnLastWindowClosed(false);
-    verno::host::SystemHost host;
+    verno::host::SystemHost host(std::nullopt, line->firmware);
     verno::shell::MessageBoxDialogs dialogs;
     verno::shell::MFUMain window(host, dialogs);
+    termination.OnRequest([&window] { window.Wizard().CloseClick(); });
     if (!window.Load()) return 0;
     window.show();
     // For the start-up measurement of scripts/bench: leave as soon as the window is up, without

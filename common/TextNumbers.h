@@ -157,6 +157,15 @@ constexpr int Worded(int n, Wording wording) {
     }
 }
 
+// What the firmware file's refusal, a garbled identity and a stale port lock say.
+inline constexpr int kFirmwareFolder = 880;       // %1 the path
+inline constexpr int kFirmwareUnreadable = 881;   // %1 the file, %2 the system's reason
+inline constexpr int kFirmwareTooShort = 882;     // %1 the file, %2 its size in bytes
+inline constexpr int kFirmwareNotFirmware = 883;  // %1 the file
+inline constexpr int kFirmwareCheckValue = 884;   // %1 the file
+inline constexpr int kIdentityGarbled = 885;
+inline constexpr int kPortStaleLock = 886;        // %1 device, %2 the lock file
+
 inline constexpr std::array kAll{
     kClose, kInstructions, kTimeHeading, kStatusHeading, kBack, kNext, kEventHeading, kProductTitle,
     kFailed, kDone,
@@ -179,6 +188,8 @@ inline constexpr std::array kAll{
     kBackupNotWrittenRunAgain, kBackupUnusableRunAgain, kRecoveryStep4Keyboard, kRecoveryStep4Unattended,
     kRecoveryStep6Keyboard, kRecoveryStep6Unattended, kAskSearchAgain, kAskReady, kCableOn,
     kStartUpConfiguration, kStartUpCatalogue, kStartUpFirmwareFile, kStartUpPort,
+    kFirmwareFolder, kFirmwareUnreadable, kFirmwareTooShort, kFirmwareNotFirmware, kFirmwareCheckValue,
+    kIdentityGarbled, kPortStaleLock,
 };
 
 }  // namespace verno::text

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "common/Places.h"
+#include "host/WrappedHelp.h"
 
 namespace verno::console {
 
@@ -25,6 +26,7 @@ struct CommandLine {
     std::string restore;
 
     CommandLine() {
+        host::WrapHelp(app);  // 80 columns
         app.set_help_flag("-h,--help", "Print this help and exit");
         app.add_flag("--version", options.version, "Print the program's version and exit");
         app.add_option("--port", options.ports,

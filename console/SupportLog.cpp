@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <fcntl.h>
 #include <unistd.h>
 #include <system_error>
 
@@ -33,7 +34,10 @@ SupportLog::SupportLog(std::filesystem::path folder) : folder_(std::move(folder)
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
     partial_ = folder_ / (started_ + "-" + std::to_string(::getpid()) + ".log.part");
-    file_ = std::fopen(partial_.c_str(), "w");
+    // The support engineer's file holds the dive log's bytes with --trace: its owner's alone.
+    const int fd = ::open(partial_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    file_ = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
+    if (file_ == nullptr && fd >= 0) ::close(fd);
     if (file_ == nullptr) problem_ = "cannot write " + partial_.string() + ": " + std::error_code(errno, std::generic_category()).message();
 }
 

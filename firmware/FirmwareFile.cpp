@@ -1,9 +1,10 @@
 #include "firmware/FirmwareFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <system_error>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,15 +50,17 @@ std::optional<std::size_t> ReadText(const Record& r, std::size_t position, std::
 }
 
 // Reads count records from record number first on into blocks; the sum of their block bytes.
-bool ReadArea(std::span<const std::uint8_t> file, std::size_t first, std::size_t count,
-              std::vector<CodeBlock>& blocks, std::uint16_t& sum) {
-    if (count > kMaxAreaRecords) return false;
+// None, or why the records cannot be code: the file ends first, or a record is no code record.
+FileCause ReadArea(std::span<const std::uint8_t> file, std::size_t first, std::size_t count,
+                   std::vector<CodeBlock>& blocks, std::uint16_t& sum) {
+    if (count > kMaxAreaRecords) return FileCause::NotFirmware;
     blocks.clear();
     blocks.reserve(count);
     std::uint32_t running = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const auto r = ReadRecord(file, first + i);
-        if (!r || (*r)[0] >= 0x80) return false;  // a signed 16-bit address cannot hold it
+        if (!r) return FileCause::TooShort;
+        if ((*r)[0] >= 0x80) return FileCause::NotFirmware;  // a signed 16-bit address cannot hold it
         CodeBlock b;
         b.address = Word(*r, 0);
         b.blockByte = (*r)[130];
@@ -66,7 +69,83 @@ bool ReadArea(std::span<const std::uint8_t> file, std::size_t first, std::size_t
         blocks.push_back(b);
     }
     sum = static_cast<std::uint16_t>(running);
+    return FileCause::None;
+}
+
+// Header values and texts into fw; false when a text runs past the header.
+bool ReadHeader(Record& h, FirmwareImage& fw, int& errorCode) {
+    for (std::size_t k = 0; k < 8; ++k) h[k] ^= h[k + 8];
+    fw.DcModelNumber = Word(h, 0);
+    fw.FwVersion = {static_cast<char>(h[2]), static_cast<char>(h[3])};
+    fw.DcMemoryBlocks = Word(h, 6);
+
+    const auto nameEnd = ReadText(h, kTextsStart, fw.FwModelName);
+    if (!nameEnd) return false;
+    if (fw.FwModelName.empty()) errorCode = 4;
+    const auto tagEnd = ReadText(h, *nameEnd + 1, fw.FwModelTag);
+    if (!tagEnd) return false;
+    if (fw.FwModelTag.empty()) errorCode = 5;
+
+    if (h[30] == h[16] && h[31] == h[17]) {
+        fw.layout = Layout::Area1Only;
+    } else if (h[30] == h[20] && h[31] == h[21]) {
+        fw.layout = Layout::Area2Only;
+    } else {
+        fw.layout = Layout::BothAreas;
+    }
+    fw.FwRevision = h[24];
+    if (!fw.Area2Only()) {
+        fw.Area1Sum = Word(h, 4);
+        fw.Area1Records = Word(h, 16);
+    }
+    if (!fw.Area1Only()) {
+        fw.Area2Sum = Word(h, 18);
+        fw.Area2Records = Word(h, 20);
+        fw.Area2Word = Word(h, 22);
+    }
     return true;
+}
+
+bool Printable(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x20; });
+}
+
+// A header a firmware file could hold: a cut file keeps it, random bytes hardly ever make one.
+bool PlausibleHeader(const FirmwareImage& fw) {
+    return Printable(fw.FwModelName) && Printable(fw.FwModelTag) && Printable(fw.FwVersion) &&
+           fw.Area1Records <= kMaxAreaRecords && fw.Area2Records <= kMaxAreaRecords;
+}
+
+FileCause ReadAreas(std::span<const std::uint8_t> file, FirmwareImage& fw) {
+    switch (fw.layout) {
+        case Layout::Area1Only:
+            return ReadArea(file, 2, fw.Area1Records, fw.Area1Blocks, fw.Area1Computed);
+        case Layout::Area2Only:
+            return ReadArea(file, 2, fw.Area2Records, fw.Area2Blocks, fw.Area2Computed);
+        case Layout::BothAreas:
+            break;
+    }
+    if (const FileCause first = ReadArea(file, 2, fw.Area1Records, fw.Area1Blocks, fw.Area1Computed);
+        first != FileCause::None)
+        return first;
+    // The record between the two areas is read but carries nothing for the DC.
+    if (!ReadRecord(file, fw.Area1Records + 2u)) return FileCause::TooShort;
+    return ReadArea(file, fw.Area1Records + 3u, fw.Area2Records, fw.Area2Blocks, fw.Area2Computed);
+}
+
+FirmwareError CheckSums(const FirmwareImage& fw) {
+    if ((fw.Area1Only() && fw.Area1Computed != fw.Area1Sum) || (fw.Area2Only() && fw.Area2Computed != fw.Area2Sum))
+        return FirmwareError::ChecksumError1;
+    if (fw.BothAreas() && fw.Area1Computed != fw.Area1Sum) return FirmwareError::ChecksumError2;
+    if (fw.BothAreas() && fw.Area2Computed != fw.Area2Sum) return FirmwareError::ChecksumError3;
+    return FirmwareError::None;
+}
+
+DecodeResult Refused(FirmwareError error, FileCause cause) {
+    DecodeResult refused;
+    refused.error = error;
+    refused.cause = cause;
+    return refused;
 }
 
 }  // namespace
@@ -102,91 +181,55 @@ const char* ChecksumMessage(FirmwareError error) {
 
 DecodeResult DecodeFirmware(std::span<const std::uint8_t> file) {
     DecodeResult result;
+    result.fileSize = file.size();
     FirmwareImage& fw = result.image;
-    auto fail = [&result](FirmwareError e) {
+    auto fail = [&result](FirmwareError e, FileCause cause) {
         result.error = e;
+        result.cause = cause;
         return result;
     };
 
     auto header = ReadRecord(file, 1);
-    if (!header) return fail(FirmwareError::Unreadable);
-    Record& h = *header;
-    for (std::size_t k = 0; k < 8; ++k) h[k] ^= h[k + 8];
-
-    fw.DcModelNumber = Word(h, 0);
-    fw.FwVersion = {static_cast<char>(h[2]), static_cast<char>(h[3])};
-    fw.DcMemoryBlocks = Word(h, 6);
-
-    const auto nameEnd = ReadText(h, kTextsStart, fw.FwModelName);
-    if (!nameEnd) return fail(FirmwareError::Unreadable);
-    if (fw.FwModelName.empty()) result.errorCode = 4;
-    const auto tagEnd = ReadText(h, *nameEnd + 1, fw.FwModelTag);
-    if (!tagEnd) return fail(FirmwareError::Unreadable);
-    if (fw.FwModelTag.empty()) result.errorCode = 5;
-
-    if (h[30] == h[16] && h[31] == h[17]) {
-        fw.layout = Layout::Area1Only;
-    } else if (h[30] == h[20] && h[31] == h[21]) {
-        fw.layout = Layout::Area2Only;
-    } else {
-        fw.layout = Layout::BothAreas;
-    }
-    fw.FwRevision = h[24];
-    if (!fw.Area2Only()) {
-        fw.Area1Sum = Word(h, 4);
-        fw.Area1Records = Word(h, 16);
-    }
-    if (!fw.Area1Only()) {
-        fw.Area2Sum = Word(h, 18);
-        fw.Area2Records = Word(h, 20);
-        fw.Area2Word = Word(h, 22);
-    }
+    if (!header) return fail(FirmwareError::Unreadable, FileCause::TooShort);
+    if (!ReadHeader(*header, fw, result.errorCode)) return fail(FirmwareError::Unreadable, FileCause::NotFirmware);
     ReadIdentityRecord(resources::kDeviceIdentityRecord, fw);
+    const bool plausible = PlausibleHeader(fw);
 
-    bool read = true;
-    switch (fw.layout) {
-        case Layout::Area1Only:
-            read = ReadArea(file, 2, fw.Area1Records, fw.Area1Blocks, fw.Area1Computed);
-            break;
-        case Layout::Area2Only:
-            read = ReadArea(file, 2, fw.Area2Records, fw.Area2Blocks, fw.Area2Computed);
-            break;
-        case Layout::BothAreas:
-            // The record between the two areas is read but carries nothing for the DC.
-            read = ReadArea(file, 2, fw.Area1Records, fw.Area1Blocks, fw.Area1Computed) &&
-                   ReadRecord(file, fw.Area1Records + 2).has_value() &&
-                   ReadArea(file, fw.Area1Records + 3u, fw.Area2Records, fw.Area2Blocks, fw.Area2Computed);
-            break;
-    }
-    if (!read) return fail(FirmwareError::Unreadable);
-    if (result.errorCode == 4) return fail(FirmwareError::EmptyModelName);
-    if (result.errorCode == 5) return fail(FirmwareError::EmptyModelTag);
-
-    if ((fw.Area1Only() && fw.Area1Computed != fw.Area1Sum) || (fw.Area2Only() && fw.Area2Computed != fw.Area2Sum))
-        return fail(FirmwareError::ChecksumError1);
-    if (fw.BothAreas() && fw.Area1Computed != fw.Area1Sum) return fail(FirmwareError::ChecksumError2);
-    if (fw.BothAreas() && fw.Area2Computed != fw.Area2Sum) return fail(FirmwareError::ChecksumError3);
+    if (const FileCause read = ReadAreas(file, fw); read != FileCause::None)
+        return fail(FirmwareError::Unreadable, plausible ? read : FileCause::NotFirmware);
+    if (result.errorCode == 4) return fail(FirmwareError::EmptyModelName, FileCause::NotFirmware);
+    if (result.errorCode == 5) return fail(FirmwareError::EmptyModelTag, FileCause::NotFirmware);
+    if (const FirmwareError sums = CheckSums(fw); sums != FirmwareError::None)
+        return fail(sums, plausible ? FileCause::CheckValue : FileCause::NotFirmware);
     return result;
 }
 
 DecodeResult LoadFirmwareFile(const std::filesystem::path& path) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        DecodeResult missing;
-        missing.error = FirmwareError::Missing;
-        return missing;
-    }
+    const auto status = std::filesystem::status(path, ec);
+    if (std::filesystem::is_directory(status)) return Refused(FirmwareError::Missing, FileCause::Folder);
+    if (!std::filesystem::exists(status)) return Refused(FirmwareError::Missing, FileCause::Missing);
+    if (!std::filesystem::is_regular_file(status)) return Refused(FirmwareError::Missing, FileCause::NotFirmware);
+
     // No header can ask for more than this; anything after it is never read.
     constexpr std::size_t kLongestUsefulFile = kRecordSize * (1 + kMaxAreaRecords + 1 + kMaxAreaRecords);
-    std::ifstream in(path, std::ios::binary);
     std::vector<std::uint8_t> bytes(kLongestUsefulFile);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    if (!in.is_open() || in.bad()) {
-        DecodeResult unreadable;
-        unreadable.error = FirmwareError::Unreadable;
+    errno = 0;
+#ifdef _WIN32
+    std::FILE* in = _wfopen(path.c_str(), L"rb");
+#else
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+#endif
+    const std::size_t got = in != nullptr ? std::fread(bytes.data(), 1, bytes.size(), in) : 0;
+    const bool failed = in == nullptr || std::ferror(in) != 0;
+    const int error = errno;
+    if (in != nullptr) std::fclose(in);
+    if (failed) {
+        DecodeResult unreadable = Refused(FirmwareError::Unreadable, FileCause::Unreadable);
+        unreadable.systemReason = std::error_code(error != 0 ? error : EIO, std::generic_category()).message();
         return unreadable;
     }
+    bytes.resize(got);
     return DecodeFirmware(bytes);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "firmware/FirmwareImage.h"
@@ -21,10 +22,25 @@ enum class FirmwareError {
     ChecksumError3,  // area 2 of a two-area file
 };
 
+// What is wrong with a refused file, in the terms a user can act on.
+enum class FileCause {
+    None,
+    Missing,      // no such file
+    Folder,       // the path names a folder
+    Unreadable,   // the system refused to read it: see systemReason
+    TooShort,     // a firmware header, but the file ends before its last record
+    NotFirmware,  // no firmware header, or values no firmware file holds
+    CheckValue,   // a sum in the header does not match the records
+};
+
+// A firmware file read: the image, or why it was refused.
 struct DecodeResult {
     FirmwareImage image;
     FirmwareError error = FirmwareError::None;
     int errorCode = 0;  // 4 or 5 once an empty text was met, else 0
+    FileCause cause = FileCause::None;
+    std::string systemReason;  // the system's words, when it refused to read the file
+    std::uintmax_t fileSize = 0;
     bool ok() const { return error == FirmwareError::None; }
 };
 

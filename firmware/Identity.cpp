@@ -50,6 +50,19 @@ bool CheckIdentity(std::string& text, const FirmwareImage& fw, std::string& dcVe
     return true;
 }
 
+bool IsIdentity(std::string_view text) {
+    int words = 0;
+    bool inWord = false;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        // Single-byte Latin-1: controls and the C1 range never stand in a model's name.
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0)) return false;
+        if (c != ' ' && !inWord) ++words;
+        inWord = c != ' ';
+    }
+    return words >= 2;
+}
+
 bool FileExists(const std::filesystem::path& path) {
     std::error_code ec;
     return !path.empty() && std::filesystem::is_regular_file(path, ec);

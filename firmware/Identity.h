@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "firmware/FirmwareImage.h"
 
@@ -16,6 +17,10 @@ bool IsDemoFirmware(const FirmwareImage& fw);
 // Whether the identity text read from the DC names the firmware's model. Rewrites text (double
 // spaces reduced, whatever the result) and, on a match with three or four words, dcVersion.
 bool CheckIdentity(std::string& text, const FirmwareImage& fw, std::string& dcVersion);
+
+// Whether a reply reads as an identity at all (of whatever model): printable words, at least
+// two. A disturbed line delivers bytes that do not.
+bool IsIdentity(std::string_view text);
 
 // True when exactly that path names a normal file.
 bool FileExists(const std::filesystem::path& path);

@@ -29,8 +29,20 @@ Places SystemPlaces() {
 
 }  // namespace
 
-SystemHost::SystemHost(std::optional<std::string> portOverride)
-    : places_(SystemPlaces()), portOverride_(std::move(portOverride)) {}
+SystemHost::SystemHost(std::optional<std::string> portOverride, std::optional<std::filesystem::path> firmwareOverride)
+    : places_(SystemPlaces()), portOverride_(std::move(portOverride)), firmwareOverride_(std::move(firmwareOverride)) {}
+
+link::PortOpenResult SystemHost::OpenPort(const std::string& path) {
+    link::PortOpenResult result = port_.Open(path);
+    // Installed, the package's udev rule gives the port to the user at the computer: re-plugging
+    // the cable or logging in again helps, not joining the device's group.
+    if (places_.installed && result.error == link::PortOpenError::NoPermission) result.deviceGroup.clear();
+    return result;
+}
+
+std::filesystem::path SystemHost::FirmwareFile(const std::filesystem::path& name) {
+    return firmwareOverride_ ? *firmwareOverride_ : places_.FirmwareFile(name);
+}
 
 std::optional<std::string> SystemHost::FindPort() { return link::FindInterfacePort(portOverride_); }
 

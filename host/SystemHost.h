@@ -19,14 +19,16 @@ namespace verno::host {
 class SystemHost : public wizard::Host {
 public:
     // portOverride: the cable's device as the user named it; else it is looked up.
-    explicit SystemHost(std::optional<std::string> portOverride = std::nullopt);
+    // firmwareOverride: the firmware file the user named; else the one the places give.
+    explicit SystemHost(std::optional<std::string> portOverride = std::nullopt,
+                        std::optional<std::filesystem::path> firmwareOverride = std::nullopt);
 
     link::Port& Port() override { return port_; }
     link::Pump& Pump() override { return port_; }
     link::MonotonicClock& Clock() override { return clock_; }
     void Attach(link::CommModule& comm) override { port_.Attach(comm); }
     std::optional<std::string> FindPort() override;
-    link::PortOpenResult OpenPort(const std::string& path) override { return port_.Open(path); }
+    link::PortOpenResult OpenPort(const std::string& path) override;
     void ClosePort() override { port_.Close(); }
 
     const WallClock& Wall() override { return wall_; }
@@ -36,7 +38,7 @@ public:
     std::optional<int> DesktopLanguageColumn() override;
     std::filesystem::path ProgramFolder() override { return places_.programFolder; }
     std::filesystem::path CatalogueFile() override;
-    std::filesystem::path FirmwareFile(const std::filesystem::path& name) override { return places_.FirmwareFile(name); }
+    std::filesystem::path FirmwareFile(const std::filesystem::path& name) override;
     std::filesystem::path UserFirmwareFolder() override { return places_.userFirmwareFolder; }
     std::filesystem::path BackupFolder() override;
 
@@ -52,6 +54,7 @@ protected:
 private:
     Places places_;
     std::optional<std::string> portOverride_;
+    std::optional<std::filesystem::path> firmwareOverride_;
     link::SerialPort port_;
     link::SteadyClock clock_;
     SystemWallClock wall_;

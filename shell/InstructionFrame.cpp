@@ -14,10 +14,9 @@ constexpr int kCaptionHeight = 16;
 InstructionFrame::InstructionFrame(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, QColor(24, 40, 72));
-    setPalette(white);
+    // The colours of a text field: white under a light theme, the theme's own under a dark one.
+    setBackgroundRole(QPalette::Base);
+    setForegroundRole(QPalette::Text);
 }
 
 void InstructionFrame::SetCaption(const QString& caption) {
@@ -31,7 +30,9 @@ void InstructionFrame::paintEvent(QPaintEvent* event) {
     QFont font = p.font();
     font.setBold(true);
     p.setFont(font);
-    p.setPen(QColor(10, 48, 120));
+    // The title bar's deep blue, lightened where the theme's base is dark.
+    const bool dark = palette().color(QPalette::Base).lightness() < 128;
+    p.setPen(dark ? QColor(130, 175, 240) : QColor(10, 48, 120));
     p.drawText(QRect(kCaptionLeft, 0, width() - 2 * kCaptionLeft, kCaptionHeight), Qt::AlignLeft | Qt::AlignVCenter,
                caption_);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The instruction view: a white frame with a caption, holding the text of the current page.
+// The instruction view: a frame in the colours of a text field, with a caption, holding the text of the current page.
 
 #include <QFrame>
 #include <QString>

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QPushButton>
@@ -67,6 +68,10 @@ MFUMain::MFUMain(wizard::Host& host, Dialogs& dialogs, QWidget* parent)
     taskLst_->setGeometry(kTaskLst);
     taskLst_->hide();
     backCmd_->setEnabled(false);
+    // Shown as the default; Enter reaches it through keyPressEvent, as the window is no dialog.
+    nextCmd_->setDefault(true);
+    // The instruction text is drawn on the frame's base colour, light or dark.
+    lbl1_->setForegroundRole(QPalette::Text);
 
     connect(xpForm_, &TitleBar::CloseClicked, this, [this] { controller_.CloseClick(); });
     connect(nextCmd_, &QPushButton::clicked, this, [this] { controller_.NextClick(); });
@@ -79,6 +84,20 @@ MFUMain::~MFUMain() = default;
 void MFUMain::closeEvent(QCloseEvent* event) {
     event->ignore();
     controller_.CloseClick();
+}
+
+void MFUMain::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (nextCmd_->isVisibleTo(this) && nextCmd_->isEnabled()) nextCmd_->click();
+            break;
+        case Qt::Key_Escape:
+            closeCmd_->click();
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+    }
 }
 
 // --- the task log and the boxes ---

@@ -75,6 +75,8 @@ public:
 protected:
     // Alt+F4 and the like end the program as the Close button does.
     void closeEvent(QCloseEvent* event) override;
+    // Enter presses Next, the default button; Escape presses Close.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void SetTopMost(bool onTop);

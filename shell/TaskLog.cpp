@@ -1,9 +1,15 @@
 #include "shell/TaskLog.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
 #include <QPixmap>
+#include <QRegularExpression>
+#include <QStyleOptionProgressBar>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace verno::shell {
 
@@ -12,13 +18,29 @@ namespace {
 constexpr int kRowHeight = 18;
 constexpr int kIconSize = 16;
 constexpr int kIconRole = Qt::UserRole;
+// Room beside a cell's text: the item margins of the common styles, both sides.
+constexpr int kCellPadding = 12;
+// What the time and status cells must hold whole: "hh:mm:ss", and a percentage or a short word.
+const QString kWidestTime = QStringLiteral("00:00:00");
+const QString kWidestStatus = QStringLiteral("0000000000");
 
-// The three status signs, drawn at 16 x 16 so that they stay sharp at the row height.
-QIcon StatusIcon(TaskIcon icon) {
-    QPixmap pixmap(kIconSize, kIconSize);
+// The percentage in a status such as "45%" or "45 %".
+std::optional<int> Percentage(const QString& status) {
+    static const QRegularExpression kPercent(QStringLiteral("^\\s*(\\d{1,3})\\s*%\\s*$"));
+    const QRegularExpressionMatch match = kPercent.match(status);
+    if (!match.hasMatch()) return std::nullopt;
+    const int value = match.captured(1).toInt();
+    if (value > 100) return std::nullopt;
+    return value;
+}
+
+// One status sign painted on a 16 x 16 grid, scaled to size pixels.
+QPixmap StatusPixmap(TaskIcon icon, int size) {
+    QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / double(kIconSize), size / double(kIconSize));
     QFont font = p.font();
     font.setBold(true);
     font.setPixelSize(11);
@@ -50,8 +72,43 @@ QIcon StatusIcon(TaskIcon icon) {
             p.drawLine(QPointF(10.5, 5.5), QPointF(5.5, 10.5));
             break;
     }
-    return QIcon(pixmap);
+    return pixmap;
 }
+
+// The sign in the sizes a row asks for at device pixel ratios 1 to 3, each painted, none scaled.
+QIcon StatusIcon(TaskIcon icon) {
+    QIcon result;
+    for (const int size : {kIconSize, kIconSize * 3 / 2, kIconSize * 2, kIconSize * 3})
+        result.addPixmap(StatusPixmap(icon, size));
+    return result;
+}
+
+// A percentage is drawn as a progress bar with its figure; every other status as text.
+class StatusDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QString status = index.data().toString();
+        const auto percent = Percentage(status);
+        if (!percent) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionProgressBar bar;
+        bar.initFrom(option.widget);
+        bar.rect = option.rect.adjusted(2, 2, -2, -2);
+        bar.state |= QStyle::State_Horizontal;
+        bar.minimum = 0;
+        bar.maximum = 100;
+        bar.progress = *percent;
+        bar.text = status.trimmed();
+        bar.textVisible = true;
+        bar.textAlignment = Qt::AlignCenter;
+        const QStyle* style = option.widget != nullptr ? option.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ProgressBar, &bar, painter, option.widget);
+    }
+};
 
 class UnelidedDelegate final : public QStyledItemDelegate {
 public:
@@ -75,8 +132,8 @@ QTableWidgetItem* Cell(const QString& text) {
 
 TaskLog::TaskLog(QWidget* parent) : QTableWidget(0, 4, parent) {
     setHorizontalHeaderLabels({QString(), QStringLiteral("Time"), QStringLiteral("Event"), QStringLiteral("Status")});
-    for (int c = 0; c < 4; ++c) setColumnWidth(c, kColumnWidths[c]);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setSectionResizeMode(kEventColumn, QHeaderView::Stretch);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -96,15 +153,35 @@ TaskLog::TaskLog(QWidget* parent) : QTableWidget(0, 4, parent) {
     setIconSize(QSize(kIconSize, kIconSize));
     // In the narrow time column a cut-off "hh:mm:" would say less than a clipped last digit.
     setItemDelegateForColumn(kTimeColumn, new UnelidedDelegate(this));
-    // The columns are 3 pixels wider than the list: a scroll bar for those would cover a row,
-    // and scrolling by whole columns would hide the event text behind the status.
+    setItemDelegateForColumn(kStatusColumn, new StatusDelegate(this));
+    // The event column takes what the others leave: nothing to scroll sideways.
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FitColumns();
 }
 
 void TaskLog::SetHeadings(const std::string& time, const std::string& event, const std::string& status) {
     setHorizontalHeaderLabels(
         {QString(), QString::fromStdString(time), QString::fromStdString(event), QString::fromStdString(status)});
+    FitColumns();
+}
+
+void TaskLog::FitColumns() {
+    const QFontMetrics cell = fontMetrics();
+    const QFontMetrics heading = horizontalHeader()->fontMetrics();
+    auto headingWidth = [&](int column) {
+        const QTableWidgetItem* h = horizontalHeaderItem(column);
+        return h != nullptr ? heading.horizontalAdvance(h->text()) : 0;
+    };
+    setColumnWidth(kIconColumn, kIconSize + 2 * kCellPadding);
+    setColumnWidth(kTimeColumn, std::max(cell.horizontalAdvance(kWidestTime), headingWidth(kTimeColumn)) + kCellPadding);
+    setColumnWidth(kStatusColumn, std::max(cell.horizontalAdvance(kWidestStatus), headingWidth(kStatusColumn)) + kCellPadding);
+    for (int row = 0; row < rowCount(); ++row) FitRow(row);
+}
+
+void TaskLog::changeEvent(QEvent* event) {
+    QTableWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) FitColumns();
 }
 
 void TaskLog::InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
@@ -141,6 +218,10 @@ void TaskLog::Empty() { setRowCount(0); }
 QString TaskLog::CellText(int row, Column column) const {
     const QTableWidgetItem* cell = item(row, column);
     return cell != nullptr ? cell->text() : QString();
+}
+
+std::optional<int> TaskLog::RowProgress(int row) const {
+    return Percentage(CellText(row, kStatusColumn));
 }
 
 TaskIcon TaskLog::RowIcon(int row) const {

@@ -4,6 +4,7 @@
 
 #include <QTableWidget>
 
+#include <optional>
 #include <string>
 
 #include "common/WizardSurface.h"
@@ -14,7 +15,6 @@ class TaskLog final : public QTableWidget {
     Q_OBJECT
 public:
     enum Column { kIconColumn = 0, kTimeColumn = 1, kEventColumn = 2, kStatusColumn = 3 };
-    static constexpr int kColumnWidths[] = {32, 60, 360, 80};
 
     explicit TaskLog(QWidget* parent = nullptr);
 
@@ -30,8 +30,16 @@ public:
     // What a row shows, for the tests and for accessibility tools.
     QString CellText(int row, Column column) const;
     TaskIcon RowIcon(int row) const;
+    // The percentage a row's status shows as a bar ("45%"); nothing for any other status.
+    std::optional<int> RowProgress(int row) const;
+
+protected:
+    // A new font or style: the columns and rows measured again.
+    void changeEvent(QEvent* event) override;
 
 private:
+    // Time and status as wide as their texts in the current font; the event takes the rest.
+    void FitColumns();
     // The row as high as its wrapped texts need, and never lower than one line.
     void FitRow(int row);
 };

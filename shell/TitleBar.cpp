@@ -44,7 +44,11 @@ void TitleBar::paintEvent(QPaintEvent*) {
     bar.setColorAt(1.0, QColor(10, 48, 120));
     p.fillRect(rect(), bar);
     const int iconTop = (height() - kIconSize) / 2;
-    p.drawPixmap(kMargin, iconTop, ProgramIcon().pixmap(kIconSize, kIconSize));
+    // Painted, not scaled from a bitmap: sharp at any device pixel ratio.
+    p.save();
+    p.translate(kMargin, iconTop);
+    PaintProgramIcon(p, kIconSize);
+    p.restore();
     QFont font = p.font();
     font.setBold(true);
     p.setFont(font);

@@ -15,6 +15,7 @@
 #include "common/Version.h"
 #include "firmware/FirmwareFile.h"
 #include "firmware/FirmwarePacker.h"
+#include "host/WrappedHelp.h"
 
 namespace fw = verno::firmware;
 
@@ -41,19 +42,48 @@ const char* LayoutName(fw::Layout layout) {
     return "";
 }
 
-// The wording of the English catalogue, as the wizard would put it.
+// Why the wizard refuses a file, in English, with its path.
 std::string RefusalMessage(const fw::DecodeResult& decoded, const std::string& path) {
-    if (decoded.error == fw::FirmwareError::Missing) return "The firmware file " + path + " was not found.";
-    if (const char* message = fw::ChecksumMessage(decoded.error)) return path + ": " + message;
-    std::string text = path + ": Firmware file error " + (decoded.errorCode != 0 ? std::to_string(decoded.errorCode) : "") + "!";
-    if (decoded.error == fw::FirmwareError::Unreadable) text += " (the file cannot be read as a firmware file)";
-    return text;
+    const std::string file = "The firmware file " + path;
+    const std::string code = decoded.errorCode != 0 ? " (Firmware file error " + std::to_string(decoded.errorCode) + "!)" : "";
+    switch (decoded.cause) {
+        case fw::FileCause::Missing: return file + " was not found.";
+        case fw::FileCause::Folder: return file + " is a folder.";
+        case fw::FileCause::Unreadable: return file + " could not be read: " + decoded.systemReason + ".";
+        case fw::FileCause::TooShort:
+            return file + " is incomplete: it ends after " + std::to_string(decoded.fileSize) + " bytes, before its last record.";
+        case fw::FileCause::CheckValue:
+            return file + " is damaged: a check value does not match its contents (" + fw::ChecksumMessage(decoded.error) + ").";
+        case fw::FileCause::NotFirmware:
+        case fw::FileCause::None: break;
+    }
+    return path + " is not a firmware file" + code + ".";
+}
+
+// A stable name of the cause, for programs.
+const char* CauseId(fw::FileCause cause) {
+    switch (cause) {
+        case fw::FileCause::Missing: return "missing";
+        case fw::FileCause::Folder: return "folder";
+        case fw::FileCause::Unreadable: return "unreadable";
+        case fw::FileCause::TooShort: return "too_short";
+        case fw::FileCause::CheckValue: return "check_value";
+        case fw::FileCause::NotFirmware:
+        case fw::FileCause::None: break;
+    }
+    return "not_firmware";
 }
 
 int Info(const std::string& file, bool json) {
     const fw::DecodeResult decoded = fw::LoadFirmwareFile(file);
     if (!decoded.ok()) {
-        std::cerr << RefusalMessage(decoded, file) << "\n";
+        if (json) {
+            const nlohmann::ordered_json error = {
+                {"file", file}, {"error", CauseId(decoded.cause)}, {"message", RefusalMessage(decoded, file)}};
+            std::cout << error.dump() << "\n";
+        } else {
+            std::cerr << RefusalMessage(decoded, file) << "\n";
+        }
         return kExitBadFile;
     }
     const fw::FirmwareImage& f = decoded.image;
@@ -92,6 +122,14 @@ int Write(const std::string& out, const fw::FirmwareSource& source) {
         return kExitUsage;
     }
     const std::vector<std::uint8_t> bytes = fw::PackFirmware(source);
+    // What the wizard would refuse is no firmware file: write none (an empty name or tag).
+    if (const fw::DecodeResult check = fw::DecodeFirmware(bytes); !check.ok()) {
+        const char* why = check.errorCode == 4   ? "the model name may not be empty"
+                          : check.errorCode == 5 ? "the model tag may not be empty"
+                                                 : "the wizard would refuse the file";
+        std::cerr << "verno-fwr: " << why << "; nothing was written\n";
+        return kExitUsage;
+    }
     std::ofstream file(out, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     file.close();
@@ -150,6 +188,7 @@ int Pack(fw::FirmwareSource s, const PackOptions& o, const std::string& out) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Inspects, builds and checks firmware files for the VERNO 1B firmware update.", "verno-fwr"};
+    verno::host::WrapHelp(app);  // before the subcommands, which take it over
     app.set_help_flag("-h,--help", "Print this help and exit");
     app.set_version_flag("--version", std::string("verno-fwr ") + verno::ProgramVersion(), "Print the program's version and exit");
     app.require_subcommand(1);

@@ -4,7 +4,7 @@
 #include "catalogue/TextsSource.h"
 #include "common/Text.h"
 #include "common/TextNumbers.h"
-#include "firmware/GetCode.h"
+#include "firmware/FirmwareFile.h"
 #include "firmware/Identity.h"
 #include "platform/ProcessPriority.h"
 #include "profile/ProfileRecovering.h"
@@ -23,6 +23,33 @@ constexpr const char* kMessageTitle = "Firmware Update";
 
 constexpr link::Seconds kClosePause{1.0};
 constexpr link::Seconds kSettleBeforeRecovery{0.5};
+
+std::string FirmwareVersionRow(const firmware::FirmwareImage& fw, const std::string& versionWord) {
+    std::string text = Latin1ToUtf8(fw.FwModelName) + ", " + versionWord + ": " + Latin1ToUtf8(fw.FwVersion);
+    const bool noRevision = fw.Area1Only() && (fw.FwRevision == 0 || fw.FwRevision >= 100);
+    if (!noRevision) text += "." + TwoDigitNumber(fw.FwRevision);
+    return text;
+}
+
+// Why the firmware file was refused, with its path, and what to do.
+std::string FirmwareRefusal(WizardSurface& surface, const firmware::DecodeResult& read, const std::string& path) {
+    using firmware::FileCause;
+    switch (read.cause) {
+        case FileCause::Folder: return FillPlaceholders(surface.LoadText(text::kFirmwareFolder), path);
+        case FileCause::Unreadable:
+            return FillPlaceholders(surface.LoadText(text::kFirmwareUnreadable), path, read.systemReason);
+        case FileCause::TooShort:
+            return FillPlaceholders(surface.LoadText(text::kFirmwareTooShort), path, std::to_string(read.fileSize));
+        case FileCause::NotFirmware: return FillPlaceholders(surface.LoadText(text::kFirmwareNotFirmware), path);
+        case FileCause::CheckValue: {
+            const char* sum = firmware::ChecksumMessage(read.error);
+            return FillPlaceholders(surface.LoadText(text::kFirmwareCheckValue), path) + (sum ? std::string("\r\n") + sum : "");
+        }
+        case FileCause::Missing:
+        case FileCause::None: break;
+    }
+    return FillPlaceholders(surface.LoadText(text::kFirmwareMissing), path);
+}
 
 // A step of the Close handler that fails is skipped; the next one still runs.
 template <typename Step>
@@ -95,8 +122,7 @@ bool Controller::InitInfo() {
     view_.PutOnTop();
     Decorate();
 
-    firmware_ = firmware::GetCode(config_->FirmwareFilePath, *this);
-    if (!firmware_) {
+    if (!GetCode()) {
         comm_.TransferFailed = true;
         FailStartUp(StartUpFailure::FirmwareFile);
         CloseClick();
@@ -120,6 +146,32 @@ bool Controller::InitInfo() {
 
     LoadStepInstructions(1);
     SetCaptions();
+    return true;
+}
+
+bool Controller::GetCode() {
+    InsertTaskList(TaskIcon::Information, LoadText(text::kReadingFirmwareFile), "...");
+    firmware::DecodeResult read = firmware::LoadFirmwareFile(config_->FirmwareFilePath);
+    const std::string path = config_->FirmwareFilePath.string();
+    const std::string failed = LoadText(text::kFailed);
+    if (read.error == firmware::FirmwareError::Missing) {
+        ResetStage();
+        // The program ends here; a window that vanishes without a word leaves the user guessing.
+        ShowMessage(failed, FirmwareRefusal(*this, read, path), MessageIcon::Critical, MessageButtons::Ok);
+        return false;
+    }
+    // Only a file that cannot be taken apart resets the stage; a wrong sum is told by its box alone.
+    if (!read.ok() && firmware::ChecksumMessage(read.error) == nullptr) ResetStage();
+    SetTaskStatus(LoadText(text::kDone));
+    InsertTaskList(TaskIcon::Information, LoadText(text::kCheckingFirmware), "...");
+    if (!read.ok()) {
+        ShowMessage(failed, FirmwareRefusal(*this, read, path), MessageIcon::Critical, MessageButtons::Ok);
+        return false;
+    }
+    SetTaskStatus(LoadText(text::kDone));
+    InsertTaskList(TaskIcon::Warning, FirmwareVersionRow(read.image, LoadText(text::kVersionWord)), "");
+    if (firmware::IsDemoFirmware(read.image)) InsertTaskList(TaskIcon::Warning, LoadText(text::kDemoFirmware), "");
+    firmware_ = std::move(read.image);
     return true;
 }
 
@@ -160,6 +212,11 @@ void Controller::NextClick() {
         return;
     }
     if (!firmware::CheckIdentity(comm_.IdentityText, *firmware_, session_->DcVersion)) {
+        // Noise on the line is no other model: the vendor's file would not help.
+        if (!firmware::IsIdentity(comm_.IdentityText)) {
+            BackToPageOne(NextResult::NoAnswer, LoadText(text::kIdentityGarbled));
+            return;
+        }
         std::string message = update::NotThisModel(*this, *firmware_) + "!";
         // A real watch meets the demo firmware here: say why it is refused, and where the
         // vendor's firmware file goes.

@@ -19,6 +19,8 @@ std::string OpenFailureText(WizardSurface& surface, const std::string& path, con
             return FillPlaceholders(surface.LoadText(text::kPortMissing), path);
         case link::PortOpenError::InUse:
             return FillPlaceholders(surface.LoadText(text::kPortInUse), path);
+        case link::PortOpenError::StaleLock:
+            return FillPlaceholders(surface.LoadText(text::kPortStaleLock), path, failure.reason);
         case link::PortOpenError::NoPermission:
             // Joining the device's group helps only where it is the serial devices' group;
             // elsewhere the cable's udev rule gives the port to the user at the computer.

@@ -1,5 +1,7 @@
 #include "link/port/SerialPort.h"
 
+#include "link/port/PortLock.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -83,6 +85,14 @@ PortOpenResult SerialPort::Open(const std::string& path) {
     if (!configured) {
         result.error = OpenError(port_.error());
         result.reason = port_.errorString().toStdString();
+        // A lock whose owner has ended, and that Qt could not clear away (another user's, or in a
+        // form it does not read): no program to close, but a file to delete.
+        if (result.error == PortOpenError::InUse) {
+            if (const auto stale = StaleLockFile(name.toStdString())) {
+                result.error = PortOpenError::StaleLock;
+                result.reason = stale->string();
+            }
+        }
         if (port_.isOpen()) port_.close();
         port_.clearError();
         return result;

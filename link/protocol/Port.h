@@ -16,6 +16,7 @@ enum class PortOpenError {
     None,
     Missing,       // no such device
     InUse,         // another program holds it
+    StaleLock,     // a lock file left by a program that has ended: reason is its path
     NoPermission,  // the user may not read and write it
     NotSerial,     // it is no serial device
     Other,         // see the system's reason

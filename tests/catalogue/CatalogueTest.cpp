@@ -153,16 +153,30 @@ TEST_F(CatalogueTest, ReopeningAndClosing) {
     EXPECT_EQ(CatalogueStatusMessage(CatalogueStatus::Open, catalogue, file), std::nullopt);
 }
 
-TEST(BundleCatalogue, HoldsEveryRequiredTextInEveryLanguage) {
+// How often a text names each of the caller's values %1 and %2.
+std::pair<int, int> Placeholders(const std::string& text) {
+    std::pair<int, int> count;
+    for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
+        if (at + 1 < text.size() && text[at + 1] == '1') ++count.first;
+        if (at + 1 < text.size() && text[at + 1] == '2') ++count.second;
+    }
+    return count;
+}
+
+TEST(BundleCatalogue, HoldsEveryRequiredTextInEveryLanguageWithTheSameValuesFilledIn) {
     const fs::path file = VERNO_BUNDLE_CATALOGUE;
+    Catalogue english;
+    ASSERT_EQ(english.Open(file, 1), CatalogueStatus::Open) << file;
     for (int column = 1; column <= kLanguageCount; ++column) {
         Catalogue catalogue;
         ASSERT_EQ(catalogue.Open(file, column), CatalogueStatus::Open) << file;
-        for (const int n : text::kAll)
+        for (const int n : text::kAll) {
             EXPECT_FALSE(catalogue.LoadText(n).empty()) << "text " << n << ", column " << column;
+            // A translation that drops a path or a reason leaves the user without it.
+            EXPECT_EQ(Placeholders(catalogue.LoadText(n)), Placeholders(english.LoadText(n)))
+                << "text " << n << ", column " << column;
+        }
     }
-    Catalogue english;
-    ASSERT_EQ(english.Open(file, 1), CatalogueStatus::Open);
     EXPECT_EQ(english.LoadText(800), "Next >");
     EXPECT_EQ(english.LoadText(783) + " VERNO 1B!", "This dive computer is not a VERNO 1B!");
 }

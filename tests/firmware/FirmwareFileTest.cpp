@@ -301,8 +301,9 @@ TEST(LoadFirmwareFile, ReadsAFileAndReportsAMissingOne) {
     // Records after those the header counts are never read, however many there are.
     std::ofstream(path, std::ios::binary | std::ios::app) << std::string(300000, '\x80');
     EXPECT_TRUE(LoadFirmwareFile(path).ok());
-    EXPECT_EQ(LoadFirmwareFile(dir / "absent.FWR").error, FirmwareError::Missing);
-    EXPECT_EQ(LoadFirmwareFile(dir).error, FirmwareError::Missing);  // a folder is not a file
+    EXPECT_EQ(LoadFirmwareFile(dir / "absent.FWR").cause, FileCause::Missing);
+    EXPECT_EQ(LoadFirmwareFile(dir).error, FirmwareError::Missing);  // a folder is not a file ...
+    EXPECT_EQ(LoadFirmwareFile(dir).cause, FileCause::Folder);       // ... and is named as one
     std::filesystem::remove_all(dir);
 }
 

@@ -21,6 +21,14 @@ TEST(CheckIdentity, ThreeWordsTakeTheVersionFromTheSecondWord) {
     EXPECT_EQ(version, "1A");
 }
 
+TEST(IsIdentity, PrintableWordsAreAnIdentityAndLineNoiseIsNot) {
+    EXPECT_TRUE(IsIdentity("VERNO1B FW-1A DC   "));
+    EXPECT_TRUE(IsIdentity("QEL 2F \xC9X"));  // another model, in Latin-1
+    EXPECT_FALSE(IsIdentity(std::string("VERNO1B\0FW-1A DC", 17)));
+    EXPECT_FALSE(IsIdentity("\x93\x01\xFE\x7F garbage"));
+    EXPECT_FALSE(IsIdentity("AAAAAAAAAAAAAAAA"));  // one word: a stuck line
+}
+
 TEST(CheckIdentity, FourWordsTakeTheVersionFromTheThirdWord) {
     std::string text = "VERNO1B X 2C9 Z";
     std::string version;

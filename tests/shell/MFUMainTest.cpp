@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -162,6 +163,39 @@ TEST(WizardWindow, CloseDuringTheUploadOrTheRestoreRecoversTheProfile) {
         const std::vector<std::uint8_t> after(f.host.dc.Memory().begin() + 16 * 256, f.host.dc.Memory().begin() + 16 * 640);
         EXPECT_EQ(after, before);
     }
+}
+
+TEST(WizardWindow, EnterPressesNextAndEscapePressesClose) {
+    dcsim::DcConfig other;
+    other.identity = "KAPPA2X FW-1A DC";  // Next then warns and stays on page 1
+    Window f(other);
+    MFUMain& w = f.w;
+    ASSERT_TRUE(w.Load());
+    EXPECT_TRUE(w.NextCmd().isDefault());
+    // Enter reaches the window from whichever control has the focus, Back included.
+    w.BackCmd().setEnabled(true);
+    for (QWidget* focus : {static_cast<QWidget*>(&w), static_cast<QWidget*>(&w.BackCmd())}) {
+        QKeyEvent enter(QEvent::KeyPress, focus == &w ? Qt::Key_Return : Qt::Key_Enter, Qt::NoModifier);
+        QApplication::sendEvent(focus, &enter);
+    }
+    EXPECT_EQ(f.host.dc.Counters(0x84).frames, 2);  // two identity reads, two warnings
+    EXPECT_EQ(f.dialogs.shown.size(), 2u);
+    EXPECT_EQ(f.host.ends, 0);
+
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&w.NextCmd(), &escape);
+    EXPECT_EQ(f.host.ends, 1);
+}
+
+TEST(WizardWindow, TheInstructionPanelFollowsADarkPalette) {
+    Window f;
+    QPalette dark = f.w.palette();
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    f.w.setPalette(dark);
+    ASSERT_TRUE(f.w.Load());
+    const QImage shot = f.w.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(400, 300), QColor(30, 30, 30));  // no white panel in a dark window
 }
 
 TEST(WizardWindow, ClosingTheWindowRunsTheCloseHandler) {

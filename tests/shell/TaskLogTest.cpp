@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QPixmap>
 #include <QScrollBar>
 
 #include "shell/TaskLog.h"
@@ -41,12 +42,11 @@ TEST(TaskLog, StatusRewritesGoToTheNewestRowOnly) {
     EXPECT_EQ(log.CellText(0, TaskLog::kEventColumn), "again");
 }
 
-TEST(TaskLog, HasFixedColumnsAndCellsTheUserCannotEdit) {
+TEST(TaskLog, HasColumnsMeasuredInItsFontAndCellsTheUserCannotEdit) {
     TaskLog log;
+    log.setGeometry(0, 0, 529, 361);
     log.SetHeadings("Zeit", "Vorgang", "Status");
     EXPECT_EQ(log.columnCount(), 4);
-    const int widths[] = {32, 60, 360, 80};
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(log.columnWidth(c), widths[c]);
     EXPECT_EQ(log.horizontalHeaderItem(0)->text(), "");
     EXPECT_EQ(log.horizontalHeaderItem(1)->text(), "Zeit");
     EXPECT_EQ(log.horizontalHeaderItem(2)->text(), "Vorgang");
@@ -56,6 +56,41 @@ TEST(TaskLog, HasFixedColumnsAndCellsTheUserCannotEdit) {
     log.InsertTaskList(TaskIcon::Information, "10:00:00", "a", "b");
     EXPECT_FALSE(log.item(0, TaskLog::kEventColumn)->flags().testFlag(Qt::ItemIsEditable));
     EXPECT_EQ(log.verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+
+    // A larger font (a style's, or the desktop's) widens the time column rather than clip it.
+    for (const int points : {9, 16}) {
+        QFont font = log.font();
+        font.setPointSize(points);
+        log.setFont(font);
+        EXPECT_GT(log.columnWidth(TaskLog::kTimeColumn), QFontMetrics(font).horizontalAdvance("21:07:05")) << points;
+        EXPECT_GT(log.columnWidth(TaskLog::kStatusColumn), QFontMetrics(font).horizontalAdvance("100%")) << points;
+    }
+    // The event column takes the rest: nothing hidden beyond the right edge.
+    int total = 0;
+    for (int c = 0; c < 4; ++c) total += log.columnWidth(c);
+    EXPECT_EQ(total, log.viewport()->width());
+}
+
+TEST(TaskLog, APercentageIsShownAsABarAndEveryOtherStatusAsText) {
+    TaskLog log;
+    log.InsertTaskList(TaskIcon::Information, "10:00:00", "Uploading firmware", "...");
+    EXPECT_EQ(log.RowProgress(0), std::nullopt);
+    log.SetTaskStatus("45%");
+    EXPECT_EQ(log.RowProgress(0), 45);
+    EXPECT_EQ(log.CellText(0, TaskLog::kStatusColumn), "45%");  // the figure stays, on the bar
+    log.SetTaskStatus("100 %");
+    EXPECT_EQ(log.RowProgress(0), 100);
+    for (const char* other : {"Done", "7 s left", "145%"}) {
+        log.SetTaskStatus(other);
+        EXPECT_EQ(log.RowProgress(0), std::nullopt) << other;
+    }
+}
+
+TEST(TaskLog, StatusIconsArePaintedForADevicePixelRatioOfTwo) {
+    TaskLog log;
+    log.InsertTaskList(TaskIcon::Warning, "10:00:00", "a", "");
+    const QPixmap sharp = log.item(0, TaskLog::kIconColumn)->icon().pixmap(QSize(16, 16), 2.0);
+    EXPECT_EQ(sharp.size(), QSize(32, 32));  // not 16 pixels blown up
 }
 
 TEST(TaskLog, ALongRowWrapsOntoMoreLinesAndShowsItsWholeTextAsATooltip) {
@@ -68,7 +103,7 @@ TEST(TaskLog, ALongRowWrapsOntoMoreLinesAndShowsItsWholeTextAsATooltip) {
     log.InsertTaskList(TaskIcon::Information, "10:00:00", shortEvent, "");
     log.InsertTaskList(TaskIcon::Warning, "10:00:01", longEvent, "");
     const int wrapped = log.fontMetrics()
-                            .boundingRect(QRect(0, 0, TaskLog::kColumnWidths[TaskLog::kEventColumn] - 8, 1000),
+                            .boundingRect(QRect(0, 0, log.columnWidth(TaskLog::kEventColumn) - 8, 1000),
                                           Qt::TextWordWrap, QString::fromStdString(longEvent))
                             .height();
     EXPECT_GT(wrapped, log.fontMetrics().height()) << "the text needs more than one line";
@@ -89,7 +124,7 @@ TEST(TaskLog, KeepsTheNewestRowInViewWithTheEventColumnAtItsPlace) {
     EXPECT_FALSE(log.viewport()->rect().contains(log.visualItemRect(log.item(0, TaskLog::kEventColumn))));
     // Scrolling to a row must not shift the columns sideways.
     EXPECT_EQ(log.horizontalScrollBar()->value(), 0);
-    EXPECT_EQ(newest.x(), 32 + 60);
+    EXPECT_EQ(newest.x(), log.columnWidth(TaskLog::kIconColumn) + log.columnWidth(TaskLog::kTimeColumn));
 }
 
 }  // namespace

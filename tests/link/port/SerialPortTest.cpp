@@ -1,5 +1,6 @@
 // Real-time tests against a pseudo-terminal: the test holds the master side and plays the DC.
 #include "link/port/SerialPort.h"
+#include "link/port/PortLock.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -7,6 +8,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -185,6 +189,42 @@ TEST(SerialPort, TellsAPortInUseAndAFileThatIsNoSerialDeviceApart) {
     EXPECT_EQ(second.Open(plain).error, PortOpenError::NotSerial);
     std::remove(plain.c_str());
     EXPECT_EQ(second.Open("/dev/null").error, PortOpenError::NotSerial);
+}
+
+// The id of a process that has ended.
+pid_t EndedProcess() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST(PortLock, ALockFileWhoseOwnerHasEndedIsNamedAsStale) {
+    const std::filesystem::path folder = std::filesystem::path(testing::TempDir()) / "verno-locks";
+    std::filesystem::create_directories(folder);
+    const std::array<std::filesystem::path, 1> folders{folder};
+    EXPECT_EQ(LockFileName("/dev/pts/3"), "LCK..pts_3");
+    const std::filesystem::path lock = folder / "LCK..ttyUSB7";
+    EXPECT_EQ(StaleLockFile("/dev/ttyUSB7", folders), std::nullopt);  // no lock at all
+
+    struct Case {
+        std::string content;
+        bool stale;
+    };
+    const pid_t ended = EndedProcess();
+    const std::int32_t binaryPid = ended;
+    const Case cases[] = {
+        {std::to_string(ended) + "\nFirmwareUpdate\nbench\n", true},                  // QLockFile's form
+        {std::string(10 - std::to_string(ended).size(), ' ') + std::to_string(ended) + "\n", true},  // uucp's
+        {std::string(reinterpret_cast<const char*>(&binaryPid), 4), true},                // uucp's binary
+        {std::to_string(getpid()) + "\nverno\nbench\n", false},                         // its owner runs
+        {"garbage", false},                                                               // cannot be told
+    };
+    for (const Case& c : cases) {
+        std::ofstream(lock, std::ios::binary | std::ios::trunc) << c.content;
+        EXPECT_EQ(StaleLockFile("/dev/ttyUSB7", folders), c.stale ? std::optional(lock) : std::nullopt) << c.content;
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(SerialPort, OpensThroughASymlinkAsThePtyItNames) {
