@@ -57,13 +57,12 @@ Shape ShapeOf(StepKind kind) {
 
 class ReplyModel {
 public:
-    void Expect(StepKind kind) {
-        kind_ = kind;
-        expected_ = kind == StepKind::ReadIdentity ? wire::kIdentityReplyLength : wire::kRevisionReplyLength;
-    }
+    // The step about to run; a step that sends nothing leaves the open reply as it is.
+    void Expect(StepKind kind) { kind_ = kind; }
     // Every frame the command writes begins its reply afresh.
     void Sent() {
         shape_ = ShapeOf(kind_);
+        expected_ = kind_ == StepKind::ReadIdentity ? wire::kIdentityReplyLength : wire::kRevisionReplyLength;
         count_ = 0;
         memory_.clear();
     }

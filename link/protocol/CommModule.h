@@ -80,8 +80,8 @@ public:
     std::array<std::uint8_t, 17> IdentityBytes{};
     std::string IdentityText;  // 16 single-byte characters after a successful ReadIdentity
 
-    // Sizes RxBuf and the memory reply's buffer to indices 0..lastIndex (never below kMinReceiveBuffer bytes);
-    // their contents are discarded.
+    // Sizes RxBuf and the memory reply's buffer to indices 0..lastIndex (never below
+    // kMinReceiveBuffer bytes); their contents are discarded.
     void ResizeReceiveBuffers(std::size_t lastIndex);
     // The size the start-up gives them once the firmware file is read: 136 bytes for each
     // 128-byte block of the DC's memory, and one more. Far beyond the longest reply, so the
@@ -140,15 +140,15 @@ private:
         AnsweredRefused,  // a complete reply after a refusal in the same transmission
     };
     enum class Event {
-        Open,           // a command's exchange begins: its reply is outstanding, a refusal stands
-        OpenAfresh,     // the same, and any refusal is forgotten
-        Reopen,         // a resend or a payload of the same command: the reply is outstanding again
-        Restart,        // a code block's payload: outstanding again, and any refusal forgotten
-        Sent,           // a transmission went out: the refusal it answers is cleared
-        Refusal,        // the reply began with 0xA5
+        Open,             // a command's exchange begins: its reply is outstanding, a refusal stands
+        OpenAfresh,       // the same, and any refusal is forgotten
+        Reopen,           // a resend or a payload of the same command: the reply is outstanding again
+        Restart,          // a code block's payload: outstanding again, and any refusal forgotten
+        Sent,             // a transmission went out: the refusal it answers is cleared
+        Refusal,          // the reply began with 0xA5
         Acknowledgement,  // the acknowledgement family answered: the command stays open
-        Completion,     // a reply with a length is complete: the command closes
-        Settle,         // whatever arrives from now on is dropped
+        Completion,       // a reply with a length is complete: the command closes
+        Settle,           // whatever arrives from now on is dropped
     };
     // The only place the phase changes; command is the one whose reply an Open awaits.
     void On(Event event, std::uint8_t command = 0);
