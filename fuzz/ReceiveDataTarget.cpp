@@ -167,6 +167,7 @@ public:
     ScriptedLink(link::VirtualClock& clock, int failingWrite) : clock_(clock), failingWrite_(failingWrite) {}
     void Attach(CommModule& comm) { comm_ = &comm; }
     ReplyModel& Model() { return model_; }
+    const ReplyModel& Model() const { return model_; }
 
     void Play(ByteReader& events) {
         events_ = &events;
@@ -268,14 +269,9 @@ std::vector<std::uint8_t> WordFrame(std::uint8_t command, std::uint16_t value) {
     return {command, static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value & 0xFF), 0};
 }
 
-std::string RunStep(StepKind kind, std::uint16_t value, CommModule& comm, ScriptedLink& port, ByteReader& events) {
-    for (std::size_t i = 0; i < comm.DataBuf.size(); ++i) comm.DataBuf[i] = static_cast<std::uint8_t>((value + i) & 0xFF);
-    const bool failedBefore = comm.TransferFailed;
-    port.Play(events);
-    port.Model().Expect(kind);
-    std::string account;
-    WireRule rule;
-    bool runsCommand = true;
+// The commands that read: identity, revision, a memory block, the end of the connection. Each
+// checks what it returns against what the wire brought.
+std::string RunRead(StepKind kind, std::uint16_t value, CommModule& comm, const ScriptedLink& port, WireRule& rule) {
     switch (kind) {
         case StepKind::ReadIdentity: {
             const std::string previous = comm.IdentityText;
@@ -289,59 +285,22 @@ std::string RunStep(StepKind kind, std::uint16_t value, CommModule& comm, Script
             } else {
                 VERNO_FUZZ_CHECK(comm.IdentityText == previous);
             }
-            account = ok ? "identity" : "no-identity";
             rule = {{wire::kReadIdentity, 0}, 0, 12, 0};
-            break;
+            return ok ? "identity" : "no-identity";
         }
         case StepKind::ReadRevision: {
             const link::RevisionReply reply = comm.ReadRevision();
             VERNO_FUZZ_CHECK(reply.revision == (reply.status == link::LinkStatus::Ok ? RxAt(comm, 1) : 0));
-            account = "revision=" + std::to_string(reply.revision);
             rule = {{wire::kReadRevision, 0}, 0, 12, 0};
-            break;
+            return "revision=" + std::to_string(reply.revision);
         }
-        case StepKind::CloseArea1:
-            comm.SendWordCommand(wire::kCloseArea1, value);
-            account = "close1";
-            rule = {WordFrame(wire::kCloseArea1, value), 0, 5, 0};
-            break;
-        case StepKind::CloseArea2:
-            comm.SendWordCommand(wire::kCloseArea2, value);
-            account = "close2";
-            rule = {WordFrame(wire::kCloseArea2, value), 0, 5, 0};
-            break;
-        case StepKind::Area2Word:
-            comm.SendB8WordCommand(value);
-            account = "word";
-            rule = {WordFrame(wire::kArea2Word, value), 0, 5, 0};
-            break;
         case StepKind::EndConnection: {
             const bool ok = comm.EndConnection() == link::LinkStatus::Ok;
             VERNO_FUZZ_CHECK(ok == !comm.TransferFailed);
-            account = ok ? "ended" : "not-ended";
             rule = {{wire::kEndConnection, wire::kEndConnectionArg, 0}, 0, 5, 0};
-            break;
+            return ok ? "ended" : "not-ended";
         }
-        case StepKind::WriteArea1Block:
-        case StepKind::WriteArea2Block: {
-            const std::uint8_t command = kind == StepKind::WriteArea1Block ? wire::kWriteArea1Block : wire::kWriteArea2Block;
-            comm.WriteCodeBlock(value, command);
-            account = command == wire::kWriteArea1Block ? "block1" : "block2";
-            // Four tries, each up to 22 headers and one payload.
-            rule = {WordFrame(command, value), 129, 4 * 23, 4};
-            break;
-        }
-        case StepKind::WriteProfileBlock:
-            comm.WriteProfileBlock(value);
-            account = "piece";
-            rule = {WordFrame(wire::kWriteProfileBlock, value), 17, 12 + 12, 12};
-            break;
-        case StepKind::SetDateTime:
-            comm.SetDateTime("07/04/09", "15:30:05", wire::kClockExtraByte);
-            account = "clock";
-            rule = {{wire::kSetDateTime, 0}, 9, 5 + 5, 5};
-            break;
-        case StepKind::ReadMemory: {
+        default: {
             // A block read is the last read frame's reply: 0x5A, then the block.
             if (comm.ReadMemory(value, value) == link::LinkStatus::Ok) {
                 const auto& reply = port.Model().MemoryReply();
@@ -349,23 +308,66 @@ std::string RunStep(StepKind kind, std::uint16_t value, CommModule& comm, Script
                 for (std::size_t i = 1; i < std::min(wire::kMemoryReplyLength, comm.RxBuf.size()); ++i)
                     VERNO_FUZZ_CHECK(comm.RxBuf[i] == reply[i]);
             }
-            account = "memory";
             rule = {WordFrame(wire::kReadMemory, value), 0, 5, 0};
-            break;
+            return "memory";
         }
-        case StepKind::Idle:
-            account = "idle";
-            runsCommand = false;
-            break;
-        case StepKind::Settle:
-            // As Close does before its recovery: the line goes quiet for up to 2.55 s.
-            port.Model().Settled();
-            comm.SettleLine(Seconds(0.01 * (value & 0xFF)));
-            account = "settle";
-            runsCommand = false;
-            break;
     }
-    if (runsCommand) {
+}
+
+// The commands that write: the word commands, code blocks, profile pieces and the clock.
+std::string RunWrite(StepKind kind, std::uint16_t value, CommModule& comm, WireRule& rule) {
+    switch (kind) {
+        case StepKind::CloseArea1:
+        case StepKind::CloseArea2: {
+            const std::uint8_t command = kind == StepKind::CloseArea1 ? wire::kCloseArea1 : wire::kCloseArea2;
+            (void)comm.SendWordCommand(command, value);
+            rule = {WordFrame(command, value), 0, 5, 0};
+            return kind == StepKind::CloseArea1 ? "close1" : "close2";
+        }
+        case StepKind::Area2Word:
+            (void)comm.SendB8WordCommand(value);
+            rule = {WordFrame(wire::kArea2Word, value), 0, 5, 0};
+            return "word";
+        case StepKind::WriteArea1Block:
+        case StepKind::WriteArea2Block: {
+            const std::uint8_t command = kind == StepKind::WriteArea1Block ? wire::kWriteArea1Block : wire::kWriteArea2Block;
+            (void)comm.WriteCodeBlock(value, command);
+            // Four tries, each up to 22 headers and one payload.
+            rule = {WordFrame(command, value), 129, 4 * 23, 4};
+            return command == wire::kWriteArea1Block ? "block1" : "block2";
+        }
+        case StepKind::WriteProfileBlock:
+            (void)comm.WriteProfileBlock(value);
+            rule = {WordFrame(wire::kWriteProfileBlock, value), 17, 12 + 12, 12};
+            return "piece";
+        default:
+            (void)comm.SetDateTime("07/04/09", "15:30:05", wire::kClockExtraByte);
+            rule = {{wire::kSetDateTime, 0}, 9, 5 + 5, 5};
+            return "clock";
+    }
+}
+
+bool IsRead(StepKind kind) {
+    return kind == StepKind::ReadIdentity || kind == StepKind::ReadRevision || kind == StepKind::EndConnection ||
+           kind == StepKind::ReadMemory;
+}
+
+std::string RunStep(StepKind kind, std::uint16_t value, CommModule& comm, ScriptedLink& port, ByteReader& events) {
+    for (std::size_t i = 0; i < comm.DataBuf.size(); ++i) comm.DataBuf[i] = static_cast<std::uint8_t>((value + i) & 0xFF);
+    const bool failedBefore = comm.TransferFailed;
+    port.Play(events);
+    port.Model().Expect(kind);
+    std::string account;
+    if (kind == StepKind::Idle) {
+        account = "idle";
+    } else if (kind == StepKind::Settle) {
+        // As Close does before its recovery: the line goes quiet for up to 2.55 s.
+        port.Model().Settled();
+        comm.SettleLine(Seconds(0.01 * (value & 0xFF)));
+        account = "settle";
+    } else {
+        WireRule rule;
+        account = IsRead(kind) ? RunRead(kind, value, comm, port, rule) : RunWrite(kind, value, comm, rule);
         CheckFrames(comm, port, rule);
         // Only EndConnection clears TransferFailed; every other command leaves a failure standing.
         if (failedBefore && kind != StepKind::EndConnection) VERNO_FUZZ_CHECK(comm.TransferFailed);
