@@ -351,93 +351,110 @@ void SimulatedDc::FrameComplete(Seconds at) {
     std::copy(args_.begin(), args_.end(), frame.bytes.begin() + 1);
     received_.push_back(std::move(frame));
 
+    if (FaultTakesFrame(at, value, faults, counters)) return;
+    switch (command_) {
+    case kReadIdentity:
+    case kReadRevision:
+    case kReadMemory:
+        AnswerQuery(at, value);
+        return;
+    case kWriteArea1Block:
+    case kWriteArea2Block:
+    case kWriteProfileBlock:
+    case kSetDateTime:
+        OpenPayload(at, value);
+        return;
+    case kCloseArea1:
+    case kArea2Word:
+    case kCloseArea2:
+        CloseArea(at, value, faults);
+        return;
+    case kEndConnection:
+        EndConnection(at);
+        return;
+    default:
+        return;
+    }
+}
+
+bool SimulatedDc::FaultTakesFrame(Seconds at, std::uint16_t value, const DcFaults& faults, CommandCounters& counters) {
     // Block writes count from the arming frame, so "power loss at block k" is aimed at a phase.
     if (Armed() && (command_ == kWriteArea1Block || command_ == kWriteArea2Block || command_ == kWriteProfileBlock)) {
         ++blockWrites_;
         if (faults.powerLossAtBlock > 0 && blockWrites_ >= faults.powerLossAtBlock) {
             dead_ = true;
             std::erase_if(outbox_, [at](const Timed& t) { return t.at > at; });
-            return;
+            return true;
         }
     }
-    if (faults.unansweredCommand == command_ && (!faults.unansweredUnit || *faults.unansweredUnit == value)) return;
+    if (faults.unansweredCommand == command_ && (!faults.unansweredUnit || *faults.unansweredUnit == value)) return true;
     if (faults.refuseCommand && *faults.refuseCommand == command_ && refused_ < faults.refuseCount) {
         ++refused_;
         ++counters.naks;
         SendByte(at, kNak);
-        return;
+        return true;
     }
+    return false;
+}
 
-    switch (command_) {
-    case kReadIdentity: {
+void SimulatedDc::AnswerQuery(Seconds at, std::uint16_t value) {
+    if (command_ == kReadIdentity) {
         std::vector<std::uint8_t> reply{kAck};
         for (const char c : IdentityText()) reply.push_back(static_cast<std::uint8_t>(c));
         reply.push_back(0x00);
         Send(at, reply);
-        return;
-    }
-    case kReadRevision: {
+    } else if (command_ == kReadRevision) {
         const std::array<std::uint8_t, 2> reply{kAck, revision_};
         Send(at, reply);
-        return;
-    }
-    case kReadMemory: {
+    } else {
         std::vector<std::uint8_t> reply(1 + kBlockBytes, 0xFF);
         reply[0] = kAck;
         const std::size_t offset = std::size_t{value} * 16;
         for (std::size_t i = 0; i < kBlockBytes; ++i)
             if (offset + i < memory_.size()) reply[1 + i] = memory_[offset + i];
         Send(at, reply);
-        return;
     }
-    case kWriteArea1Block:
-    case kWriteArea2Block:
-    case kWriteProfileBlock:
-    case kSetDateTime:
-        payloadLength_ = command_ == kWriteProfileBlock ? kProfilePayload
-                         : command_ == kSetDateTime     ? kClockPayload
-                                                        : kCodePayload;
-        unit_ = value;
-        payload_.clear();
-        payloadOpensAt_ = SendByte(at, kAck);
-        state_ = State::Payload;
-        return;
-    case kCloseArea1: {
-        const Seconds acked = SendByte(at, kAck);
-        const bool accepted = !area1Bytes_.empty() && PendingArea1Sum() == value;
-        area1Bytes_.clear();
-        if (accepted) {
-            ++restarts_;
-            restartEnds_ = acked + Seconds(faults.restartSeconds.value_or(config_.restartSeconds));
-        }
-        return;
-    }
-    case kArea2Word:
+}
+
+void SimulatedDc::OpenPayload(Seconds at, std::uint16_t value) {
+    payloadLength_ = command_ == kWriteProfileBlock ? kProfilePayload
+                     : command_ == kSetDateTime     ? kClockPayload
+                                                    : kCodePayload;
+    unit_ = value;
+    payload_.clear();
+    payloadOpensAt_ = SendByte(at, kAck);
+    state_ = State::Payload;
+}
+
+void SimulatedDc::CloseArea(Seconds at, std::uint16_t value, const DcFaults& faults) {
+    if (command_ == kArea2Word) {
         area2Word_ = value;
         SendByte(at, kAck);
         return;
-    case kCloseArea2: {
-        const Seconds acked = SendByte(at, kAck);
-        const bool accepted = area2Word_ && !area2Bytes_.empty() && PendingArea2Sum() == value;
+    }
+    const Seconds acked = SendByte(at, kAck);
+    bool accepted = false;
+    if (command_ == kCloseArea1) {
+        accepted = !area1Bytes_.empty() && PendingArea1Sum() == value;
+        area1Bytes_.clear();
+    } else {
+        accepted = area2Word_ && !area2Bytes_.empty() && PendingArea2Sum() == value;
         area2Bytes_.clear();
         area2Word_.reset();
-        if (accepted) {
-            ++restarts_;
-            restartEnds_ = acked + Seconds(faults.restartSeconds.value_or(config_.restartSeconds));
-        }
-        return;
     }
-    case kEndConnection:
-        if (!args_.empty() && args_[0] == kEndConnectionArg) {
-            ++connectionsEnded_;
-            SendByte(at, kAck);
-            ForgetUploads();  // a new connection starts a new upload
-        } else {
-            ++protocolErrors_;
-        }
-        return;
-    default:
-        return;
+    if (accepted) {
+        ++restarts_;
+        restartEnds_ = acked + Seconds(faults.restartSeconds.value_or(config_.restartSeconds));
+    }
+}
+
+void SimulatedDc::EndConnection(Seconds at) {
+    if (!args_.empty() && args_[0] == kEndConnectionArg) {
+        ++connectionsEnded_;
+        SendByte(at, kAck);
+        ForgetUploads();  // a new connection starts a new upload
+    } else {
+        ++protocolErrors_;
     }
 }
 
@@ -453,6 +470,23 @@ void SimulatedDc::RefusePayload(Seconds at) {
     }
 }
 
+void SimulatedDc::StoreCodeBlock(Seconds at, std::span<const std::uint8_t> data, const DcFaults& faults) {
+    if (Armed()) ++codePayloads_;
+    const bool special = faults.refuseSpecialWrites && (unit_ == 3072 || unit_ == 3080);
+    if (command_ == kWriteArea1Block && (special || faults.refuseWriteAt == unit_)) {
+        RefusePayload(at);
+        return;
+    }
+    if (command_ == kWriteArea1Block) {
+        Store(memory_, (std::size_t{unit_} + kStagingOffsetUnits) * 16, data.first(kBlockBytes));
+        area1Bytes_[unit_] = data[kBlockBytes];
+    } else {
+        Store(codeStore_, std::size_t{unit_} * 16, data.first(kBlockBytes));
+        area2Bytes_[unit_] = data[kBlockBytes];
+    }
+    if (faults.loseAckOfCodeBlock == 0 || codePayloads_ != faults.loseAckOfCodeBlock) SendByte(at, kAck);
+}
+
 void SimulatedDc::PayloadComplete(Seconds at) {
     const std::span<const std::uint8_t> data(payload_.data(), payloadLength_);
     received_.push_back({at, {data.begin(), data.end()}, true});
@@ -464,23 +498,9 @@ void SimulatedDc::PayloadComplete(Seconds at) {
     }
     switch (command_) {
     case kWriteArea1Block:
-    case kWriteArea2Block: {
-        if (Armed()) ++codePayloads_;
-        const bool special = faults.refuseSpecialWrites && (unit_ == 3072 || unit_ == 3080);
-        if (command_ == kWriteArea1Block && (special || faults.refuseWriteAt == unit_)) {
-            RefusePayload(at);
-            return;
-        }
-        if (command_ == kWriteArea1Block) {
-            Store(memory_, (std::size_t{unit_} + kStagingOffsetUnits) * 16, data.first(kBlockBytes));
-            area1Bytes_[unit_] = data[kBlockBytes];
-        } else {
-            Store(codeStore_, std::size_t{unit_} * 16, data.first(kBlockBytes));
-            area2Bytes_[unit_] = data[kBlockBytes];
-        }
-        if (faults.loseAckOfCodeBlock == 0 || codePayloads_ != faults.loseAckOfCodeBlock) SendByte(at, kAck);
+    case kWriteArea2Block:
+        StoreCodeBlock(at, data, faults);
         return;
-    }
     case kWriteProfileBlock: {
         unsigned sum = 0;
         for (std::size_t i = 0; i < 16; ++i) sum += data[i];

@@ -113,7 +113,14 @@ private:
     void Arrive(Seconds at, std::uint8_t byte);
     void Idle(Seconds at, std::uint8_t byte);
     void FrameComplete(Seconds at);
+    // A frame's reply by command family, once the faults have had their say.
+    bool FaultTakesFrame(Seconds at, std::uint16_t value, const DcFaults& faults, CommandCounters& counters);
+    void AnswerQuery(Seconds at, std::uint16_t value);
+    void OpenPayload(Seconds at, std::uint16_t value);
+    void CloseArea(Seconds at, std::uint16_t value, const DcFaults& faults);
+    void EndConnection(Seconds at);
     void PayloadComplete(Seconds at);
+    void StoreCodeBlock(Seconds at, std::span<const std::uint8_t> data, const DcFaults& faults);
     void RefusePayload(Seconds at);
     // Queues a reply to go out from `at`; returns when its last byte reaches the PC.
     Seconds Send(Seconds at, std::span<const std::uint8_t> bytes);

@@ -39,6 +39,7 @@ void SimulatedLink::RunPending() {
     if (const auto next = dc_.NextEvent(); next && *next > now) step = std::min(step, *next - now);
     clock_.Advance(std::max(step, kMinStep));
     const std::vector<std::uint8_t> due = dc_.TakeDue(clock_.Now());
+    delivered_ += due.size();
     if (comm_ != nullptr && !due.empty()) {
         if (dc_.ActiveFaults().byteAtATime) {
             for (const std::uint8_t byte : due) comm_->ReceiveData(std::span<const std::uint8_t>(&byte, 1));

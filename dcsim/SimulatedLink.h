@@ -28,6 +28,8 @@ public:
     void RunPending() override;
 
     int Clears() const { return clears_; }
+    // Reply bytes handed to the link so far (a port clear drops some before they get there).
+    std::size_t DeliveredBytes() const { return delivered_; }
 
 private:
     SimulatedDc& dc_;
@@ -35,6 +37,7 @@ private:
     link::CommModule* comm_ = nullptr;
     std::function<void()> onPump_;
     int clears_ = 0;
+    std::size_t delivered_ = 0;
     std::size_t failingLength_ = 0;
     int writesUntilFailure_ = 0;
 };

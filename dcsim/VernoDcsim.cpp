@@ -59,14 +59,8 @@ struct Given {
     bool profileEnd = false;
 };
 
-// The command line; nullopt after --help or --version (exit 0) or a mistake (exit 2), with the
-// status in exitStatus.
-std::optional<Options> ParseOptions(int argc, char** argv, Given& given, int& exitStatus) {
-    Options o;
-    CLI::App app{"Serves a simulated VERNO 1B dive computer on a pseudo-terminal in real time: prints the "
-                 "pty's path as its first line, then serves until SIGTERM or SIGINT, writes --memory-out and "
-                 "exits 0.",
-                 "verno-dcsim"};
+// What the command line can say; version and faults are checked after the parse.
+void AddOptions(CLI::App& app, Options& o, std::optional<std::string>& version, std::vector<std::string>& faults) {
     app.set_help_flag("-h,--help", "Print this help and exit");
     app.footer(
         "faults: silent, refuse=CMD[:N], refuse-payload=CMD[:N], lose-ack=K, power-loss=K, byte-at-a-time,\n"
@@ -75,8 +69,6 @@ std::optional<Options> ParseOptions(int argc, char** argv, Given& given, int& ex
     const auto twoCharacters = CLI::Validator(
         [](const std::string& v) { return v.size() == 2 ? std::string() : std::string("a version has two characters"); },
         "");
-    std::optional<std::string> version;
-    std::vector<std::string> faults;
     app.add_option("--link", o.link, "Where the pty's path is linked")->type_name("PATH");
     app.add_option("--memory-blocks", o.config.memoryBlocks, "512 or 1024 blocks of 128 bytes")
         ->check(CLI::IsMember({512, 1024}).description(""))->type_name("N");
@@ -102,6 +94,19 @@ std::optional<Options> ParseOptions(int argc, char** argv, Given& given, int& ex
     app.add_option("--seed", o.config.seed, "Seed of the generated memory")->type_name("N");
     app.add_option("--fault", faults, "A fault switch, NAME or NAME=ARG; may be given more than once")
         ->type_name("NAME[=ARG]");
+}
+
+// The command line; nullopt after --help or --version (exit 0) or a mistake (exit 2), with the
+// status in exitStatus.
+std::optional<Options> ParseOptions(int argc, char** argv, Given& given, int& exitStatus) {
+    Options o;
+    CLI::App app{"Serves a simulated VERNO 1B dive computer on a pseudo-terminal in real time: prints the "
+                 "pty's path as its first line, then serves until SIGTERM or SIGINT, writes --memory-out and "
+                 "exits 0.",
+                 "verno-dcsim"};
+    std::optional<std::string> version;
+    std::vector<std::string> faults;
+    AddOptions(app, o, version, faults);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -194,15 +199,9 @@ void KeepPacingOnTime() {
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Given given;
-    int exitStatus = 0;
-    const auto parsed = ParseOptions(argc, argv, given, exitStatus);
-    if (!parsed) return exitStatus;
-    Options o = *parsed;
-
+// The memory image and the firmware file the options name, into the model's configuration;
+// 0, or the exit status of a mistake.
+int LoadInputs(Options& o, const Given& given) {
     if (!o.memoryIn.empty()) {
         auto image = ReadFile(o.memoryIn);
         if (!image) {
@@ -230,19 +229,16 @@ int main(int argc, char** argv) {
     }
     if (o.versionAfter) o.config.versionAfterUpdate = *o.versionAfter;
     if (o.revisionAfter) o.config.revisionAfterUpdate = static_cast<std::uint8_t>(*o.revisionAfter);
+    return 0;
+}
 
-    SimulatedDc dc(o.config, o.faults);
-    KeepPacingOnTime();
-
-    const auto start = std::chrono::steady_clock::now();
-    const auto now = [start] { return Seconds(std::chrono::steady_clock::now() - start); };
-
-    std::FILE* trace = nullptr;
-    if (!o.trace.empty()) {
-        trace = std::fopen(o.trace.c_str(), "w");
+// The wire trace, one line a frame or reply; false when the file cannot be written.
+bool StartTrace(SimulatedDc& dc, const std::filesystem::path& path, std::FILE*& trace) {
+    if (!path.empty()) {
+        trace = std::fopen(path.c_str(), "w");
         if (trace == nullptr) {
-            std::fprintf(stderr, "verno-dcsim: cannot write %s\n", o.trace.c_str());
-            return 1;
+            std::fprintf(stderr, "verno-dcsim: cannot write %s\n", path.c_str());
+            return false;
         }
     }
     // Time stamps are when a PC byte was read and when a reply starts on the wire.
@@ -253,34 +249,44 @@ int main(int argc, char** argv) {
         std::fputc('\n', trace);
         std::fflush(trace);
     });
+    return true;
+}
 
+// SIGTERM and SIGINT as a descriptor to poll; -1 when that fails.
+int StopSignals() {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
     // Blocked, both arrive only through the fd (even when started with SIGINT ignored, as a shell
     // starts a background job: a blocked signal is queued, not discarded).
-    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) return 1;
-    const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
-    if (signalFd < 0) return 1;
+    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) return -1;
+    return signalfd(-1, &signals, SFD_CLOEXEC);
+}
 
-    Pty pty;
+// Opens the pty, links it where asked and prints its path; false after saying why not.
+bool OfferPty(Pty& pty, const std::filesystem::path& link) {
     if (!OpenPty(pty)) {
         std::fprintf(stderr, "verno-dcsim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
-        return 1;
+        return false;
     }
-    if (!o.link.empty()) {
+    if (!link.empty()) {
         std::error_code ec;
-        if (std::filesystem::is_symlink(o.link, ec)) std::filesystem::remove(o.link, ec);
-        std::filesystem::create_symlink(pty.path, o.link, ec);
+        if (std::filesystem::is_symlink(link, ec)) std::filesystem::remove(link, ec);
+        std::filesystem::create_symlink(pty.path, link, ec);
         if (ec) {
-            std::fprintf(stderr, "verno-dcsim: cannot link %s: %s\n", o.link.c_str(), ec.message().c_str());
-            return 1;
+            std::fprintf(stderr, "verno-dcsim: cannot link %s: %s\n", link.c_str(), ec.message().c_str());
+            return false;
         }
     }
     std::printf("%s\n", pty.path.c_str());
     std::fflush(stdout);
+    return true;
+}
 
+// Bytes in, paced replies out, until a stop signal; the model's time counts from start.
+void Serve(SimulatedDc& dc, const Pty& pty, int signalFd, std::chrono::steady_clock::time_point start) {
+    const auto now = [start] { return Seconds(std::chrono::steady_clock::now() - start); };
     std::vector<std::uint8_t> buffer(4096);
     for (;;) {
         timespec timeout{};
@@ -311,6 +317,29 @@ int main(int argc, char** argv) {
             WriteAll(pty.master, due.data(), due.size());
         }
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Given given;
+    int exitStatus = 0;
+    const auto parsed = ParseOptions(argc, argv, given, exitStatus);
+    if (!parsed) return exitStatus;
+    Options o = *parsed;
+    if (const int status = LoadInputs(o, given); status != 0) return status;
+
+    SimulatedDc dc(o.config, o.faults);
+    KeepPacingOnTime();
+    const auto start = std::chrono::steady_clock::now();
+    std::FILE* trace = nullptr;
+    if (!StartTrace(dc, o.trace, trace)) return 1;
+    const int signalFd = StopSignals();
+    if (signalFd < 0) return 1;
+    Pty pty;
+    if (!OfferPty(pty, o.link)) return 1;
+
+    Serve(dc, pty, signalFd, start);
 
     int rc = 0;
     if (!o.memoryOut.empty() && !WriteFile(o.memoryOut, dc.Memory())) {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <numeric>
 #include <string_view>
 
+#include "common/Sum8.h"
 #include "firmware/Identity.h"
 
 namespace verno::firmware {
@@ -152,7 +152,7 @@ FirmwareSource DemoFirmware(Layout layout, int area1Blocks, int area2Blocks) {
             // Says what it is to anyone who dumps the file or the DC's code store.
             constexpr std::string_view kLabel = "VERNO DEMO FIRMWARE - NOT DC CODE";
             std::copy(kLabel.begin(), kLabel.end(), b.code.begin());
-            b.blockByte = static_cast<std::uint8_t>(std::accumulate(b.code.begin(), b.code.end(), 0u) & 0xFF);
+            b.blockByte = Sum8(b.code);
         }
         return blocks;
     };

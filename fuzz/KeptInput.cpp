@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "fuzz/Targets.h"
+#include "tests/support/Hex.h"
 
 namespace verno::fuzz {
 
@@ -10,18 +11,11 @@ namespace {
 
 constexpr std::string_view kExpect = "# expect: ";
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 KeptInput ParseKeptInput(std::string_view text) {
     KeptInput kept;
-    int high = -1;
+    std::string data;  // the lines that are not comments; a byte may run over a line's end
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -31,22 +25,12 @@ KeptInput ParseKeptInput(std::string_view text) {
             if (line.starts_with(kExpect)) kept.expected = std::string(line.substr(kExpect.size()));
             continue;
         }
-        for (const char c : line) {
-            if (c == ' ' || c == '\t') continue;
-            const int v = HexDigit(c);
-            if (v < 0) {
-                kept.ok = false;
-                continue;
-            }
-            if (high < 0) {
-                high = v;
-            } else {
-                kept.bytes.push_back(static_cast<std::uint8_t>(high * 16 + v));
-                high = -1;
-            }
-        }
+        data += line;
+        data += '\n';
     }
-    if (high >= 0) kept.ok = false;  // half a byte
+    hex::Parsed parsed = hex::Parse(data);
+    kept.bytes = std::move(parsed.bytes);
+    kept.ok = parsed.ok;
     return kept;
 }
 

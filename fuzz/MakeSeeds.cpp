@@ -14,6 +14,7 @@
 #include "link/protocol/CommModule.h"
 #include "profile/BackupFile.h"
 #include "profile/ProfileRange.h"
+#include "tests/support/Hex.h"
 
 namespace {
 
@@ -23,24 +24,7 @@ namespace profile = verno::profile;
 using script::StepKind;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Hex(std::string_view text) {
-    Bytes out;
-    int high = -1;
-    for (const char c : text) {
-        int v = -1;
-        if (c >= '0' && c <= '9') v = c - '0';
-        if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        if (v < 0) continue;
-        if (high < 0) {
-            high = v;
-        } else {
-            out.push_back(static_cast<std::uint8_t>(high * 16 + v));
-            high = -1;
-        }
-    }
-    return out;
-}
+Bytes Hex(std::string_view text) { return verno::hex::Bytes(text); }
 
 bool WriteFile(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -197,7 +181,12 @@ std::vector<Script> ReceiveScripts() {
     add("memory-into-shrunk-buffers", script::Writer(3, 0).Step(StepKind::ReadMemory, 0).Chunk(memory));
     add("memory-then-close", script::Writer(2, 0).Step(StepKind::ReadMemory, 0).Chunk(std::span(memory).first(40)).Close().Chunk(std::span(memory).subspan(40)));
     add("late-bytes-without-command", script::Writer(0, 0).Step(StepKind::Idle, 0).Chunk(memory));
-    add("late-bytes-after-header", script::Writer(0, 0).Step(StepKind::Leftover, 0xB512).Chunk(kAck).Chunk(memory));
+    add("late-bytes-after-header", script::Writer(0, 0).Step(StepKind::CloseArea1, 0xB512).Chunk(kAck).Chunk(memory));
+    add("settle-drops-late-bytes", script::Writer(0, 0)
+                                       .Step(StepKind::CloseArea1, 0x0001)
+                                       .Chunk(kAck)
+                                       .Step(StepKind::Settle, 20)
+                                       .Chunk(memory));
     add("write-fails", script::Writer(0, 2).Step(StepKind::WriteArea1Block, 0x0010).Chunk(kAck));
     add("transfer-already-failed", script::Writer(0, script::kTransferFailedBit).Step(StepKind::WriteArea1Block, 0x0010).Chunk(kAck).Chunk(kAck));
     {

@@ -15,8 +15,8 @@
 //
 // A step runs its command with the pump playing its events; once they are used up, time runs on
 // until the command gives up. Events the command left unplayed arrive after it returned, as late
-// bytes. The Idle and Leftover kinds run no command: Idle delivers with no reply outstanding,
-// Leftover with PendingCmd = valueHigh and RxExpected = valueLow.
+// bytes. The Idle and Settle kinds run no command: Idle delivers its events to whatever reply
+// the last command left open, Settle lets the line go quiet for valueLow * 10 ms first.
 
 #include <algorithm>
 #include <cstddef>
@@ -40,7 +40,7 @@ enum class StepKind : std::uint8_t {
     SetDateTime,
     ReadMemory,
     Idle,
-    Leftover,
+    Settle,
 };
 inline constexpr std::uint8_t kStepKinds = 13;
 

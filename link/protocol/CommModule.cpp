@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/Sum8.h"
+
 namespace verno::link {
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// Flags an exchange can test; combined as a mask.
-enum FlagMask : unsigned { kReplyOk = 1u, kLinkAborted = 2u, kCommError = 4u };
 
 void Store(std::vector<std::uint8_t>& buffer, std::int32_t index, std::uint8_t byte) {
     // A reply longer than the buffer is dropped, never written past it.
@@ -37,15 +36,18 @@ std::size_t LastTwo(std::string_view text) { return text.size() >= 2 ? text.size
 
 }  // namespace
 
-// A timed resend happens only while every flag of resendUnless is False; any flag of stopWhen
-// True ends the wait. The command is sent at most maxResends + 2 times.
+// Which failure flags end an exchange's wait (and hold back its timed resends).
+enum class StopOn { Abort, CommError, AbortOrCommError };
+
+// A timed resend happens only while no flag of stopOn is set and, when replyHoldsResend, no
+// reply has come; a stop flag ends the wait. The command is sent at most maxResends + 2 times.
 struct Exchange {
     enum class Clearing { Never, FirstOnly, Every };
     Seconds timeout;
     int maxResends;
-    unsigned resendUnless;
+    StopOn stopOn;
+    bool replyHoldsResend;
     bool resendOnRefusal;
-    unsigned stopWhen;
     Clearing clearing;
     int frameLength;
 };
@@ -54,42 +56,36 @@ namespace {
 
 using Clearing = Exchange::Clearing;
 
-constexpr Exchange kReadIdentityExchange{.timeout = 2s, .maxResends = 10, .resendUnless = kReplyOk | kLinkAborted,
-                                         .resendOnRefusal = true, .stopWhen = kLinkAborted,
+constexpr Exchange kReadIdentityExchange{.timeout = 2s, .maxResends = 10, .stopOn = StopOn::Abort,
+                                         .replyHoldsResend = true, .resendOnRefusal = true,
                                          .clearing = Clearing::Every, .frameLength = 1};
-constexpr Exchange kReadRevisionExchange{.timeout = 1s, .maxResends = 10, .resendUnless = kReplyOk | kLinkAborted,
-                                         .resendOnRefusal = true, .stopWhen = kLinkAborted,
+constexpr Exchange kReadRevisionExchange{.timeout = 1s, .maxResends = 10, .stopOn = StopOn::Abort,
+                                         .replyHoldsResend = true, .resendOnRefusal = true,
                                          .clearing = Clearing::Never, .frameLength = 1};
-// ReplyOk is not part of the resend test: an acknowledgement taken in during the pass in which
-// the timeout runs out is overridden by the resend.
-constexpr Exchange kWordCommandExchange{.timeout = 1s, .maxResends = 3, .resendUnless = kCommError,
-                                        .resendOnRefusal = true, .stopWhen = kCommError,
+// An acknowledgement taken in during the pass in which the timeout runs out is overridden by the
+// resend.
+constexpr Exchange kWordCommandExchange{.timeout = 1s, .maxResends = 3, .stopOn = StopOn::CommError,
+                                        .replyHoldsResend = false, .resendOnRefusal = true,
                                         .clearing = Clearing::Every, .frameLength = 3};
-constexpr Exchange kBlockHeaderExchange{.timeout = 200ms, .maxResends = 20,
-                                        .resendUnless = kReplyOk | kLinkAborted | kCommError,
-                                        .resendOnRefusal = true, .stopWhen = kLinkAborted | kCommError,
+constexpr Exchange kBlockHeaderExchange{.timeout = 200ms, .maxResends = 20, .stopOn = StopOn::AbortOrCommError,
+                                        .replyHoldsResend = true, .resendOnRefusal = true,
                                         .clearing = Clearing::Every, .frameLength = 3};
-// A refusal sets ReplyOk for this command, so the first refusal ends the exchange.
-constexpr Exchange kProfileHeaderExchange{.timeout = 100ms, .maxResends = 10,
-                                          .resendUnless = kReplyOk | kLinkAborted | kCommError,
-                                          .resendOnRefusal = false, .stopWhen = kLinkAborted | kCommError,
+// A refusal counts as the reply for this command, so the first refusal ends the exchange.
+constexpr Exchange kProfileHeaderExchange{.timeout = 100ms, .maxResends = 10, .stopOn = StopOn::AbortOrCommError,
+                                          .replyHoldsResend = true, .resendOnRefusal = false,
                                           .clearing = Clearing::FirstOnly, .frameLength = 3};
-constexpr Exchange kProfilePayloadExchange{.timeout = 200ms, .maxResends = 10,
-                                           .resendUnless = kReplyOk | kLinkAborted, .resendOnRefusal = true,
-                                           .stopWhen = kLinkAborted, .clearing = Clearing::Never,
-                                           .frameLength = 17};
-constexpr Exchange kDateTimeHeaderExchange{.timeout = 100ms, .maxResends = 3,
-                                           .resendUnless = kReplyOk | kLinkAborted, .resendOnRefusal = true,
-                                           .stopWhen = kLinkAborted, .clearing = Clearing::Every,
-                                           .frameLength = 1};
-// A refusal of the record sets ReplyOk and ends the exchange like an acknowledgement.
-constexpr Exchange kDateTimePayloadExchange{.timeout = 1s, .maxResends = 3,
-                                            .resendUnless = kReplyOk | kLinkAborted, .resendOnRefusal = false,
-                                            .stopWhen = kLinkAborted, .clearing = Clearing::Every,
-                                            .frameLength = 9};
-constexpr Exchange kReadMemoryExchange{.timeout = 200ms, .maxResends = 3,
-                                       .resendUnless = kReplyOk | kLinkAborted | kCommError,
-                                       .resendOnRefusal = true, .stopWhen = kLinkAborted | kCommError,
+constexpr Exchange kProfilePayloadExchange{.timeout = 200ms, .maxResends = 10, .stopOn = StopOn::Abort,
+                                           .replyHoldsResend = true, .resendOnRefusal = true,
+                                           .clearing = Clearing::Never, .frameLength = 17};
+constexpr Exchange kDateTimeHeaderExchange{.timeout = 100ms, .maxResends = 3, .stopOn = StopOn::Abort,
+                                           .replyHoldsResend = true, .resendOnRefusal = true,
+                                           .clearing = Clearing::Every, .frameLength = 1};
+// A refusal of the record ends the exchange like an acknowledgement.
+constexpr Exchange kDateTimePayloadExchange{.timeout = 1s, .maxResends = 3, .stopOn = StopOn::Abort,
+                                            .replyHoldsResend = true, .resendOnRefusal = false,
+                                            .clearing = Clearing::Every, .frameLength = 9};
+constexpr Exchange kReadMemoryExchange{.timeout = 200ms, .maxResends = 3, .stopOn = StopOn::AbortOrCommError,
+                                       .replyHoldsResend = true, .resendOnRefusal = true,
                                        .clearing = Clearing::Every, .frameLength = 3};
 
 // EndConnection and the code block's payload wait have loops of their own.
@@ -108,40 +104,87 @@ void CommModule::ResizeReceiveBuffers(std::size_t lastIndex) {
     const std::size_t size =
         std::max(lastIndex == std::numeric_limits<std::size_t>::max() ? lastIndex : lastIndex + 1, kMinReceiveBuffer);
     RxBuf.assign(size, 0);
-    BlockBuf.assign(size, 0);
+    blockBuf_.assign(size, 0);
 }
 
 void CommModule::ShrinkReceiveBuffers() {
     RxBuf.assign(1, 0);
-    BlockBuf.assign(1, 0);
+    blockBuf_.assign(1, 0);
+}
+
+// --- the phase ---
+
+namespace {
+
+// The three facts a phase stands for: a command is open, its reply has come, a refusal stands.
+struct Facts {
+    bool open;
+    bool replied;
+    bool refused;
+};
+
+}  // namespace
+
+void CommModule::On(Event event, std::uint8_t command) {
+    Facts f{IsOpen(), Replied(), Refused()};
+    switch (event) {
+    case Event::Open: f = {true, false, f.refused}; break;
+    case Event::OpenAfresh: f = {true, false, false}; break;
+    case Event::Reopen: f.replied = false; break;
+    case Event::Restart: f = {f.open, false, false}; break;
+    case Event::Sent: f.refused = false; break;
+    case Event::Refusal: f.refused = true; break;
+    case Event::Acknowledgement: f.replied = true; break;
+    case Event::Completion: f = {false, true, f.refused}; break;
+    case Event::Settle: f.open = false; break;
+    }
+    if (event == Event::Open || event == Event::OpenAfresh) command_ = command;
+    if (f.open) {
+        phase_ = f.replied ? (f.refused ? Phase::RefusedOpen : Phase::Acknowledged)
+                           : (f.refused ? Phase::RefusalSeen : Phase::Awaiting);
+    } else {
+        phase_ = f.replied ? (f.refused ? Phase::AnsweredRefused : Phase::Answered)
+                           : (f.refused ? Phase::IdleRefused : Phase::Idle);
+    }
+}
+
+bool CommModule::IsOpen() const {
+    return phase_ == Phase::Awaiting || phase_ == Phase::RefusalSeen || phase_ == Phase::Acknowledged ||
+           phase_ == Phase::RefusedOpen;
+}
+
+bool CommModule::Replied() const {
+    return phase_ == Phase::Acknowledged || phase_ == Phase::RefusedOpen || phase_ == Phase::Answered ||
+           phase_ == Phase::AnsweredRefused;
+}
+
+bool CommModule::Refused() const {
+    return phase_ == Phase::RefusalSeen || phase_ == Phase::RefusedOpen || phase_ == Phase::AnsweredRefused ||
+           phase_ == Phase::IdleRefused;
 }
 
 // --- byte layer ---
 
 PortResult CommModule::SendBytes(int count) {
-    if (PendingCmd == kNoCommand) return PortResult::Ok;
-    NakReceived = false;
-    if (count < 1 || static_cast<std::size_t>(count) > TxBuf.size()) return PortResult::WriteFailed;
+    if (!IsOpen()) return PortResult::Ok;
+    On(Event::Sent);
+    if (count < 1 || static_cast<std::size_t>(count) > txBuf_.size()) return PortResult::WriteFailed;
     std::array<std::uint8_t, 258> frame{};
-    std::copy_n(TxBuf.begin(), count, frame.begin());
+    std::copy_n(txBuf_.begin(), count, frame.begin());
     frame[static_cast<std::size_t>(count)] = 0x00;
     return port_.Write(std::span<const std::uint8_t>(frame.data(), static_cast<std::size_t>(count) + 1));
 }
 
 void CommModule::ReceiveData(std::span<const std::uint8_t> chunk) {
-    if (chunk.empty()) return;
-    const auto completeReply = [this] {
-        PendingCmd = kNoCommand;
-        ReplyOk = true;
-    };
-    switch (PendingCmd) {
+    if (chunk.empty() || !IsOpen()) return;  // no reply outstanding: discarded
+    switch (command_) {
     case wire::kReadIdentity:
     case wire::kReadRevision:
         // The revision reply is also stored at the running count, so its second byte lands at
         // RxBuf(1) however the port groups the two bytes.
-        for (const std::uint8_t byte : chunk) Store(RxBuf, RxCount++, byte);
-        if (First(RxBuf) == wire::kNak) NakReceived = true;
-        if (PendingCmd == wire::kReadIdentity ? RxCount >= RxExpected : RxCount >= 2) completeReply();
+        for (const std::uint8_t byte : chunk) Store(RxBuf, rxCount_++, byte);
+        if (First(RxBuf) == wire::kNak) On(Event::Refusal);
+        if (command_ == wire::kReadIdentity ? rxCount_ >= rxExpected_ : rxCount_ >= 2) On(Event::Completion);
         break;
     case wire::kEndConnection: {
         // Every chunk from index 0: RxBuf(0) is the first byte of the latest chunk, which lets a
@@ -149,16 +192,16 @@ void CommModule::ReceiveData(std::span<const std::uint8_t> chunk) {
         std::int32_t k = 0;
         for (const std::uint8_t byte : chunk) {
             Store(RxBuf, k++, byte);
-            ++RxCount;
+            ++rxCount_;
         }
-        if (First(RxBuf) == wire::kNak) NakReceived = true;
-        if (First(RxBuf) == wire::kAck && RxCount >= 1) completeReply();
+        if (First(RxBuf) == wire::kNak) On(Event::Refusal);
+        if (First(RxBuf) == wire::kAck && rxCount_ >= 1) On(Event::Completion);
         break;
     }
     case wire::kReadMemory:
-        for (const std::uint8_t byte : chunk) Store(BlockBuf, RxCount++, byte);
-        if (First(BlockBuf) == wire::kNak) NakReceived = true;
-        if (First(BlockBuf) == wire::kAck && RxCount >= RxExpected) completeReply();
+        for (const std::uint8_t byte : chunk) Store(blockBuf_, rxCount_++, byte);
+        if (First(blockBuf_) == wire::kNak) On(Event::Refusal);
+        if (First(blockBuf_) == wire::kAck && rxCount_ >= rxExpected_) On(Event::Completion);
         break;
     case wire::kSetDateTime:
     case wire::kWriteProfileBlock:
@@ -167,16 +210,16 @@ void CommModule::ReceiveData(std::span<const std::uint8_t> chunk) {
     case wire::kWriteArea2Block:
     case wire::kArea2Word:
     case wire::kCloseArea2:
-        // Acknowledgement family: PendingCmd stays set so a payload can follow its header.
-        for (const std::uint8_t byte : chunk) Store(RxBuf, RxCount++, byte);
+        // Acknowledgement family: the command stays open so a payload can follow its header.
+        for (const std::uint8_t byte : chunk) Store(RxBuf, rxCount_++, byte);
         if (First(RxBuf) == wire::kNak) {
-            NakReceived = true;
-            ReplyOk = true;
+            On(Event::Refusal);
+            On(Event::Acknowledgement);
         }
-        if (First(RxBuf) == wire::kAck && RxCount >= 1) ReplyOk = true;
+        if (First(RxBuf) == wire::kAck && rxCount_ >= 1) On(Event::Acknowledgement);
         break;
     default:
-        break;  // no reply outstanding: discarded
+        break;  // a command without a reply of its own: discarded
     }
 }
 
@@ -184,36 +227,40 @@ void CommModule::Pause(Seconds duration) { clock_.SleepFor(duration); }
 
 // --- the exchange loop ---
 
-bool CommModule::TimedOut(Seconds start, Seconds timeout) const { return clock_.Now() - start > timeout; }
+bool CommModule::Stopped(const Exchange& x) const {
+    switch (x.stopOn) {
+    case StopOn::Abort: return LinkAborted;
+    case StopOn::CommError: return CommError;
+    case StopOn::AbortOrCommError: return LinkAborted || CommError;
+    }
+    return false;
+}
 
 CommModule::ExchangeOutcome CommModule::RunExchange(const Exchange& x, const std::function<void()>& reinitialise) {
-    const auto anySet = [this](unsigned mask) {
-        return ((mask & kReplyOk) != 0 && ReplyOk) || ((mask & kLinkAborted) != 0 && LinkAborted) ||
-               ((mask & kCommError) != 0 && CommError);
-    };
     ExchangeOutcome outcome;
     reinitialise();
     if (x.clearing != Clearing::Never) port_.Clear();
-    Seconds start = clock_.Now();
+    Wait wait(clock_, pump_, x.timeout);
     if (SendBytes(x.frameLength) != PortResult::Ok) return {LinkStatus::PortError, 0};
     bool lastSentAfterRefusal = false;
     for (;;) {
-        pump_.RunPending();
-        const bool refused = x.resendOnRefusal && NakReceived;
-        if ((outcome.resends <= x.maxResends && TimedOut(start, x.timeout) && !anySet(x.resendUnless)) || refused) {
+        wait.Pass();
+        const bool refused = x.resendOnRefusal && Refused();
+        const bool held = Stopped(x) || (x.replyHoldsResend && Replied());
+        if ((outcome.resends <= x.maxResends && wait.Expired() && !held) || refused) {
             ++outcome.resends;
             lastSentAfterRefusal = refused;
             reinitialise();
             if (x.clearing == Clearing::Every) port_.Clear();
-            start = clock_.Now();
+            wait.Restart();
             if (SendBytes(x.frameLength) != PortResult::Ok) return {LinkStatus::PortError, outcome.resends};
         }
         // Checked right after a resend: the last transmission is never awaited.
-        if (outcome.resends > x.maxResends || ReplyOk || anySet(x.stopWhen)) break;
+        if (outcome.resends > x.maxResends || Replied() || Stopped(x)) break;
     }
-    if (ReplyOk) {
-        outcome.status = NakReceived ? LinkStatus::Refused : LinkStatus::Ok;
-    } else if (anySet(x.stopWhen)) {
+    if (Replied()) {
+        outcome.status = Refused() ? LinkStatus::Refused : LinkStatus::Ok;
+    } else if (Stopped(x)) {
         outcome.status = LinkStatus::Aborted;
     } else {
         outcome.status = lastSentAfterRefusal ? LinkStatus::Refused : LinkStatus::Timeout;
@@ -227,20 +274,19 @@ void CommModule::TrapWriteFailure() {
 }
 
 void CommModule::SetWordFrame(std::uint8_t command, std::int32_t value) {
-    TxBuf[0] = command;
-    TxBuf[1] = HighByte(value);
-    TxBuf[2] = LowByte(value);
+    txBuf_[0] = command;
+    txBuf_[1] = HighByte(value);
+    txBuf_[2] = LowByte(value);
 }
 
 // --- query and control commands ---
 
 LinkStatus CommModule::ReadIdentity() {
     const ExchangeOutcome outcome = RunExchange(kReadIdentityExchange, [this] {
-        PendingCmd = wire::kReadIdentity;
-        RxExpected = static_cast<std::int32_t>(wire::kIdentityReplyLength);
-        RxCount = 0;
-        ReplyOk = false;
-        TxBuf[0] = wire::kReadIdentity;
+        On(Event::Open, wire::kReadIdentity);
+        rxExpected_ = static_cast<std::int32_t>(wire::kIdentityReplyLength);
+        rxCount_ = 0;
+        txBuf_[0] = wire::kReadIdentity;
     });
     if (outcome.status != LinkStatus::Ok) return outcome.status;
     IdentityText.clear();
@@ -253,11 +299,10 @@ LinkStatus CommModule::ReadIdentity() {
 
 RevisionReply CommModule::ReadRevision() {
     const ExchangeOutcome outcome = RunExchange(kReadRevisionExchange, [this] {
-        PendingCmd = wire::kReadRevision;
-        RxExpected = static_cast<std::int32_t>(wire::kRevisionReplyLength);
-        RxCount = 0;
-        ReplyOk = false;
-        TxBuf[0] = wire::kReadRevision;
+        On(Event::Open, wire::kReadRevision);
+        rxExpected_ = static_cast<std::int32_t>(wire::kRevisionReplyLength);
+        rxCount_ = 0;
+        txBuf_[0] = wire::kReadRevision;
     });
     if (outcome.status != LinkStatus::Ok) return {outcome.status, 0};
     return {LinkStatus::Ok, RxByte(1)};
@@ -265,11 +310,11 @@ RevisionReply CommModule::ReadRevision() {
 
 LinkStatus CommModule::SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped) {
     CommError = false;
-    PendingCmd = command;
+    On(Event::Open, command);
     const ExchangeOutcome outcome = RunExchange(kWordCommandExchange, [this, command, value] {
-        RxExpected = 1;
-        RxCount = 0;
-        ReplyOk = false;
+        On(Event::Reopen);
+        rxExpected_ = 1;
+        rxCount_ = 0;
         SetWordFrame(command, value);
     });
     if (outcome.status == LinkStatus::PortError) {
@@ -290,33 +335,31 @@ LinkStatus CommModule::SendB8WordCommand(std::int32_t value) { return SendWordEx
 LinkStatus CommModule::EndConnection() {
     CommError = false;
     TransferFailed = false;
-    PendingCmd = wire::kEndConnection;
-    RxExpected = 1;
-    RxCount = 0;
-    ReplyOk = false;
-    TxBuf[0] = wire::kEndConnection;
-    TxBuf[1] = wire::kEndConnectionArg;
-    Seconds start = clock_.Now();
+    On(Event::Open, wire::kEndConnection);
+    rxExpected_ = 1;
+    rxCount_ = 0;
+    txBuf_[0] = wire::kEndConnection;
+    txBuf_[1] = wire::kEndConnectionArg;
+    Wait wait(clock_, pump_, kEndConnectionTimeout);
     if (SendBytes(2) != PortResult::Ok) {
         TransferFailed = true;
         return LinkStatus::PortError;
     }
     int resends = 0;
     for (;;) {
-        pump_.RunPending();
-        if ((TimedOut(start, kEndConnectionTimeout) && resends <= kEndConnectionMaxResends && !CommError) ||
-            NakReceived) {
+        wait.Pass();
+        if ((wait.Expired() && resends <= kEndConnectionMaxResends && !CommError) || Refused()) {
             ++resends;
-            // RxCount and ReplyOk stay: a late acknowledgement still completes the reply.
-            TxBuf[0] = static_cast<std::uint8_t>(PendingCmd & 0xFF);
-            TxBuf[1] = wire::kEndConnectionArg;
-            start = clock_.Now();
+            // rxCount_ and the reply stay: a late acknowledgement still completes it.
+            txBuf_[0] = command_;
+            txBuf_[1] = wire::kEndConnectionArg;
+            wait.Restart();
             if (SendBytes(2) != PortResult::Ok) {
                 TransferFailed = true;
                 return LinkStatus::PortError;
             }
         }
-        if (ReplyOk) {
+        if (Replied()) {
             if (resends > kEndConnectionMaxResends) TransferFailed = true;
             return TransferFailed ? LinkStatus::Timeout : LinkStatus::Ok;
         }
@@ -331,10 +374,8 @@ LinkStatus CommModule::EndConnection() {
 
 LinkStatus CommModule::SendBlockHeader(std::uint16_t address, std::uint8_t command) {
     const ExchangeOutcome outcome = RunExchange(kBlockHeaderExchange, [this, address, command] {
-        PendingCmd = command;
-        ReplyOk = false;
-        NakReceived = false;
-        RxCount = 0;
+        On(Event::OpenAfresh, command);
+        rxCount_ = 0;
         SetWordFrame(command, address);
     });
     if (outcome.status == LinkStatus::PortError) TrapWriteFailure();
@@ -350,18 +391,17 @@ LinkStatus CommModule::WriteCodeBlock(std::uint16_t address, std::uint8_t comman
         // An earlier failure stands: the payload is not sent.
         if (TransferFailed) return LinkStatus::Aborted;
 
-        std::copy(DataBuf.begin(), DataBuf.end(), TxBuf.begin());
-        RxCount = 0;
-        ReplyOk = false;
-        NakReceived = false;
-        const Seconds start = clock_.Now();
+        std::copy(DataBuf.begin(), DataBuf.end(), txBuf_.begin());
+        rxCount_ = 0;
+        On(Event::Restart);
+        Wait wait(clock_, pump_, kCodePayloadTimeout);
         port_.Clear();
         if (SendBytes(static_cast<int>(DataBuf.size())) != PortResult::Ok) {
             TrapWriteFailure();
             TransferFailed = true;
             return LinkStatus::PortError;
         }
-        const LinkStatus payload = AwaitPayload(start);
+        const LinkStatus payload = AwaitPayload(wait);
         if (payload == LinkStatus::Ok || payload == LinkStatus::Aborted) return payload;
         if (attempt == kCodeBlockTries) {
             TransferFailed = true;
@@ -370,12 +410,12 @@ LinkStatus CommModule::WriteCodeBlock(std::uint16_t address, std::uint8_t comman
     }
 }
 
-LinkStatus CommModule::AwaitPayload(Seconds start) {
+LinkStatus CommModule::AwaitPayload(Wait& wait) {
     for (;;) {
-        pump_.RunPending();
-        if (NakReceived) return LinkStatus::Refused;
-        if (TimedOut(start, kCodePayloadTimeout) && !ReplyOk && !LinkAborted && !CommError) return LinkStatus::Timeout;
-        if (ReplyOk) return LinkStatus::Ok;
+        wait.Pass();
+        if (Refused()) return LinkStatus::Refused;
+        if (wait.Expired() && !Replied() && !LinkAborted && !CommError) return LinkStatus::Timeout;
+        if (Replied()) return LinkStatus::Ok;
         if (TransferFailed || LinkAborted || CommError) return LinkStatus::Aborted;
     }
 }
@@ -383,9 +423,8 @@ LinkStatus CommModule::AwaitPayload(Seconds start) {
 LinkStatus CommModule::SendProfileBlockHeader(std::uint16_t address) {
     LinkAborted = false;
     const ExchangeOutcome outcome = RunExchange(kProfileHeaderExchange, [this, address] {
-        PendingCmd = wire::kWriteProfileBlock;
-        ReplyOk = false;
-        RxCount = 0;
+        On(Event::Open, wire::kWriteProfileBlock);
+        rxCount_ = 0;
         SetWordFrame(wire::kWriteProfileBlock, address);
     });
     if (outcome.status == LinkStatus::PortError) TrapWriteFailure();
@@ -400,10 +439,10 @@ LinkStatus CommModule::WriteProfileBlock(std::uint16_t address) {
         return header;
     }
     Store(RxBuf, 0, 0);
-    std::copy_n(DataBuf.begin(), 17, TxBuf.begin());
+    std::copy_n(DataBuf.begin(), 17, txBuf_.begin());
     const ExchangeOutcome outcome = RunExchange(kProfilePayloadExchange, [this] {
-        ReplyOk = false;
-        RxCount = 0;
+        On(Event::Reopen);
+        rxCount_ = 0;
     });
     if (outcome.status == LinkStatus::PortError || LinkAborted ||
         outcome.resends > kProfilePayloadExchange.maxResends)
@@ -412,11 +451,11 @@ LinkStatus CommModule::WriteProfileBlock(std::uint16_t address) {
 }
 
 LinkStatus CommModule::SendDateTimeHeader() {
-    PendingCmd = wire::kSetDateTime;
-    TxBuf[0] = wire::kSetDateTime;
+    On(Event::Open, wire::kSetDateTime);
+    txBuf_[0] = wire::kSetDateTime;
     return RunExchange(kDateTimeHeaderExchange, [this] {
-               ReplyOk = false;
-               RxCount = 0;
+               On(Event::Reopen);
+               rxCount_ = 0;
            }).status;
 }
 
@@ -439,9 +478,7 @@ std::array<std::uint8_t, 9> CommModule::BuildClockRecord(std::string_view date, 
     }
     record[6] = extra;
     record[7] = 0;
-    unsigned sum = 0;
-    for (std::size_t i = 0; i < 8; ++i) sum += record[i];
-    record[8] = static_cast<std::uint8_t>(sum & 0xFF);
+    record[8] = Sum8(std::span<const std::uint8_t>(record).first(8));
     return record;
 }
 
@@ -454,10 +491,10 @@ LinkStatus CommModule::SetDateTime(std::string_view date, std::string_view time,
         TransferFailed = true;
         return header;
     }
-    std::copy_n(DataBuf.begin(), record.size(), TxBuf.begin());
+    std::copy_n(DataBuf.begin(), record.size(), txBuf_.begin());
     const ExchangeOutcome outcome = RunExchange(kDateTimePayloadExchange, [this] {
-        ReplyOk = false;
-        RxCount = 0;
+        On(Event::Reopen);
+        rxCount_ = 0;
     });
     if (outcome.status == LinkStatus::PortError ||
         (!LinkAborted && outcome.resends > kDateTimePayloadExchange.maxResends))
@@ -468,10 +505,9 @@ LinkStatus CommModule::SetDateTime(std::string_view date, std::string_view time,
 LinkStatus CommModule::ReadMemory(std::uint16_t first, std::uint16_t /*last*/) {
     LinkAborted = false;
     const ExchangeOutcome outcome = RunExchange(kReadMemoryExchange, [this, first] {
-        PendingCmd = wire::kReadMemory;
-        RxExpected = static_cast<std::int32_t>(wire::kMemoryReplyLength);
-        RxCount = 0;
-        ReplyOk = false;
+        On(Event::Open, wire::kReadMemory);
+        rxExpected_ = static_cast<std::int32_t>(wire::kMemoryReplyLength);
+        rxCount_ = 0;
         SetWordFrame(wire::kReadMemory, first);
     });
     if (outcome.status == LinkStatus::PortError) {
@@ -479,9 +515,9 @@ LinkStatus CommModule::ReadMemory(std::uint16_t first, std::uint16_t /*last*/) {
         TransferFailed = true;
         return LinkStatus::PortError;
     }
-    if (ReplyOk) {
-        const std::size_t end = std::min({std::size_t{130}, RxBuf.size(), BlockBuf.size()});
-        for (std::size_t i = 1; i < end; ++i) RxBuf[i] = BlockBuf[i];
+    if (Replied()) {
+        const std::size_t end = std::min({std::size_t{130}, RxBuf.size(), blockBuf_.size()});
+        for (std::size_t i = 1; i < end; ++i) RxBuf[i] = blockBuf_[i];
         // A slow DC answers every request it got, and the reply bytes have no address: the
         // answer to a resent read, arriving after the next read went out, would be taken for the
         // next block, and every block after it would be saved one place off. The surplus answers
@@ -494,9 +530,8 @@ LinkStatus CommModule::ReadMemory(std::uint16_t first, std::uint16_t /*last*/) {
 }
 
 void CommModule::SettleLine(Seconds duration) {
-    PendingCmd = kNoCommand;  // whatever arrives now is discarded
-    const Seconds start = clock_.Now();
-    while (!TimedOut(start, duration) && !LinkAborted && !CommError) pump_.RunPending();
+    On(Event::Settle);
+    Wait(clock_, pump_, duration).Until([this] { return LinkAborted || CommError; });
     port_.Clear();
 }
 

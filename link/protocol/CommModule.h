@@ -2,10 +2,10 @@
 // The device link: the link's buffers and flags, the byte layer, the receive handler, the
 // wait-and-resend loop and every DC command. One object per open link; nothing global.
 //
-// Flags and buffers are public data, as every layer above reads and writes them (the update
-// clears TransferFailed, Close sets LinkAborted, the profile code reads RxBuf); each command's
-// reply handling in CommModule.cpp gives them their meaning. Every write into a buffer is
-// bounds-checked: a byte that would fall beyond a buffer is dropped.
+// What the link does with received bytes is its phase, one private value. The failure flags,
+// RxBuf and DataBuf are still public: the procedures above read and write them, and each
+// command's reply handling in CommModule.cpp gives them their meaning. Every write into a buffer
+// is bounds-checked: a byte that would fall beyond a buffer is dropped.
 
 #include <array>
 #include <cstddef>
@@ -19,6 +19,7 @@
 #include "link/protocol/MonotonicClock.h"
 #include "link/protocol/Port.h"
 #include "link/protocol/Pump.h"
+#include "link/protocol/Wait.h"
 
 namespace verno::link {
 
@@ -65,30 +66,22 @@ struct RevisionReply {
 
 class CommModule {
 public:
-    static constexpr std::int16_t kNoCommand = -1;
     // The longest reply is 129 bytes and ReadMemory copies indices 1..129.
     static constexpr std::size_t kMinReceiveBuffer = 130;
 
     CommModule(Port& port, MonotonicClock& clock, Pump& pump);
 
-    // --- state (the device link's own) ---
-    std::array<std::uint8_t, 257> TxBuf{};
-    std::array<std::uint8_t, 129> DataBuf{};
-    std::vector<std::uint8_t> RxBuf;     // sized by ResizeReceiveBuffers, never written past
-    std::vector<std::uint8_t> BlockBuf;  // same size as RxBuf; 0xB4 replies only
-    std::int32_t RxCount = 0;
-    std::int32_t RxExpected = 0;
-    std::int16_t PendingCmd = kNoCommand;
-    bool ReplyOk = false;
-    bool NakReceived = false;
+    // --- state the procedures share with the link ---
+    std::array<std::uint8_t, 129> DataBuf{};  // the payload the next block or piece write sends
+    std::vector<std::uint8_t> RxBuf;          // sized by ResizeReceiveBuffers, never written past
     bool CommError = false;
     bool LinkAborted = false;
     bool TransferFailed = false;
     std::array<std::uint8_t, 17> IdentityBytes{};
     std::string IdentityText;  // 16 single-byte characters after a successful ReadIdentity
 
-    // Sizes RxBuf and BlockBuf to indices 0..lastIndex (never below kMinReceiveBuffer bytes);
-    // their contents are discarded.
+    // Sizes RxBuf and the memory reply's buffer to indices 0..lastIndex (never below
+    // kMinReceiveBuffer bytes); their contents are discarded.
     void ResizeReceiveBuffers(std::size_t lastIndex);
     // The size the start-up gives them once the firmware file is read: 136 bytes for each
     // 128-byte block of the DC's memory, and one more. Far beyond the longest reply, so the
@@ -100,8 +93,6 @@ public:
     std::uint8_t RxByte(std::size_t index) const { return index < RxBuf.size() ? RxBuf[index] : 0; }
 
     // --- byte layer ---
-    // Sends TxBuf(0..count-1) followed by one 0x00 byte; nothing when PendingCmd is -1.
-    PortResult SendBytes(int count);
     // Every received chunk, in arrival order; runs only inside the pump.
     void ReceiveData(std::span<const std::uint8_t> chunk);
     // Waits without letting any notification run (sleeps; never spins).
@@ -135,19 +126,57 @@ public:
                                                         std::uint8_t extra);
 
 private:
+    // What the link does with the bytes that arrive, for the command it sent last (command_).
+    // Open phases take bytes in; a reply ends the wait; a refusal (0xA5 first) asks for a resend
+    // until the next transmission clears it.
+    enum class Phase : std::uint8_t {
+        Idle,             // nothing outstanding: bytes are dropped
+        IdleRefused,      // the line was settled while a refusal stood
+        Awaiting,         // the reply is outstanding
+        RefusalSeen,      // refused; bytes are still taken in until the resend
+        Acknowledged,     // 0x5A to a header or payload: open still, for the payload that follows
+        RefusedOpen,      // 0xA5 to a header or payload: answered, and open still
+        Answered,         // a complete reply: bytes are dropped
+        AnsweredRefused,  // a complete reply after a refusal in the same transmission
+    };
+    enum class Event {
+        Open,             // a command's exchange begins: its reply is outstanding, a refusal stands
+        OpenAfresh,       // the same, and any refusal is forgotten
+        Reopen,           // a resend or a payload of the same command: the reply is outstanding again
+        Restart,          // a code block's payload: outstanding again, and any refusal forgotten
+        Sent,             // a transmission went out: the refusal it answers is cleared
+        Refusal,          // the reply began with 0xA5
+        Acknowledgement,  // the acknowledgement family answered: the command stays open
+        Completion,       // a reply with a length is complete: the command closes
+        Settle,           // whatever arrives from now on is dropped
+    };
+    // The only place the phase changes; command is the one whose reply an Open awaits.
+    void On(Event event, std::uint8_t command = 0);
+    bool IsOpen() const;
+    bool Replied() const;
+    bool Refused() const;
+
     struct ExchangeOutcome {
         LinkStatus status = LinkStatus::Ok;
         int resends = 0;
     };
+    // Sends txBuf_(0..count-1) followed by one 0x00 byte; nothing when no command is open.
+    PortResult SendBytes(int count);
     ExchangeOutcome RunExchange(const Exchange& exchange, const std::function<void()>& reinitialise);
+    bool Stopped(const Exchange& exchange) const;
     // The wait for a code block's payload acknowledgement: Ok, Refused, Timeout or Aborted.
-    LinkStatus AwaitPayload(Seconds start);
-    bool TimedOut(Seconds start, Seconds timeout) const;
+    LinkStatus AwaitPayload(Wait& wait);
     // Sets the frame: byte, then a 16-bit value high byte first.
     void SetWordFrame(std::uint8_t command, std::int32_t value);
     LinkStatus SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped);
     void TrapWriteFailure();
 
+    std::array<std::uint8_t, 257> txBuf_{};
+    std::vector<std::uint8_t> blockBuf_;  // same size as RxBuf; 0xB4 replies only
+    std::int32_t rxCount_ = 0;
+    std::int32_t rxExpected_ = 0;
+    Phase phase_ = Phase::Idle;
+    std::uint8_t command_ = 0;
     Port& port_;
     MonotonicClock& clock_;
     Pump& pump_;

@@ -2,23 +2,17 @@
 // Drives a SimulatedDc with hex frames on its own time line.
 
 #include <cstdint>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
 #include "dcsim/SimulatedDc.h"
+#include "tests/support/Hex.h"
 
 namespace verno::dcsim::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline Bytes Hex(std::string_view text) {
-    Bytes bytes;
-    std::istringstream in{std::string(text)};
-    unsigned v = 0;
-    while (in >> std::hex >> v) bytes.push_back(static_cast<std::uint8_t>(v));
-    return bytes;
-}
+inline Bytes Hex(std::string_view text) { return hex::Bytes(text); }
 
 struct DcWire {
     explicit DcWire(DcConfig config = {}, DcFaults faults = {}) : dc(std::move(config), faults) {}

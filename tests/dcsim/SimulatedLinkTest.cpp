@@ -198,20 +198,18 @@ TEST(DcThroughCommModule, PowerLossFailsTheBlockAndPowerOnBringsTheDcBack) {
 TEST(DcThroughCommModule, ClearDropsOnlyTheReplyBytesThatHaveArrivedAndTheTraceHasBothSides) {
     Linked l;
     const std::uint8_t frame[] = {0x84, 0x00};
-    l.comm.PendingCmd = 0x84;
-    l.comm.RxExpected = 18;
     l.link.Write(frame);
     for (int i = 0; i < 3; ++i) l.link.RunPending();  // part of the reply is on its way
-    const int received = l.comm.RxCount;
-    EXPECT_GT(received, 0);
-    EXPECT_LT(received, 18);
+    const std::size_t received = l.link.DeliveredBytes();
+    EXPECT_GT(received, 0u);
+    EXPECT_LT(received, 18u);
     // Some bytes reach the PC's driver, then the port is cleared: those are gone, while the
     // bytes the DC has not sent yet still come, as they do on a real cable.
     l.clock.Advance(link::Seconds{4 * 10.0 / 38400});
     l.link.Clear();
     for (int i = 0; i < 20; ++i) l.link.RunPending();
-    EXPECT_GT(l.comm.RxCount, received);
-    EXPECT_LT(l.comm.RxCount, 18);
+    EXPECT_GT(l.link.DeliveredBytes(), received);
+    EXPECT_LT(l.link.DeliveredBytes(), 18u);
     ASSERT_GE(l.dc.Trace().size(), 2u);
     EXPECT_TRUE(l.dc.Trace().front().fromPc);
     EXPECT_EQ(l.dc.Trace().front().bytes, Hex("84 00"));

@@ -1,3 +1,5 @@
+// The receive handler seen from the wire: replies in chunks as the port groups them, and where
+// their bytes end up.
 #include <gtest/gtest.h>
 
 #include "tests/link/protocol/ScriptedPort.h"
@@ -9,137 +11,79 @@ using Bytes = std::vector<std::uint8_t>;
 
 class ByteLayer : public ::testing::Test, public LinkFixture {
 protected:
-    void Feed(std::string_view hex) { comm.ReceiveData(Hex(hex)); }
     Bytes Rx(std::size_t from, std::size_t count) const {
         return {comm.RxBuf.begin() + static_cast<long>(from), comm.RxBuf.begin() + static_cast<long>(from + count)};
     }
 };
 
-TEST_F(ByteLayer, SendBytesPutsTheFrameAndOneZeroInOneWrite) {
-    comm.PendingCmd = wire::kCloseArea1;
-    comm.NakReceived = true;
-    comm.TxBuf[0] = 0xB6;
-    comm.TxBuf[1] = 0x12;
-    comm.TxBuf[2] = 0x34;
-    comm.TxBuf[3] = 0x77;  // beyond the count: not sent
-    EXPECT_EQ(comm.SendBytes(3), PortResult::Ok);
-    const auto writes = port.Writes();
-    ASSERT_EQ(writes.size(), 1u);
-    EXPECT_EQ(writes[0].bytes, Hex("B6 12 34 00"));
-    EXPECT_FALSE(comm.NakReceived);
-}
-
-TEST_F(ByteLayer, SendBytesWithoutPendingCommandSendsNothing) {
-    comm.PendingCmd = CommModule::kNoCommand;
-    comm.NakReceived = true;
-    comm.TxBuf[0] = 0x84;
-    EXPECT_EQ(comm.SendBytes(1), PortResult::Ok);
-    EXPECT_TRUE(port.Writes().empty());
-    EXPECT_TRUE(comm.NakReceived);
-}
-
 TEST_F(ByteLayer, IdentityReplyInSeveralChunksCompletesWithTheChunkReachingTheLength) {
-    comm.PendingCmd = wire::kReadIdentity;
-    comm.RxExpected = 18;
-    Feed("00 41 42 43 44 45");
-    Feed("46 47 48 49 4A 4B");
-    EXPECT_FALSE(comm.ReplyOk);
-    EXPECT_EQ(comm.PendingCmd, wire::kReadIdentity);
-    Feed("4C 4D 4E 4F 50 FF 99 98");  // two bytes past the reply
-    EXPECT_TRUE(comm.ReplyOk);
-    EXPECT_EQ(comm.PendingCmd, CommModule::kNoCommand);
-    EXPECT_EQ(comm.RxCount, 20);
-    EXPECT_EQ(Rx(0, 20), Hex("00 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 FF 99 98"));
-    EXPECT_FALSE(comm.NakReceived);
+    // The last chunk runs two bytes past the reply: stored, and the reply still complete.
+    port.Then(Chunks({"5A 41 42 43 44 45", "46 47 48 49 4A 4B", "4C 4D 4E 4F 50 FF 99 98"}));
+    ASSERT_EQ(comm.ReadIdentity(), LinkStatus::Ok);
+    EXPECT_EQ(port.Writes().size(), 1u);
+    EXPECT_EQ(Rx(0, 20), Hex("5A 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 FF 99 98"));
+    EXPECT_EQ(comm.IdentityText, "ABCDEFGHIJKLMNOP");
 }
 
-TEST_F(ByteLayer, EndConnectionReplyIsWrittenFromIndexZeroForEveryChunk) {
-    comm.PendingCmd = wire::kEndConnection;
-    Feed("A5");
-    EXPECT_TRUE(comm.NakReceived);
-    EXPECT_FALSE(comm.ReplyOk);
-    comm.NakReceived = false;  // as the resend does
-    Feed("5A");
-    EXPECT_TRUE(comm.ReplyOk);
+TEST_F(ByteLayer, EndConnectionTakesEveryChunkFromIndexZero) {
+    port.Then(Answer("A5")).Then(Answer("5A"));
+    EXPECT_EQ(comm.EndConnection(), LinkStatus::Ok);
+    EXPECT_EQ(port.Writes().size(), 2u);
     EXPECT_EQ(comm.RxBuf[0], 0x5A);
-    EXPECT_EQ(comm.RxCount, 2);
-    EXPECT_EQ(comm.PendingCmd, CommModule::kNoCommand);
+    EXPECT_EQ(comm.RxBuf[1], 0x00);
+}
+
+TEST_F(ByteLayer, ARefusalAndTheAcknowledgementInOnePassEndTheConnectionWithoutAnotherFrame) {
+    // The reply is complete before the resend the refusal asks for: nothing outstanding, so
+    // nothing goes out.
+    port.Then(Chunks({"A5", "5A"}, Seconds(0.005), Seconds(0)));
+    EXPECT_EQ(comm.EndConnection(), LinkStatus::Ok);
+    EXPECT_EQ(port.Writes().size(), 1u);
 }
 
 TEST_F(ByteLayer, RevisionReplySplitAcrossChunksStillHasTheRevisionAtIndexOne) {
-    comm.PendingCmd = wire::kReadRevision;
-    Feed("5A");
-    EXPECT_FALSE(comm.ReplyOk);
-    Feed("07");
-    EXPECT_TRUE(comm.ReplyOk);
+    port.Then(Chunks({"5A", "07"}));
+    EXPECT_EQ(comm.ReadRevision().revision, 7);
     EXPECT_EQ(Rx(0, 2), Hex("5A 07"));
 }
 
-TEST_F(ByteLayer, RefusedHeaderSetsRefusalAndReplyAndKeepsThePendingCommand) {
-    comm.PendingCmd = wire::kWriteArea1Block;
-    Feed("A5");
-    EXPECT_TRUE(comm.NakReceived);
-    EXPECT_TRUE(comm.ReplyOk);
-    EXPECT_EQ(comm.PendingCmd, wire::kWriteArea1Block);
-    comm.ReplyOk = false;
-    comm.RxCount = 0;
-    Feed("5A 5A");
-    EXPECT_TRUE(comm.ReplyOk);
-    EXPECT_EQ(comm.PendingCmd, wire::kWriteArea1Block);
+TEST_F(ByteLayer, MemoryReplyNeedsTheAcknowledgementFirst) {
+    // A full-length reply that does not begin with 0x5A is no reply: the read is resent.
+    Bytes wrong(129, 0x22);
+    wrong[0] = 0x00;
+    Bytes right(129, 0x33);
+    right[0] = 0x5A;
+    port.Then(Reply{{wrong}}).Then(Reply{{right}});
+    EXPECT_EQ(comm.ReadMemory(8, 8), LinkStatus::Ok);
+    EXPECT_EQ(port.Writes().size(), 2u);
+    EXPECT_EQ(Rx(1, 128), Bytes(128, 0x33));
 }
 
-TEST_F(ByteLayer, MemoryReplyGoesToTheBlockBufferAndNeedsTheAcknowledgementFirst) {
-    comm.PendingCmd = wire::kReadMemory;
-    comm.RxExpected = 129;
-    Bytes reply(129, 0x33);
-    reply[0] = 0x00;  // not an acknowledgement: complete length but no reply
-    comm.ReceiveData(reply);
-    EXPECT_FALSE(comm.ReplyOk);
-    EXPECT_EQ(comm.RxBuf[1], 0);
-    comm.RxCount = 0;
-    reply[0] = 0x5A;
-    comm.ReceiveData(reply);
-    EXPECT_TRUE(comm.ReplyOk);
-    EXPECT_EQ(comm.BlockBuf[128], 0x33);
-}
-
-TEST_F(ByteLayer, BytesWithoutPendingCommandChangeNothing) {
-    comm.PendingCmd = CommModule::kNoCommand;
-    comm.RxCount = 3;
+TEST_F(ByteLayer, BytesWithNoReplyOutstandingChangeNothing) {
+    port.Then(Answer("5A 07"));
+    ASSERT_EQ(comm.ReadRevision().revision, 7);
     const auto rxBefore = comm.RxBuf;
-    const auto blockBefore = comm.BlockBuf;
-    Feed("5A A5 01 02");
+    comm.ReceiveData(Hex("5A A5 01 02"));
     EXPECT_EQ(comm.RxBuf, rxBefore);
-    EXPECT_EQ(comm.BlockBuf, blockBefore);
-    EXPECT_EQ(comm.RxCount, 3);
-    EXPECT_FALSE(comm.ReplyOk);
-    EXPECT_FALSE(comm.NakReceived);
-    EXPECT_EQ(comm.PendingCmd, CommModule::kNoCommand);
 }
 
-TEST_F(ByteLayer, OverLongRepliesAreDroppedButCounted) {
+TEST_F(ByteLayer, OverLongRepliesAreDroppedPastTheBufferAndNothingIsWrittenAfterClose) {
     ASSERT_EQ(comm.RxBuf.size(), CommModule::kMinReceiveBuffer);
-    comm.PendingCmd = wire::kReadMemory;
-    comm.RxExpected = 129;
     Bytes reply(300, 0x44);
     reply[0] = 0x5A;
-    comm.ReceiveData(reply);
-    EXPECT_TRUE(comm.ReplyOk);
-    EXPECT_EQ(comm.RxCount, 300);
-    EXPECT_EQ(comm.BlockBuf.size(), CommModule::kMinReceiveBuffer);
-    EXPECT_EQ(comm.BlockBuf.back(), 0x44);
+    port.Then(Reply{{reply}});
+    EXPECT_EQ(comm.ReadMemory(8, 8), LinkStatus::Ok);
+    EXPECT_EQ(comm.RxBuf.size(), CommModule::kMinReceiveBuffer);
+    EXPECT_EQ(comm.RxBuf[128], 0x44);
 
     comm.ShrinkReceiveBuffers();  // after Close only index 0 is left
-    for (const std::uint8_t cmd : {wire::kReadIdentity, wire::kReadRevision, wire::kEndConnection,
-                                   wire::kCloseArea1, wire::kReadMemory}) {
-        comm.PendingCmd = cmd;
-        comm.RxCount = 0;
-        comm.RxExpected = 500;
-        Feed("5A 01 02 03 04 05");
-        EXPECT_EQ(comm.RxCount, 6);
-    }
+    port.Otherwise(Answer("5A 01 02 03 04 05"));
+    EXPECT_NE(comm.ReadIdentity(), LinkStatus::Ok);
+    (void)comm.ReadRevision();
+    (void)comm.EndConnection();
+    (void)comm.SendWordCommand(wire::kCloseArea1, 1);
+    (void)comm.ReadMemory(8, 8);
     EXPECT_EQ(comm.RxBuf.size(), 1u);
-    EXPECT_EQ(comm.BlockBuf.size(), 1u);
 }
 
 TEST_F(ByteLayer, ReceiveBuffersNeverShrinkBelowTheLongestReply) {
@@ -147,7 +91,6 @@ TEST_F(ByteLayer, ReceiveBuffersNeverShrinkBelowTheLongestReply) {
     EXPECT_EQ(comm.RxBuf.size(), CommModule::kMinReceiveBuffer);
     comm.ResizeReceiveBuffers(136 * 512);
     EXPECT_EQ(comm.RxBuf.size(), 136u * 512 + 1);
-    EXPECT_EQ(comm.BlockBuf.size(), comm.RxBuf.size());
 }
 
 TEST_F(ByteLayer, PauseWaitsOnTheClockWithoutRunningNotifications) {

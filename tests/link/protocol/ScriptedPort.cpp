@@ -1,27 +1,12 @@
 #include "tests/link/protocol/ScriptedPort.h"
 
-#include <cctype>
 #include <stdexcept>
+
+#include "tests/support/Hex.h"
 
 namespace verno::link::test {
 
-std::vector<std::uint8_t> Hex(std::string_view text) {
-    std::vector<std::uint8_t> bytes;
-    int high = -1;
-    for (const char c : text) {
-        if (std::isspace(static_cast<unsigned char>(c))) continue;
-        const int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::toupper(c) - 'A' + 10;
-        if (v < 0 || v > 15) throw std::invalid_argument("bad hex fixture");
-        if (high < 0) {
-            high = v;
-        } else {
-            bytes.push_back(static_cast<std::uint8_t>(high * 16 + v));
-            high = -1;
-        }
-    }
-    if (high >= 0) throw std::invalid_argument("odd hex fixture");
-    return bytes;
-}
+std::vector<std::uint8_t> Hex(std::string_view text) { return hex::Bytes(text); }
 
 Reply Silent() { return Reply{}; }
 
