@@ -46,4 +46,10 @@ std::string Latin1ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string VersionText(std::string_view version, std::optional<long> revision) {
+    std::string text = Latin1ToUtf8(version);
+    if (revision) text += "." + TwoDigitNumber(*revision);
+    return text;
+}
+
 }  // namespace verno

@@ -2,6 +2,7 @@
 // Small formatting helpers shared by the task-log writers.
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,9 @@ std::string FillPlaceholders(std::string_view text, const Values&... values) {
 // Texts read from the DC and the firmware file are single-byte (ANSI) characters; the front
 // ends show UTF-8.
 std::string Latin1ToUtf8(std::string_view bytes);
+
+// A firmware version as the rows show it: its two characters, and ".rr" when a revision goes with
+// it ("1B.02").
+std::string VersionText(std::string_view version, std::optional<long> revision = std::nullopt);
 
 }  // namespace verno

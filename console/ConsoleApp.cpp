@@ -290,7 +290,7 @@ void ConsoleApp::Prepare() {
         std::snprintf(sums, sizeof sums, "area 1 sum %u, area 2 sum %u, %u + %u blocks", fw->Area1Sum, fw->Area2Sum,
                       fw->Area1Records, fw->Area2Records);
         log_->Note("firmware file " + controller_.FirmwareFilePath().string() + ": " + Latin1ToUtf8(fw->FwModelName) + " " +
-                   Latin1ToUtf8(fw->FwVersion) + "." + TwoDigitNumber(fw->FwRevision) + ", " + sums);
+                   VersionText(fw->FwVersion, fw->FwRevision) + ", " + sums);
     }
 }
 
@@ -307,8 +307,8 @@ void ConsoleApp::EndProgram(int status) {
     }
     if (signalled != 0) status = 128 + signalled;
     if (log_) {
-        if (!controller_.Comm().IdentityText.empty())
-            log_->Note("identity " + Latin1ToUtf8(controller_.Comm().IdentityText));
+        if (const update::Session* session = controller_.UpdateSession(); session && !session->identity.empty())
+            log_->Note("identity " + Latin1ToUtf8(session->identity));
         log_->Note("result " + JsonLine(report.ToJson()));
         log_->Finish(report.serial ? std::optional<std::string>(report.SerialText()) : std::nullopt);
     }

@@ -8,6 +8,7 @@
 #include "common/TextNumbers.h"
 #include "profile/BackupFile.h"
 #include "profile/Block0.h"
+#include "profile/Geometry.h"
 #include "profile/History.h"
 #include "profile/ProfileRange.h"
 
@@ -16,7 +17,6 @@ namespace verno::profile {
 namespace {
 
 BackupOutcome Refuse(ProfileSession& s, const std::string& failureRow) {
-    s.comm.TransferFailed = true;
     // Nothing was saved and the DC is left untouched, so there is nothing to put back.
     s.profile.where = ProfileWhere::NotSaved;
     s.FailStep(failureRow);
@@ -27,9 +27,9 @@ BackupOutcome RefuseUnwritable(ProfileSession& s, const std::filesystem::path& f
     return Refuse(s, FillPlaceholders(s.Text(text::kBackupNotWritten), file.string(), reason));
 }
 
-// The header as block 0 holds it (left in RxBuf by GetBackupProfile), with its sum.
+// The header as block 0 holds it (read by GetBackupProfile), with its sum.
 void TakeHeader(ProfileSession& s, ProfileState& into) {
-    const ProfileHeaderBytes header = Block0::InRxBuf(s.comm).Header();
+    const ProfileHeaderBytes header = Block0(s.profile.DcBlock0).Header();
     std::copy(header.begin(), header.end(), into.ProfileHeader.begin());
     into.ProfileHeader[kProfileHeaderSize] = Sum8(header);
 }
@@ -38,22 +38,15 @@ void TakeHeader(ProfileSession& s, ProfileState& into) {
 // block did not come in.
 bool ReadProfileBlocks(ProfileSession& s, const ProfileRange& range, ProfileState& into) {
     into.ProfileBlockCount = static_cast<std::int16_t>(range.blockCount);
-    std::int32_t a = range.firstReadAddress;
     for (std::int32_t j = 1; j <= range.blockCount; ++j) {
         s.surface.SetTaskStatus(Percent(j, range.blockCount));
+        const auto unit = static_cast<std::uint16_t>(range.firstReadAddress + UnitOfBlock(j - 1));
+        const link::MemoryBlock read = s.comm.ReadMemory(unit, unit);
+        if (read.status != link::LinkStatus::Ok) return false;
         ProfileRow& row = into.ProfileBlocks[static_cast<std::size_t>(j - 1)];
-        row[0] = static_cast<std::int16_t>(a - 256);
-        const bool read = s.comm.ReadMemory(static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(a)) ==
-                          link::LinkStatus::Ok;
-        std::array<std::uint8_t, 128> bytes{};
-        for (std::size_t k = 1; k <= bytes.size(); ++k) bytes[k - 1] = s.comm.RxByte(k);
-        std::copy(bytes.begin(), bytes.end(), row.begin() + 1);
-        row[kSumColumn] = Sum8(bytes);
-        a += 8;
-        if (!read || s.comm.TransferFailed) {
-            s.comm.TransferFailed = true;
-            return false;
-        }
+        row[0] = static_cast<std::int16_t>(WriteAddress(unit));
+        std::copy(read.bytes.begin(), read.bytes.end(), row.begin() + 1);
+        row[kSumColumn] = Sum8(read.bytes);
     }
     return true;
 }
@@ -163,10 +156,6 @@ BackupOutcome BackupProfile(ProfileSession& s) {
         return BackupOutcome::ReadFailed;
     }
     if (lookup == BackupLookup::Found || lookup == BackupLookup::FoundChanged) {
-        if (s.comm.TransferFailed) {
-            s.FailStep(text::kBackupFailed);
-            return BackupOutcome::ReadFailed;
-        }
         // No backup row of its own: the status goes to the row before it.
         s.surface.SetTaskStatus(s.Text(text::kDone));
         return TakeFoundProfile(s, lookup);

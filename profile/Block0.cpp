@@ -21,11 +21,6 @@ HeaderPointers DecodeHeaderPointers(std::span<const std::uint8_t> header, std::u
             DecodePointer(at(kEndPointer), at(kEndPointer + 1), dcMemoryBlocks)};
 }
 
-Block0 Block0::InRxBuf(const link::CommModule& comm) {
-    const std::span<const std::uint8_t> rx(comm.RxBuf);
-    return Block0(rx.size() > 1 ? rx.subspan(1, std::min<std::size_t>(128, rx.size() - 1)) : rx.subspan(0, 0));
-}
-
 std::int32_t Block0::Serial() const {
     return Bcd(At(kSerialOffset)) * 10000 + Bcd(At(kSerialOffset + 1)) * 100 + Bcd(At(kSerialOffset + 2));
 }

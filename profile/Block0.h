@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "link/protocol/CommModule.h"
+#include "profile/Geometry.h"
 
 namespace verno::profile {
 
@@ -27,16 +27,15 @@ public:
     static constexpr std::uint16_t kUnit = 0;          // its address for ReadMemory
     static constexpr std::size_t kSerialOffset = 10;   // three packed BCD bytes, most significant first
     static constexpr std::size_t kHeaderOffset = 64;   // the profile header
-    static constexpr auto kHeaderUnit = static_cast<std::uint16_t>(kHeaderOffset / 16);  // where it is written back
+    static constexpr std::uint16_t kHeaderUnit = UnitOfOffset(kHeaderOffset);  // where it is written back
 
-    // The block as ReadMemory(0, 0) leaves it: at RxBuf(1..128).
-    static Block0 InRxBuf(const link::CommModule& comm);
+    // The block's bytes as a read of unit 0 gave them; they must outlive this view.
+    explicit Block0(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::int32_t Serial() const;  // 0..999999 for valid BCD
     ProfileHeaderBytes Header() const;
 
 private:
-    explicit Block0(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
     std::uint8_t At(std::size_t offset) const { return offset < bytes_.size() ? bytes_[offset] : 0; }
 
     std::span<const std::uint8_t> bytes_;

@@ -71,9 +71,11 @@ BackupLookup GetBackupProfile(ProfileSession& s) {
     ProfileState& st = s.profile;
     // A serial number decoded from stale bytes would name another DC's file: a later deletion
     // would miss the real backup, and a message would point to the wrong file.
-    if (s.comm.ReadMemory(Block0::kUnit, Block0::kUnit) != link::LinkStatus::Ok) return BackupLookup::Unanswered;
+    const link::MemoryBlock read = s.comm.ReadMemory(Block0::kUnit, Block0::kUnit);
+    if (read.status != link::LinkStatus::Ok) return BackupLookup::Unanswered;
+    st.DcBlock0 = read.bytes;
 
-    const Block0 block0 = Block0::InRxBuf(s.comm);
+    const Block0 block0(st.DcBlock0);
     const std::string serialText = SerialText(block0.Serial());
     const std::filesystem::path path = BackupFileName(s.backupFolder, s.fw.DcModelNumber, block0.Serial());
     const std::vector<std::filesystem::path> handledThisRun = st.FilesOnDisk();

@@ -25,8 +25,8 @@ inline bool IsUnusable(BackupLookup lookup) {
     return lookup == BackupLookup::Damaged || lookup == BackupLookup::Unreadable;
 }
 
-// Reads block 0 of the attached DC, names its backup file in BackupFilePath and loads the file
-// when it is this DC's. Block 0 stays in RxBuf for the backup.
+// Reads block 0 of the attached DC (kept in DcBlock0 for the backup), names its backup file in
+// BackupFilePath and loads the file when it is this DC's.
 BackupLookup GetBackupProfile(ProfileSession& s);
 
 }  // namespace verno::profile

@@ -128,7 +128,8 @@ void ProfileRecovering(ProfileSession& s) {
     }
 
     s.SetDcClock();
-    s.comm.EndConnection();
+    // The recovery is over whatever the DC answers; the end of the program follows.
+    static_cast<void>(s.comm.EndConnection());
 }
 
 }  // namespace verno::profile

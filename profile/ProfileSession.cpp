@@ -17,6 +17,7 @@ ProfileSession::ProfileSession(link::CommModule& commModule, const firmware::Fir
       setPriority(std::move(prioritySetter)) {}
 
 void ProfileSession::FailStep(const std::string& failureRow) {
+    attemptFailed = true;
     surface.SetTaskStatus(Text(text::kFailed));
     surface.InsertTaskList(TaskIcon::Error, failureRow, "");
     surface.ResetStage();
@@ -24,8 +25,11 @@ void ProfileSession::FailStep(const std::string& failureRow) {
 
 void ProfileSession::SetDcClock() {
     const LocalDateTime now = wallClock.Now();
-    if (comm.SetDateTime(FormatDate(now), FormatTime(now), link::wire::kClockExtraByte) == link::LinkStatus::Refused)
+    const link::LinkStatus set = comm.SetDateTime(FormatDate(now), FormatTime(now), link::wire::kClockExtraByte);
+    if (set == link::LinkStatus::Refused)
         surface.InsertTaskList(TaskIcon::Warning, Text(text::kClockNotSet), "");
+    else if (set != link::LinkStatus::Ok)
+        attemptFailed = true;
 }
 
 }  // namespace verno::profile

@@ -39,14 +39,17 @@ public:
     PrioritySetter setPriority;
     ProfileState profile;
     ReadFrom dcFirmware;  // the attached DC's version, once its identity was read
+    // This attempt has failed: a step said so with its rows. Back starts a new attempt.
+    bool attemptFailed = false;
 
     std::string Text(int n) { return surface.LoadText(n); }
-    // The report of a step that failed: its row's status becomes the failure word, a row with the
-    // error icon says what went wrong, and the stage is reset.
+    // The report of a step that failed: the attempt has failed, its row's status becomes the
+    // failure word, a row with the error icon says what went wrong, and the stage is reset.
     void FailStep(const std::string& failureRow);
     void FailStep(int failureText) { FailStep(Text(failureText)); }
     // SetDateTime with the PC's date and time now and the extra byte 233. A DC that refuses the
-    // record keeps its old time: a warning row says so.
+    // record keeps its old time: a warning row says so. A clock record that did not get through
+    // fails the attempt.
     void SetDcClock();
 };
 

@@ -48,6 +48,8 @@ struct ProfileState {
     std::int16_t ProfileBlockCount = 0;  // rows of ProfileBlocks in use, 0..1024
     std::filesystem::path BackupFilePath;
     std::int32_t DcSerial = 0;
+    // Block 0 of the DC as the last good read of it gave it.
+    std::array<std::uint8_t, 128> DcBlock0{};
 
     ProfileWhere where = ProfileWhere::InDc;
     // The backup file in BackupFilePath was found on disk, not saved by this run.

@@ -7,87 +7,90 @@
 #include "common/Text.h"
 #include "common/TextNumbers.h"
 #include "profile/Block0.h"
+#include "profile/Geometry.h"
 
 namespace verno::profile {
 
 namespace {
 
-void SendPieces(ProfileSession& s, const ProfileRow& row) {
-    auto& data = s.comm.DataBuf;
-    auto w = static_cast<std::uint16_t>(row[0]);
-    // Column 129, the row sum, falls on piece slot 0 and is never sent.
-    for (std::size_t g = 1; g <= kSumColumn; ++g) {
-        data[(g - 1) % 16] = static_cast<std::uint8_t>(row[g]);
-        if ((g - 1) % 16 == 15) {
-            data[16] = Sum8(std::span(data).first(16));
-            s.comm.WriteProfileBlock(w);
-            ++w;
-        }
+// The block's bytes and their saved sum, as a 0xB5 write sends them.
+std::array<std::uint8_t, link::kBlockBytes + 1> Payload(const ProfileRow& row) {
+    std::array<std::uint8_t, link::kBlockBytes + 1> payload{};
+    for (std::size_t k = 1; k <= kSumColumn; ++k) payload[k - 1] = static_cast<std::uint8_t>(row[k]);
+    return payload;
+}
+
+// The block as eight 16-byte pieces at consecutive write addresses, each with its own sum; the
+// saved row sum is not sent. A failed piece does not stop the others. True when all were taken.
+bool SendPieces(ProfileSession& s, const ProfileRow& row) {
+    bool taken = true;
+    const auto first = static_cast<std::uint16_t>(row[0]);
+    for (std::size_t p = 0; p < kPiecesPerBlock; ++p) {
+        std::array<std::uint8_t, kPieceBytes + 1> piece{};
+        for (std::size_t i = 0; i < kPieceBytes; ++i) piece[i] = static_cast<std::uint8_t>(row[1 + p * kPieceBytes + i]);
+        piece[kPieceBytes] = Sum8(std::span(piece).first(kPieceBytes));
+        taken = s.comm.WriteProfileBlock(static_cast<std::uint16_t>(first + p), piece) == link::LinkStatus::Ok && taken;
     }
+    return taken;
+}
+
+// Writes the blocks; a refused write of one of the two special blocks sends the rest in pieces.
+// True when the DC took everything.
+bool WriteBlocks(ProfileSession& s, int count) {
+    const ProfileTable& rows = s.profile.ProfileBlocks;
+    int failedAt = 0;  // 1-based position of the block the DC did not take
+    for (int j = 1; j <= count && failedAt == 0; ++j) {
+        s.surface.SetTaskStatus(Percent(j, count));
+        const ProfileRow& row = rows[static_cast<std::size_t>(j - 1)];
+        if (s.comm.WriteCodeBlock(static_cast<std::uint16_t>(row[0]), link::wire::kWriteArea1Block, Payload(row)) !=
+            link::LinkStatus::Ok)
+            failedAt = j;
+    }
+    if (failedAt == 0) return true;
+    const std::int16_t address = rows[static_cast<std::size_t>(failedAt - 1)][0];
+    if (address != kFallbackAddressA && address != kFallbackAddressB) return false;
+    s.comm.ClearFailure();
+    bool taken = true;
+    for (int k = failedAt; k <= count; ++k) {
+        s.surface.SetTaskStatus(Percent(k, count));
+        taken = SendPieces(s, rows[static_cast<std::size_t>(k - 1)]) && taken;
+    }
+    return taken;
+}
+
+// Writes the header last and reads it back: only an equal header read back counts.
+bool HeaderWrittenBack(ProfileSession& s) {
+    const ProfileState& st = s.profile;
+    // Whether the DC took it shows in the read-back, which alone decides.
+    static_cast<void>(s.comm.WriteProfileBlock(Block0::kHeaderUnit, st.ProfileHeader));
+    s.comm.Pause(link::Seconds(2.0));
+    const link::MemoryBlock read = s.comm.ReadMemory(Block0::kUnit, Block0::kUnit);
+    s.comm.Pause(link::Seconds(1.0));
+    const ProfileHeaderBytes readBack = Block0(read.bytes).Header();
+    return read.status == link::LinkStatus::Ok && std::equal(readBack.begin(), readBack.end(), st.ProfileHeader.begin());
 }
 
 }  // namespace
 
 bool RestoreProfile(ProfileSession& s, AfterRestore after) {
     ProfileState& st = s.profile;
-    link::CommModule& comm = s.comm;
-    WizardSurface& ui = s.surface;
     st.where = ProfileWhere::WritingBack;
-
-    ui.InsertTaskList(TaskIcon::Information, s.Text(text::kRestoreRow), "");
-    comm.TransferFailed = false;
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kRestoreRow), "");
+    s.comm.ClearFailure();
 
     const int count = std::clamp<int>(st.ProfileBlockCount, 0, static_cast<int>(kProfileRows));
-    int failedAt = 0;  // 1-based position of the block the DC did not take
-    for (int j = 1; j <= count; ++j) {
-        ui.SetTaskStatus(Percent(j, count));
-        const ProfileRow& row = st.ProfileBlocks[static_cast<std::size_t>(j - 1)];
-        for (std::size_t k = 1; k <= kSumColumn; ++k) comm.DataBuf[k - 1] = static_cast<std::uint8_t>(row[k]);
-        comm.WriteCodeBlock(static_cast<std::uint16_t>(row[0]), link::wire::kWriteArea1Block);
-        if (comm.TransferFailed) {
-            failedAt = j;
-            break;
-        }
-    }
-
-    if (failedAt > 0) {
-        const std::int16_t address = st.ProfileBlocks[static_cast<std::size_t>(failedAt - 1)][0];
-        if (address == kFallbackAddressA || address == kFallbackAddressB) {
-            comm.TransferFailed = false;
-            // A failed piece does not stop the pass: every remaining piece is still sent.
-            for (int k = failedAt; k <= count; ++k) {
-                ui.SetTaskStatus(Percent(k, count));
-                SendPieces(s, st.ProfileBlocks[static_cast<std::size_t>(k - 1)]);
-            }
-        }
-    }
-
-    if (comm.TransferFailed) {
+    if (!WriteBlocks(s, count)) {
         st.where = ProfileWhere::Saved;
         s.FailStep(text::kTransferFailed);
+    } else if (!HeaderWrittenBack(s)) {
+        st.where = ProfileWhere::Saved;
+        s.FailStep(text::kHeaderMismatch);
     } else {
-        std::copy(st.ProfileHeader.begin(), st.ProfileHeader.end(), comm.DataBuf.begin());
-        comm.WriteProfileBlock(Block0::kHeaderUnit);
-        comm.Pause(link::Seconds(2.0));
-
-        const link::LinkStatus read = comm.ReadMemory(Block0::kUnit, Block0::kUnit);
-        comm.Pause(link::Seconds(1.0));
-        // A read that did not come in leaves an older block 0 in the buffer: it proves nothing.
-        const ProfileHeaderBytes readBack = Block0::InRxBuf(comm).Header();
-        const bool same =
-            read == link::LinkStatus::Ok && std::equal(readBack.begin(), readBack.end(), st.ProfileHeader.begin());
-
-        if (!same) {
-            st.where = ProfileWhere::Saved;
-            s.FailStep(text::kHeaderMismatch);
-        } else {
-            ui.SetTaskStatus(s.Text(text::kDone));
-            st.where = ProfileWhere::WrittenBack;
-            std::error_code ignored;
-            if (after == AfterRestore::DeleteBackup) std::filesystem::remove(st.BackupFilePath, ignored);
-        }
+        s.surface.SetTaskStatus(s.Text(text::kDone));
+        st.where = ProfileWhere::WrittenBack;
+        std::error_code ignored;
+        if (after == AfterRestore::DeleteBackup) std::filesystem::remove(st.BackupFilePath, ignored);
     }
-
     s.SetDcClock();
     return st.where == ProfileWhere::WrittenBack;
 }

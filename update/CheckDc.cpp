@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "firmware/Identity.h"
+#include "update/DcIdentity.h"
 #include "profile/BackupFile.h"
 #include "profile/Block0.h"
 #include "profile/ProfileRange.h"
@@ -12,11 +12,12 @@ namespace verno::update {
 DcCheck CheckDc(Session& s) {
     DcCheck check;
     link::CommModule& comm = s.comm;
-    if (comm.ReadIdentity() != link::LinkStatus::Ok) return check;
-    check.identity = comm.IdentityText;
-    if (!firmware::CheckIdentity(comm.IdentityText, s.fw, s.DcVersion)) {
+    const IdentityCheck identity = CheckDcIdentity(s);
+    if (identity == IdentityCheck::NoAnswer) return check;
+    check.identity = comm.Identity();
+    if (identity == IdentityCheck::OtherModel) {
         check.result = CheckResult::OtherModel;
-        comm.EndConnection();
+        static_cast<void>(comm.EndConnection());
         return check;
     }
     check.version = s.DcVersion;
@@ -27,9 +28,10 @@ DcCheck CheckDc(Session& s) {
     check.decision = DecideVersion(s.fw, s.DcVersion, decisionRevision);
 
     check.result = CheckResult::NoBlock0;
-    if (comm.ReadMemory(profile::Block0::kUnit, profile::Block0::kUnit) == link::LinkStatus::Ok) {
+    if (const link::MemoryBlock read = comm.ReadMemory(profile::Block0::kUnit, profile::Block0::kUnit);
+        read.status == link::LinkStatus::Ok) {
         check.result = CheckResult::Checked;
-        const profile::Block0 block0 = profile::Block0::InRxBuf(comm);
+        const profile::Block0 block0(read.bytes);
         check.serial = block0.Serial();
         const auto [start, end] = profile::DecodeHeaderPointers(block0.Header(), s.fw.DcMemoryBlocks);
         if (start != end) check.profileBlocks = profile::ApplyRangeRule(start, end, s.fw.DcMemoryBlocks).blockCount;
@@ -37,7 +39,8 @@ DcCheck CheckDc(Session& s) {
         std::error_code ec;
         if (std::filesystem::is_regular_file(backup, ec)) check.waitingBackup = backup;
     }
-    comm.EndConnection();
+    // A look only: how the DC takes the end of the connection changes nothing of it.
+    static_cast<void>(comm.EndConnection());
     return check;
 }
 

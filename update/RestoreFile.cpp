@@ -5,7 +5,7 @@
 
 #include "common/Text.h"
 #include "common/TextNumbers.h"
-#include "firmware/Identity.h"
+#include "update/DcIdentity.h"
 #include "profile/BackupProfile.h"
 #include "profile/BackupFile.h"
 #include "profile/Block0.h"
@@ -18,10 +18,7 @@ namespace verno::update {
 namespace {
 
 RestoreFileResult Refuse(Session& s, RestoreFileResult why, const std::string& row) {
-    s.surface.InsertTaskList(TaskIcon::Error, row, "");
-    s.comm.EndConnection();
-    s.comm.TransferFailed = true;
-    s.surface.ResetStage();
+    s.RefuseAndClose(TaskIcon::Error, row);
     return why;
 }
 
@@ -41,12 +38,13 @@ std::optional<RestoreFileResult> RefusalOf(Session& s, const std::filesystem::pa
     profile::ProfileState& st = s.profile;
     if (!readable)
         return Refuse(s, RestoreFileResult::Unusable, FillPlaceholders(s.Text(text::kBackupUnusable), file.string()));
-    if (s.comm.ReadMemory(profile::Block0::kUnit, profile::Block0::kUnit) != link::LinkStatus::Ok) {
-        s.comm.TransferFailed = true;
+    const link::MemoryBlock block0 = s.comm.ReadMemory(profile::Block0::kUnit, profile::Block0::kUnit);
+    if (block0.status != link::LinkStatus::Ok) {
         s.FailStep(text::kBackupFailed);
         return RestoreFileResult::Failed;
     }
-    st.DcSerial = profile::Block0::InRxBuf(s.comm).Serial();
+    st.DcBlock0 = block0.bytes;
+    st.DcSerial = profile::Block0(st.DcBlock0).Serial();
     std::string digits;
     for (std::size_t i = 0; i < 6; ++i) digits += static_cast<char>('0' + contents.SerialDigits[i] % 10);
     if (digits != profile::SerialText(st.DcSerial))
@@ -65,13 +63,13 @@ std::optional<RestoreFileResult> RefusalOf(Session& s, const std::filesystem::pa
 RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file) {
     profile::ProfileState& st = s.profile;
     s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...");
-    if (s.comm.ReadIdentity() != link::LinkStatus::Ok) {
-        s.comm.TransferFailed = true;
+    const IdentityCheck identity = CheckDcIdentity(s);
+    if (identity == IdentityCheck::NoAnswer) {
         s.FailStep(text::kDcNotAnswering);
         return RestoreFileResult::NotAnswering;
     }
     s.surface.SetTaskStatus(s.Text(text::kDone));
-    if (!firmware::CheckIdentity(s.comm.IdentityText, s.fw, s.DcVersion))
+    if (identity == IdentityCheck::OtherModel)
         return Refuse(s, RestoreFileResult::OtherModel, NotThisModel(s.surface, s.fw) + "!");
     s.dcFirmware = {s.DcVersion, 0};
 
@@ -80,13 +78,13 @@ RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file) {
     int blocks = 0;
     if (const auto refused = RefusalOf(s, file, *contents, readable, blocks)) return *refused;
     if (!Confirmed(s, file, blocks)) {
-        s.comm.EndConnection();
+        static_cast<void>(s.comm.EndConnection());
         return RestoreFileResult::Declined;
     }
     // What the DC holds now is about to be overwritten: it goes into the history first.
     auto present = std::make_unique<profile::ProfileState>();
     if (profile::ReadPresentProfile(s, *present) == profile::BackupOutcome::ReadFailed) {
-        s.comm.EndConnection();
+        static_cast<void>(s.comm.EndConnection());
         return RestoreFileResult::Failed;
     }
 
@@ -99,7 +97,7 @@ RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file) {
     // when the restore failed.
     st.where = profile::ProfileWhere::NotSaved;
     if (!restored) st.Keep(file);
-    s.comm.EndConnection();
+    static_cast<void>(s.comm.EndConnection());
     if (!restored) return RestoreFileResult::Failed;
     s.surface.InsertTaskList(TaskIcon::Warning, FillPlaceholders(s.Text(text::kRestoredFromFile), file.string()), "");
     return RestoreFileResult::Restored;

@@ -1,7 +1,7 @@
 #include "update/UpdateFirmware.h"
 
 #include "common/Text.h"
-#include "firmware/Identity.h"
+#include "update/DcIdentity.h"
 #include "profile/BackupProfile.h"
 #include "profile/RestoreProfile.h"
 #include "common/TextNumbers.h"
@@ -18,65 +18,45 @@ constexpr link::Seconds kWaitArea1Only{12.0};
 constexpr link::Seconds kWaitArea2{45.0};
 constexpr link::Seconds kWaitBetweenAreas{10.0};
 
-void DcNotAnswering(Session& s) {
-    s.comm.TransferFailed = true;
-    s.FailStep(text::kDcNotAnswering);
-}
-
-// Refusals after the DC has been heard: the connection is closed first, then the failure is
-// recorded, since EndConnection clears TransferFailed.
-void RefuseAndClose(Session& s, TaskIcon icon, const std::string& event) {
-    s.surface.InsertTaskList(icon, event, "");
-    s.comm.EndConnection();
-    s.comm.TransferFailed = true;
-    s.surface.ResetStage();
-}
 
 // Uploads the file's areas with their restart waits and the verification.
 Verification RunUpload(Session& s) {
     const firmware::FirmwareImage& fw = s.fw;
     link::CommModule& comm = s.comm;
     if (fw.Area1Only()) {
-        UploadCode(s);
-        if (comm.TransferFailed) return Verification::Failed;
+        if (!UploadCode(s)) return Verification::Failed;
         WaitForReset(s, kWaitArea1Only);
         return VerifyNewCode(s);
     }
     if (fw.Area2Only()) {
-        UploadCode2(s);
-        if (comm.TransferFailed) return Verification::Failed;
+        if (!UploadCode2(s)) return Verification::Failed;
         WaitForReset(s, kWaitArea2);
         return VerifyNewCode(s);
     }
-    UploadCode(s);
-    if (comm.TransferFailed) return Verification::Failed;
+    if (!UploadCode(s)) return Verification::Failed;
     WaitForReset(s, kWaitBetweenAreas);
     if (comm.ReadIdentity() != link::LinkStatus::Ok) {
-        DcNotAnswering(s);
+        s.FailStep(text::kDcNotAnswering);
         return Verification::Failed;
     }
-    UploadCode2(s);
-    if (comm.TransferFailed) return Verification::Failed;
+    if (!UploadCode2(s)) return Verification::Failed;
     WaitForReset(s, kWaitArea2);
     return VerifyNewCode(s);
 }
 
 // Profile write-back, clock, end of the connection and the verdict; success is `done`.
 UpdateResult Finish(Session& s, bool dcNotUpdated, UpdateResult done) {
-    link::CommModule& comm = s.comm;
     profile::ProfileState& st = s.profile;
     // After a failure a saved profile stays in its backup file for the recovery: ProfileSafe has
     // been False since it was saved. A backup that failed saved nothing, and the DC still has it.
-    if (st.where == profile::ProfileWhere::Saved && !comm.TransferFailed) profile::RestoreProfile(s);
+    if (st.where == profile::ProfileWhere::Saved && !s.attemptFailed) profile::RestoreProfile(s);
     // Counted only now, so that a DC that answers with old code still gets its profile back.
-    if (dcNotUpdated) comm.TransferFailed = true;
+    if (dcNotUpdated) s.attemptFailed = true;
 
     s.SetDcClock();
-    const bool failedBefore = comm.TransferFailed;
-    comm.EndConnection();
-    comm.TransferFailed = comm.TransferFailed || failedBefore;
+    if (s.comm.EndConnection() != link::LinkStatus::Ok) s.attemptFailed = true;
 
-    if (comm.TransferFailed || !st.ProfileSafe()) {
+    if (s.attemptFailed || !st.ProfileSafe()) {
         s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kUpdateFailed), "");
         s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateFailedHint), "");
         return UpdateResult::Failed;
@@ -101,14 +81,15 @@ UpdateResult UpdateFirmware(Session& s) {
     s.setPriority(profile::kRealtimePriorityClass);
     ui.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...");
 
-    if (comm.ReadIdentity() != link::LinkStatus::Ok) {
-        DcNotAnswering(s);
+    const IdentityCheck identity = CheckDcIdentity(s);
+    if (identity == IdentityCheck::NoAnswer) {
+        s.FailStep(text::kDcNotAnswering);
         return UpdateResult::NotAnswering;
     }
     ui.SetTaskStatus(s.Text(text::kDone));
-    if (!firmware::CheckIdentity(comm.IdentityText, fw, s.DcVersion)) {
+    if (identity == IdentityCheck::OtherModel) {
         ui.InsertTaskList(TaskIcon::Error, NotThisModel(ui, fw) + "!", "");
-        comm.TransferFailed = true;
+        s.attemptFailed = true;
         ui.ResetStage();
         return UpdateResult::OtherModel;
     }
@@ -117,12 +98,12 @@ UpdateResult UpdateFirmware(Session& s) {
 
     switch (DecideVersion(fw, s.DcVersion, s.DcRevision)) {
         case VersionDecision::BelowRequired:
-            RefuseAndClose(s, TaskIcon::Error,
+            s.RefuseAndClose(TaskIcon::Error,
                            NotThisModel(ui, fw) + ", " + s.Text(text::kVersionWord) + " " +
                                Latin1ToUtf8(fw.RequiredVersion) + " " + s.Text(text::kBelowRequired));
             return UpdateResult::BelowRequired;
         case VersionDecision::NewerRevision:
-            RefuseAndClose(s, TaskIcon::Warning, s.Text(text::kNoUpdateNeeded));
+            s.RefuseAndClose(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded));
             return UpdateResult::NoUpdateNeeded;
         case VersionDecision::NoUpdateNeeded: {
             ui.InsertTaskList(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded), "");
@@ -132,8 +113,7 @@ UpdateResult UpdateFirmware(Session& s) {
                 if (lookup == profile::BackupLookup::Found || lookup == profile::BackupLookup::FoundChanged) {
                     if (profile::TakeFoundProfile(s, lookup) == profile::BackupOutcome::Reused)
                         return Finish(s, false, UpdateResult::NoUpdateNeeded);
-                    comm.EndConnection();
-                    comm.TransferFailed = true;
+                    static_cast<void>(comm.EndConnection());
                     return UpdateResult::Failed;
                 }
                 if (profile::IsUnusable(lookup)) {
@@ -144,16 +124,17 @@ UpdateResult UpdateFirmware(Session& s) {
                 st.where = profile::ProfileWhere::NotSaved;
             }
             ui.ResetStage();
-            comm.EndConnection();
+            if (comm.EndConnection() != link::LinkStatus::Ok) s.attemptFailed = true;
             return UpdateResult::NoUpdateNeeded;
         }
         case VersionDecision::Update:
             break;
     }
 
-    std::string accepted = modelName + ", " + s.Text(text::kVersionWord) + ": " + Latin1ToUtf8(s.DcVersion);
-    if (ReadsRevision(fw)) accepted += "." + TwoDigitNumber(s.DcRevision);
-    ui.InsertTaskList(TaskIcon::Warning, accepted, "");
+    ui.InsertTaskList(TaskIcon::Warning,
+                      modelName + ", " + s.Text(text::kVersionWord) + ": " +
+                          VersionText(s.DcVersion, ReadsRevision(fw) ? std::optional<long>(s.DcRevision) : std::nullopt),
+                      "");
 
     bool backupFailed = false;
     if (st.KeepProfile()) {

@@ -1,6 +1,7 @@
 #include "update/UploadCode.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "common/Text.h"
@@ -14,18 +15,18 @@ enum class BlocksResult { Sent, Failed, PortError };
 
 BlocksResult SendBlocks(Session& s, const std::vector<firmware::CodeBlock>& blocks, std::uint16_t records,
                         std::uint8_t command, bool trapPortErrors) {
-    link::CommModule& comm = s.comm;
     const long n = static_cast<long>(std::min<std::size_t>(records, blocks.size()));
+    std::array<std::uint8_t, link::kBlockBytes + 1> payload{};
     for (long i = 1; i <= n; ++i) {
         s.surface.SetTaskStatus(Percent(i, n));
         const firmware::CodeBlock& block = blocks[static_cast<std::size_t>(i - 1)];
-        std::copy(block.code.begin(), block.code.end(), comm.DataBuf.begin());
-        comm.DataBuf[128] = block.blockByte;
-        const link::LinkStatus status = comm.WriteCodeBlock(block.address, command);
+        std::copy(block.code.begin(), block.code.end(), payload.begin());
+        payload[link::kBlockBytes] = block.blockByte;
+        const link::LinkStatus status = s.comm.WriteCodeBlock(block.address, command, payload);
         if (trapPortErrors && status == link::LinkStatus::PortError) return BlocksResult::PortError;
-        if (comm.TransferFailed) return BlocksResult::Failed;
+        if (status != link::LinkStatus::Ok) return BlocksResult::Failed;
     }
-    return comm.TransferFailed ? BlocksResult::Failed : BlocksResult::Sent;
+    return BlocksResult::Sent;
 }
 
 }  // namespace
@@ -37,8 +38,8 @@ bool UploadCode(Session& s) {
     if (sent == BlocksResult::PortError) {
         // The area-1 upload stops the link on a port error and leaves the reporting to the
         // steps after it.
-        comm.CommError = true;
-        comm.LinkAborted = true;
+        comm.Abort();
+        s.attemptFailed = true;
         s.surface.ResetStage();
         return false;
     }
@@ -46,8 +47,7 @@ bool UploadCode(Session& s) {
         s.FailStep(text::kTransferFailed);
         return false;
     }
-    comm.SendWordCommand(link::wire::kCloseArea1, s.fw.Area1Sum);
-    if (comm.TransferFailed) {
+    if (comm.SendWordCommand(link::wire::kCloseArea1, s.fw.Area1Sum) != link::LinkStatus::Ok) {
         s.FailStep(text::kTransferFailed);
         return false;
     }
@@ -63,9 +63,9 @@ bool UploadCode2(Session& s) {
         return false;
     }
     // Both closing commands go out; a refusal of the first shows only after the second.
-    comm.SendB8WordCommand(s.fw.Area2Word);
-    comm.SendWordCommand(link::wire::kCloseArea2, s.fw.Area2Sum);
-    if (comm.TransferFailed) {
+    const bool wordTaken = comm.SendB8WordCommand(s.fw.Area2Word) == link::LinkStatus::Ok;
+    const bool closed = comm.SendWordCommand(link::wire::kCloseArea2, s.fw.Area2Sum) == link::LinkStatus::Ok;
+    if (!wordTaken || !closed) {
         s.FailStep(text::kTransferFailed);
         return false;
     }

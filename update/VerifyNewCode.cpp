@@ -4,18 +4,10 @@
 #include <string_view>
 
 #include "common/Text.h"
-#include "firmware/Identity.h"
+#include "update/DcIdentity.h"
 #include "common/TextNumbers.h"
 
 namespace verno::update {
-
-namespace {
-
-std::string VersionWithRevision(const std::string& version, std::uint8_t revision) {
-    return Latin1ToUtf8(version) + "." + TwoDigitNumber(revision);
-}
-
-}  // namespace
 
 bool IdentityCarriesVersion(const std::string& identityText) {
     return std::count(identityText.begin(), identityText.end(), ' ') + 1 <= 4;
@@ -27,17 +19,14 @@ Verification VerifyNewCode(Session& s) {
     const firmware::FirmwareImage& fw = s.fw;
 
     ui.InsertTaskList(TaskIcon::Information, s.Text(text::kVerifyStart), "...");
-    if (comm.ReadIdentity() != link::LinkStatus::Ok) {
-        comm.TransferFailed = true;
+    const IdentityCheck identity = CheckDcIdentity(s);
+    if (identity == IdentityCheck::NoAnswer) {
         s.FailStep(text::kDcNotAnswering);
         return Verification::Failed;
     }
     ui.SetTaskStatus(s.Text(text::kDone));
-    if (!firmware::CheckIdentity(comm.IdentityText, fw, s.DcVersion)) {
-        ui.InsertTaskList(TaskIcon::Error, s.Text(text::kVerifyWrongModel), "");
-        comm.EndConnection();
-        comm.TransferFailed = true;  // after EndConnection, which clears it
-        ui.ResetStage();
+    if (identity == IdentityCheck::OtherModel) {
+        s.RefuseAndClose(TaskIcon::Error, s.Text(text::kVerifyWrongModel));
         return Verification::Failed;
     }
 
@@ -56,14 +45,15 @@ Verification VerifyNewCode(Session& s) {
     Verification result = Verification::Confirmed;
     if (confirmed) {
         ui.InsertTaskList(TaskIcon::Warning, s.Text(text::kVerifyNewCode), "");
-    } else if (!revisionBelow && !IdentityCarriesVersion(comm.IdentityText)) {
+    } else if (!revisionBelow && !IdentityCarriesVersion(s.identity)) {
         // Only the version was compared, and it is the one from before the update.
         ui.InsertTaskList(TaskIcon::Warning, s.Text(text::kVersionUnchecked), "");
         result = Verification::NotChecked;
     } else {
         const bool withRevision = !fw.Area1Only();
-        const std::string reported = withRevision ? VersionWithRevision(s.DcVersion, s.DcRevision) : Latin1ToUtf8(s.DcVersion);
-        const std::string expected = withRevision ? VersionWithRevision(fw.FwVersion, fw.FwRevision) : Latin1ToUtf8(fw.FwVersion);
+        const auto revision = [withRevision](std::uint8_t r) { return withRevision ? std::optional<long>(r) : std::nullopt; };
+        const std::string reported = VersionText(s.DcVersion, revision(s.DcRevision));
+        const std::string expected = VersionText(fw.FwVersion, revision(fw.FwRevision));
         ui.InsertTaskList(TaskIcon::Error, FillPlaceholders(s.Text(text::kVersionMismatch), reported, expected), "");
         result = Verification::NotUpdated;
     }

@@ -8,6 +8,7 @@
 #include "firmware/Identity.h"
 #include "platform/ProcessPriority.h"
 #include "profile/ProfileRecovering.h"
+#include "update/DcIdentity.h"
 #include "update/UpdateFirmware.h"
 #include "wizard/InstructionPage.h"
 #include "wizard/TestInterface.h"
@@ -25,10 +26,9 @@ constexpr link::Seconds kClosePause{1.0};
 constexpr link::Seconds kSettleBeforeRecovery{0.5};
 
 std::string FirmwareVersionRow(const firmware::FirmwareImage& fw, const std::string& versionWord) {
-    std::string text = Latin1ToUtf8(fw.FwModelName) + ", " + versionWord + ": " + Latin1ToUtf8(fw.FwVersion);
     const bool noRevision = fw.Area1Only() && (fw.FwRevision == 0 || fw.FwRevision >= 100);
-    if (!noRevision) text += "." + TwoDigitNumber(fw.FwRevision);
-    return text;
+    return Latin1ToUtf8(fw.FwModelName) + ", " + versionWord + ": " +
+           VersionText(fw.FwVersion, noRevision ? std::nullopt : std::optional<long>(fw.FwRevision));
 }
 
 // Why the firmware file was refused, with its path, and what to do.
@@ -123,7 +123,6 @@ bool Controller::InitInfo() {
     Decorate();
 
     if (!GetCode()) {
-        comm_.TransferFailed = true;
         FailStartUp(StartUpFailure::FirmwareFile);
         CloseClick();
         return false;
@@ -204,16 +203,16 @@ void Controller::NextClick() {
     // The identity read can take 23 seconds when nobody answers: show that the DC is being called.
     view_.EnableNext(false);
     view_.SetBusy(true);
-    const link::LinkStatus answer = comm_.ReadIdentity();
+    const update::IdentityCheck identity = update::CheckDcIdentity(*session_);
     if (state_ != State::Testing) return;  // closed meanwhile
     view_.SetBusy(false);
-    if (answer != link::LinkStatus::Ok) {
+    if (identity == update::IdentityCheck::NoAnswer) {
         BackToPageOne(NextResult::NoAnswer, LoadText(text::kDcSilentAtNext));
         return;
     }
-    if (!firmware::CheckIdentity(comm_.IdentityText, *firmware_, session_->DcVersion)) {
+    if (identity == update::IdentityCheck::OtherModel) {
         // Noise on the line is no other model: the vendor's file would not help.
-        if (!firmware::IsIdentity(comm_.IdentityText)) {
+        if (!firmware::IsIdentity(session_->identity)) {
             BackToPageOne(NextResult::NoAnswer, LoadText(text::kIdentityGarbled));
             return;
         }
@@ -266,7 +265,8 @@ void Controller::StartUpdate() {
     session_->profile.StartAttempt();
     view_.ShowTaskLog(true);
     view_.EnableNext(false);
-    if (comm_.TransferFailed) {
+    // A failed attempt is over only when Back has cleared it.
+    if (session_->attemptFailed) {
         state_ = State::Finished;
         return;
     }
@@ -296,7 +296,8 @@ void Controller::GoBack() {
     view_.EnableBack(false);
     view_.ShowTaskLog(false);
     view_.EmptyTaskLog();
-    comm_.TransferFailed = false;
+    session_->attemptFailed = false;
+    comm_.ClearFailure();
 }
 
 // --- Close ---
@@ -317,8 +318,7 @@ void Controller::CloseClick() {
     // another DC or broke off: the user must know where every one of them is.
     IgnoringErrors([this] { NameKeptProfiles(); });
     IgnoringErrors([this] { view_.UnDoPutOnTop(); });
-    comm_.CommError = true;
-    comm_.LinkAborted = true;
+    comm_.Abort();
     IgnoringErrors([this] { comm_.Pause(kClosePause); });
     IgnoringErrors([this] { view_.Undecorate(); });
     IgnoringErrors([this] { comm_.ShrinkReceiveBuffers(); });

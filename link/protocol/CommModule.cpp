@@ -273,6 +273,11 @@ void CommModule::TrapWriteFailure() {
     LinkAborted = true;
 }
 
+void CommModule::Abort() {
+    CommError = true;
+    LinkAborted = true;
+}
+
 void CommModule::SetWordFrame(std::uint8_t command, std::int32_t value) {
     txBuf_[0] = command;
     txBuf_[1] = HighByte(value);
@@ -309,6 +314,7 @@ RevisionReply CommModule::ReadRevision() {
 }
 
 LinkStatus CommModule::SendWordExchange(std::uint8_t command, std::int32_t value, bool trapped) {
+    const bool failedBefore = TransferFailed;
     CommError = false;
     On(Event::Open, command);
     const ExchangeOutcome outcome = RunExchange(kWordCommandExchange, [this, command, value] {
@@ -323,7 +329,7 @@ LinkStatus CommModule::SendWordExchange(std::uint8_t command, std::int32_t value
         return LinkStatus::PortError;
     }
     if (outcome.resends > kWordCommandExchange.maxResends || CommError) TransferFailed = true;
-    return CommError ? LinkStatus::Aborted : outcome.status;
+    return CommError ? LinkStatus::Aborted : Reported(outcome.status, failedBefore);
 }
 
 LinkStatus CommModule::SendWordCommand(std::uint8_t command, std::int32_t value) {
@@ -383,7 +389,8 @@ LinkStatus CommModule::SendBlockHeader(std::uint16_t address, std::uint8_t comma
     return outcome.status;
 }
 
-LinkStatus CommModule::WriteCodeBlock(std::uint16_t address, std::uint8_t command) {
+LinkStatus CommModule::WriteCodeBlock(std::uint16_t address, std::uint8_t command, BlockPayload payload) {
+    std::copy(payload.begin(), payload.end(), DataBuf.begin());
     for (int attempt = 1;; ++attempt) {
         LinkAborted = false;
         port_.Clear();
@@ -431,7 +438,9 @@ LinkStatus CommModule::SendProfileBlockHeader(std::uint16_t address) {
     return outcome.status;
 }
 
-LinkStatus CommModule::WriteProfileBlock(std::uint16_t address) {
+LinkStatus CommModule::WriteProfileBlock(std::uint16_t address, ProfilePiece piece) {
+    std::copy(piece.begin(), piece.end(), DataBuf.begin());
+    const bool failedBefore = TransferFailed;
     LinkAborted = false;
     port_.Clear();
     if (const LinkStatus header = SendProfileBlockHeader(address); header != LinkStatus::Ok) {
@@ -447,7 +456,8 @@ LinkStatus CommModule::WriteProfileBlock(std::uint16_t address) {
     if (outcome.status == LinkStatus::PortError || LinkAborted ||
         outcome.resends > kProfilePayloadExchange.maxResends)
         TransferFailed = true;
-    return LinkAborted && outcome.status != LinkStatus::PortError ? LinkStatus::Aborted : outcome.status;
+    return LinkAborted && outcome.status != LinkStatus::PortError ? LinkStatus::Aborted
+                                                                  : Reported(outcome.status, failedBefore);
 }
 
 LinkStatus CommModule::SendDateTimeHeader() {
@@ -485,6 +495,7 @@ std::array<std::uint8_t, 9> CommModule::BuildClockRecord(std::string_view date, 
 LinkStatus CommModule::SetDateTime(std::string_view date, std::string_view time, std::uint8_t extra) {
     const auto record = BuildClockRecord(date, time, extra);
     std::copy(record.begin(), record.end(), DataBuf.begin());
+    const bool failedBefore = TransferFailed;
     port_.Clear();
     LinkAborted = false;
     if (const LinkStatus header = SendDateTimeHeader(); header != LinkStatus::Ok) {
@@ -499,10 +510,11 @@ LinkStatus CommModule::SetDateTime(std::string_view date, std::string_view time,
     if (outcome.status == LinkStatus::PortError ||
         (!LinkAborted && outcome.resends > kDateTimePayloadExchange.maxResends))
         TransferFailed = true;
-    return outcome.status;
+    return Reported(outcome.status, failedBefore);
 }
 
-LinkStatus CommModule::ReadMemory(std::uint16_t first, std::uint16_t /*last*/) {
+MemoryBlock CommModule::ReadMemory(std::uint16_t first, std::uint16_t /*last*/) {
+    const bool failedBefore = TransferFailed;
     LinkAborted = false;
     const ExchangeOutcome outcome = RunExchange(kReadMemoryExchange, [this, first] {
         On(Event::Open, wire::kReadMemory);
@@ -513,7 +525,7 @@ LinkStatus CommModule::ReadMemory(std::uint16_t first, std::uint16_t /*last*/) {
     if (outcome.status == LinkStatus::PortError) {
         TrapWriteFailure();
         TransferFailed = true;
-        return LinkStatus::PortError;
+        return {LinkStatus::PortError, {}};
     }
     if (Replied()) {
         const std::size_t end = std::min({std::size_t{130}, RxBuf.size(), blockBuf_.size()});
@@ -525,8 +537,9 @@ LinkStatus CommModule::ReadMemory(std::uint16_t first, std::uint16_t /*last*/) {
         if (outcome.resends > 0) SettleLine(kReadMemoryExchange.timeout * (outcome.resends + 1));
     }
     if (LinkAborted || CommError || outcome.resends > kReadMemoryExchange.maxResends) TransferFailed = true;
-    if (LinkAborted || CommError) return LinkStatus::Aborted;
-    return outcome.status;
+    MemoryBlock block{LinkAborted || CommError ? LinkStatus::Aborted : Reported(outcome.status, failedBefore), {}};
+    for (std::size_t k = 1; k <= block.bytes.size(); ++k) block.bytes[k - 1] = RxByte(k);
+    return block;
 }
 
 void CommModule::SettleLine(Seconds duration) {

@@ -64,6 +64,17 @@ struct RevisionReply {
     std::uint8_t revision = 0;  // 0 unless answered
 };
 
+inline constexpr std::size_t kBlockBytes = 128;
+// A block of code or profile and its check byte, as one 0xB5 or 0xB7 write sends it.
+using BlockPayload = std::span<const std::uint8_t, kBlockBytes + 1>;
+// Sixteen bytes of profile and their sum, as one 0xB2 write sends them.
+using ProfilePiece = std::span<const std::uint8_t, 17>;
+
+struct MemoryBlock {
+    LinkStatus status = LinkStatus::Timeout;
+    std::array<std::uint8_t, kBlockBytes> bytes{};  // the block, when status is Ok
+};
+
 class CommModule {
 public:
     // The longest reply is 129 bytes and ReadMemory copies indices 1..129.
@@ -71,14 +82,13 @@ public:
 
     CommModule(Port& port, MonotonicClock& clock, Pump& pump);
 
-    // --- state the procedures share with the link ---
-    std::array<std::uint8_t, 129> DataBuf{};  // the payload the next block or piece write sends
-    std::vector<std::uint8_t> RxBuf;          // sized by ResizeReceiveBuffers, never written past
-    bool CommError = false;
-    bool LinkAborted = false;
-    bool TransferFailed = false;
-    std::array<std::uint8_t, 17> IdentityBytes{};
-    std::string IdentityText;  // 16 single-byte characters after a successful ReadIdentity
+    // 16 single-byte characters after a successful ReadIdentity.
+    const std::string& Identity() const { return IdentityText; }
+    // Close: every command that waits stops, and none waits again until it is sent anew.
+    void Abort();
+    // A new sequence of writes begins: a failure of an earlier command no longer keeps the next
+    // code block's payload back.
+    void ClearFailure() { TransferFailed = false; }
 
     // Sizes RxBuf and the memory reply's buffer to indices 0..lastIndex (never below
     // kMinReceiveBuffer bytes); their contents are discarded.
@@ -89,8 +99,6 @@ public:
     void SizeReceiveBuffersForMemory(std::uint16_t dcMemoryBlocks) { ResizeReceiveBuffers(136u * dcMemoryBlocks + 1); }
     // Close: both buffers keep index 0 only; late bytes are dropped from then on.
     void ShrinkReceiveBuffers();
-    // RxBuf(index), or 0 beyond its end.
-    std::uint8_t RxByte(std::size_t index) const { return index < RxBuf.size() ? RxBuf[index] : 0; }
 
     // --- byte layer ---
     // Every received chunk, in arrival order; runs only inside the pump.
@@ -102,30 +110,48 @@ public:
     void SettleLine(Seconds duration);
 
     // --- query and control commands ---
-    // Ok: IdentityText holds the DC's identity.
-    LinkStatus ReadIdentity();
-    RevisionReply ReadRevision();
-    LinkStatus SendWordCommand(std::uint8_t command, std::int32_t value);
-    LinkStatus SendB8WordCommand(std::int32_t value);
-    LinkStatus EndConnection();
+    // Every command says how it ended; anything but Ok is a failure of it, except where a
+    // command's comment says otherwise.
+    // Ok: Identity() holds the DC's identity.
+    [[nodiscard]] LinkStatus ReadIdentity();
+    [[nodiscard]] RevisionReply ReadRevision();
+    [[nodiscard]] LinkStatus SendWordCommand(std::uint8_t command, std::int32_t value);
+    [[nodiscard]] LinkStatus SendB8WordCommand(std::int32_t value);
+    [[nodiscard]] LinkStatus EndConnection();
 
     // --- block transfers ---
-    LinkStatus SendBlockHeader(std::uint16_t address, std::uint8_t command);
-    LinkStatus WriteCodeBlock(std::uint16_t address, std::uint8_t command);
-    LinkStatus SendProfileBlockHeader(std::uint16_t address);
-    LinkStatus WriteProfileBlock(std::uint16_t address);
-    LinkStatus SendDateTimeHeader();
-    // date "mm/dd/yy", time "hh:mm:ss". Refused: the DC did not take the time; like an
-    // acknowledgement, that sets no flag.
-    LinkStatus SetDateTime(std::string_view date, std::string_view time, std::uint8_t extra);
-    // Ok: the block's 128 bytes are at RxBuf(1..128).
-    LinkStatus ReadMemory(std::uint16_t first, std::uint16_t last);
+    [[nodiscard]] LinkStatus WriteCodeBlock(std::uint16_t address, std::uint8_t command, BlockPayload payload);
+    [[nodiscard]] LinkStatus WriteProfileBlock(std::uint16_t address, ProfilePiece piece);
+    // date "mm/dd/yy", time "hh:mm:ss". Refused: the DC did not take the time, which is no
+    // failure of the link.
+    [[nodiscard]] LinkStatus SetDateTime(std::string_view date, std::string_view time, std::uint8_t extra);
+    [[nodiscard]] MemoryBlock ReadMemory(std::uint16_t first, std::uint16_t last);
 
     // The 9-byte clock record SetDateTime sends.
     static std::array<std::uint8_t, 9> BuildClockRecord(std::string_view date, std::string_view time,
                                                         std::uint8_t extra);
 
 private:
+    // The link's own state: the buffers, and the flags of its exchanges. TransferFailed is the
+    // standing failure of the last commands (it keeps a code block's payload back); CommError
+    // and LinkAborted stop every wait.
+    std::array<std::uint8_t, 129> DataBuf{};  // the payload the next block or piece write sends
+    std::vector<std::uint8_t> RxBuf;          // sized by ResizeReceiveBuffers, never written past
+    bool CommError = false;
+    bool LinkAborted = false;
+    bool TransferFailed = false;
+    std::array<std::uint8_t, 17> IdentityBytes{};
+    std::string IdentityText;
+
+    std::uint8_t RxByte(std::size_t index) const { return index < RxBuf.size() ? RxBuf[index] : 0; }
+    LinkStatus SendBlockHeader(std::uint16_t address, std::uint8_t command);
+    LinkStatus SendProfileBlockHeader(std::uint16_t address);
+    LinkStatus SendDateTimeHeader();
+    // A command that recorded a failure never reports Ok.
+    LinkStatus Reported(LinkStatus status, bool failedBefore) const {
+        return status == LinkStatus::Ok && TransferFailed && !failedBefore ? LinkStatus::Timeout : status;
+    }
+
     // What the link does with the bytes that arrive, for the command it sent last (command_).
     // Open phases take bytes in; a reply ends the wait; a refusal (0xA5 first) asks for a resend
     // until the next transmission clears it.
