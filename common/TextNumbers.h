@@ -53,7 +53,7 @@ inline constexpr int kUpdateDone = 786;
 inline constexpr int kUploadOnly = 787;
 inline constexpr int kUploadArea1 = 788;
 inline constexpr int kUploadArea2 = 789;
-inline constexpr int kTransferFailed = 790;
+inline constexpr int kDataNotAccepted = 790;
 inline constexpr int kVerifyStart = 792;
 inline constexpr int kVerifyWrongModel = 793;
 inline constexpr int kVerifyNewCode = 794;
@@ -174,7 +174,7 @@ inline constexpr std::array kAll{
     kReadingFirmwareFile, kCheckingFirmware, kFirmwareFileError, kVersionWord, kDemoFirmware, kFirmwareMissing,
     kWhereFirmwareGoes,
     kDcNotAnswering, kUpdateStart, kNotModel, kDcSilentAtNext, kBelowRequired, kNoUpdateNeeded, kUpdateDone, kUploadOnly,
-    kUploadArea1, kUploadArea2, kTransferFailed, kVerifyStart, kVerifyWrongModel, kVerifyNewCode, kWaitForReset,
+    kUploadArea1, kUploadArea2, kDataNotAccepted, kVerifyStart, kVerifyWrongModel, kVerifyNewCode, kWaitForReset,
     kUpdateFailed, kUpdateFailedHint, kVersionMismatch, kVersionUnchecked, kClockNotSet,
     kPageOne[0], kPageOne[1], kPageOne[2], kPageOne[3], kPageOne[4], kPageOne[5], kPageOne[6],
     kBackupRow, kRestoreRow, kBackupFailed, kHeaderMismatch, kBackupNotWritten, kBackupUnusable,

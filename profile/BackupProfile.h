@@ -26,7 +26,7 @@ BackupOutcome BackupProfile(ProfileSession& s);
 // ReadFailed or Refused (with the failure rows) when the present profile could not be kept.
 BackupOutcome TakeFoundProfile(ProfileSession& s, BackupLookup lookup);
 
-// Reads the profile the DC holds now (block 0 must be in RxBuf, as GetBackupProfile leaves it)
+// Reads the profile the DC holds now (from block 0 as GetBackupProfile read it)
 // into `into`, under a backup row of its own, and keeps it in the history. Saved, Empty, or
 // ReadFailed / Refused with the failure rows.
 BackupOutcome ReadPresentProfile(ProfileSession& s, ProfileState& into);

@@ -81,7 +81,7 @@ bool RestoreProfile(ProfileSession& s, AfterRestore after) {
     const int count = std::clamp<int>(st.ProfileBlockCount, 0, static_cast<int>(kProfileRows));
     if (!WriteBlocks(s, count)) {
         st.where = ProfileWhere::Saved;
-        s.FailStep(text::kTransferFailed);
+        s.FailStep(text::kDataNotAccepted);
     } else if (!HeaderWrittenBack(s)) {
         st.where = ProfileWhere::Saved;
         s.FailStep(text::kHeaderMismatch);

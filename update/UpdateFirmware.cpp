@@ -1,5 +1,7 @@
 #include "update/UpdateFirmware.h"
 
+#include <optional>
+
 #include "common/Text.h"
 #include "update/DcIdentity.h"
 #include "profile/BackupProfile.h"
@@ -71,77 +73,80 @@ std::string NotThisModel(WizardSurface& surface, const firmware::FirmwareImage& 
     return surface.LoadText(text::kNotModel) + " " + Latin1ToUtf8(fw.FwModelName);
 }
 
-UpdateResult UpdateFirmware(Session& s) {
-    link::CommModule& comm = s.comm;
-    WizardSurface& ui = s.surface;
-    const firmware::FirmwareImage& fw = s.fw;
+namespace {
+
+// No code goes out; a profile that an earlier, interrupted update saved goes back now.
+UpdateResult NoUpdateNeeded(Session& s) {
     profile::ProfileState& st = s.profile;
-    const std::string modelName = Latin1ToUtf8(fw.FwModelName);
+    s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded), "");
+    if (st.KeepProfile()) {
+        const profile::BackupLookup lookup = profile::GetBackupProfile(s);
+        if (lookup == profile::BackupLookup::Found || lookup == profile::BackupLookup::FoundChanged) {
+            if (profile::TakeFoundProfile(s, lookup) == profile::BackupOutcome::Reused)
+                return Finish(s, false, UpdateResult::NoUpdateNeeded);
+            static_cast<void>(s.comm.EndConnection());
+            return UpdateResult::Failed;
+        }
+        if (profile::IsUnusable(lookup)) {
+            s.surface.InsertTaskList(
+                TaskIcon::Warning, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()), "");
+        }
+        st.where = profile::ProfileWhere::NotSaved;
+    }
+    s.surface.ResetStage();
+    if (s.comm.EndConnection() != link::LinkStatus::Ok) s.attemptFailed = true;
+    return UpdateResult::NoUpdateNeeded;
+}
 
-    s.setPriority(profile::kRealtimePriorityClass);
-    ui.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...");
-
+// The DC's identity and revision; nullopt when it may be updated, else how the update ended.
+std::optional<UpdateResult> RefusalOfDc(Session& s) {
     const IdentityCheck identity = CheckDcIdentity(s);
     if (identity == IdentityCheck::NoAnswer) {
         s.FailStep(text::kDcNotAnswering);
         return UpdateResult::NotAnswering;
     }
-    ui.SetTaskStatus(s.Text(text::kDone));
+    s.surface.SetTaskStatus(s.Text(text::kDone));
     if (identity == IdentityCheck::OtherModel) {
-        ui.InsertTaskList(TaskIcon::Error, NotThisModel(ui, fw) + "!", "");
+        s.surface.InsertTaskList(TaskIcon::Error, NotThisModel(s.surface, s.fw) + "!", "");
         s.attemptFailed = true;
-        ui.ResetStage();
+        s.surface.ResetStage();
         return UpdateResult::OtherModel;
     }
-    if (ReadsRevision(fw)) s.DcRevision = comm.ReadRevision().revision;
+    if (ReadsRevision(s.fw)) s.DcRevision = s.comm.ReadRevision().revision;
     s.dcFirmware = {s.DcVersion, s.DcRevision};
 
-    switch (DecideVersion(fw, s.DcVersion, s.DcRevision)) {
+    switch (DecideVersion(s.fw, s.DcVersion, s.DcRevision)) {
         case VersionDecision::BelowRequired:
-            s.RefuseAndClose(TaskIcon::Error,
-                           NotThisModel(ui, fw) + ", " + s.Text(text::kVersionWord) + " " +
-                               Latin1ToUtf8(fw.RequiredVersion) + " " + s.Text(text::kBelowRequired));
+            s.RefuseAndClose(TaskIcon::Error, NotThisModel(s.surface, s.fw) + ", " + s.Text(text::kVersionWord) + " " +
+                                                  Latin1ToUtf8(s.fw.RequiredVersion) + " " + s.Text(text::kBelowRequired));
             return UpdateResult::BelowRequired;
         case VersionDecision::NewerRevision:
             s.RefuseAndClose(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded));
             return UpdateResult::NoUpdateNeeded;
-        case VersionDecision::NoUpdateNeeded: {
-            ui.InsertTaskList(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded), "");
-            if (st.KeepProfile()) {
-                const profile::BackupLookup lookup = profile::GetBackupProfile(s);
-                // The saved profile of an earlier, interrupted update goes back now.
-                if (lookup == profile::BackupLookup::Found || lookup == profile::BackupLookup::FoundChanged) {
-                    if (profile::TakeFoundProfile(s, lookup) == profile::BackupOutcome::Reused)
-                        return Finish(s, false, UpdateResult::NoUpdateNeeded);
-                    static_cast<void>(comm.EndConnection());
-                    return UpdateResult::Failed;
-                }
-                if (profile::IsUnusable(lookup)) {
-                    ui.InsertTaskList(TaskIcon::Warning,
-                                      FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()),
-                                      "");
-                }
-                st.where = profile::ProfileWhere::NotSaved;
-            }
-            ui.ResetStage();
-            if (comm.EndConnection() != link::LinkStatus::Ok) s.attemptFailed = true;
-            return UpdateResult::NoUpdateNeeded;
-        }
-        case VersionDecision::Update:
-            break;
+        case VersionDecision::NoUpdateNeeded: return NoUpdateNeeded(s);
+        case VersionDecision::Update: break;
     }
+    return std::nullopt;
+}
 
-    ui.InsertTaskList(TaskIcon::Warning,
-                      modelName + ", " + s.Text(text::kVersionWord) + ": " +
-                          VersionText(s.DcVersion, ReadsRevision(fw) ? std::optional<long>(s.DcRevision) : std::nullopt),
-                      "");
+}  // namespace
 
+UpdateResult UpdateFirmware(Session& s) {
+    const firmware::FirmwareImage& fw = s.fw;
+    s.setPriority(profile::kRealtimePriorityClass);
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...");
+    if (const auto refused = RefusalOfDc(s)) return *refused;
+
+    s.surface.InsertTaskList(
+        TaskIcon::Warning,
+        Latin1ToUtf8(fw.FwModelName) + ", " + s.Text(text::kVersionWord) + ": " +
+            VersionText(s.DcVersion, ReadsRevision(fw) ? std::optional<long>(s.DcRevision) : std::nullopt),
+        "");
     bool backupFailed = false;
-    if (st.KeepProfile()) {
+    if (s.profile.KeepProfile()) {
         const profile::BackupOutcome backup = profile::BackupProfile(s);
         backupFailed = backup == profile::BackupOutcome::Refused || backup == profile::BackupOutcome::ReadFailed;
     }
-
     // Not even a block header goes to a DC whose profile could not be saved.
     const Verification verification = backupFailed ? Verification::Failed : RunUpload(s);
     return Finish(s, verification == Verification::NotUpdated, UpdateResult::Updated);

@@ -20,7 +20,7 @@ enum class UpdateResult {
 };
 
 // One complete update of the attached DC, from the identity check to the verdict row. Called
-// with KeepProfile and ProfileSafe True and TransferFailed False.
+// with KeepProfile and ProfileSafe True and a fresh attempt.
 UpdateResult UpdateFirmware(Session& s);
 
 }  // namespace verno::update

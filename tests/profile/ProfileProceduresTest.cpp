@@ -53,7 +53,7 @@ TEST_F(ProfileTest, BackupReadsEveryBlockAndWritesTheFile) {
     EXPECT_EQ(ui.rows[1].event, "T842");
     EXPECT_EQ(ui.rows[1].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T777"}));
     EXPECT_TRUE(st().KeepProfile());
-    EXPECT_FALSE(comm.TransferFailed);
+    EXPECT_FALSE(session->attemptFailed);
     ASSERT_EQ(st().ProfileBlockCount, 4);
     for (int j = 0; j < 4; ++j) {
         EXPECT_EQ(st().ProfileBlocks[j][0], 32 + 8 * j);
@@ -135,7 +135,7 @@ TEST_F(Profile1024Test, ADamagedHeaderBeyondTheTableIsRefusedBeforeAnyBlockIsRea
     SetPointers(0x0100, 0x3000);  // 1505 blocks
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
     EXPECT_EQ(Count(0xB4), 1);
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
     EXPECT_FALSE(st().KeepProfile());
     EXPECT_EQ(st().ProfileBlockCount, 0);
     ASSERT_EQ(ui.rows.size(), 2u);
@@ -151,7 +151,7 @@ TEST_F(ProfileTest, ABlockNotReadWritesNoFile) {
     dc.Faults().unansweredUnit = 0x0130;
     ui.InsertTaskList(TaskIcon::Warning, "accepted", "");
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::ReadFailed);
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
     EXPECT_TRUE(st().KeepProfile());
     EXPECT_EQ(ui.rows[1].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "T280"}));
     EXPECT_EQ(ui.rows[2].event, "T797");
@@ -271,7 +271,7 @@ TEST_F(ProfileTest, ADamagedBackupFileIsKeptAndStopsTheBackup) {
         SCOPED_TRACE(shortFile ? "short file" : "value out of range");
         NewSession();
         ui = RecordingSurface{};
-        comm.TransferFailed = false;
+        session->attemptFailed = false;
         std::vector<std::uint8_t> bytes = EncodeBackupFile(st());
         if (shortFile) bytes.resize(1000);
         else bytes[BackupValueOffset(2, 7) + 1] = 0x01;
@@ -283,7 +283,7 @@ TEST_F(ProfileTest, ADamagedBackupFileIsKeptAndStopsTheBackup) {
         EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
         EXPECT_EQ(Count(0xB4), readsBefore + 1);
         EXPECT_EQ(FileBytes(BackupPath()), bytes);
-        EXPECT_TRUE(comm.TransferFailed);
+        EXPECT_TRUE(session->attemptFailed);
         EXPECT_FALSE(st().KeepProfile());
         ASSERT_EQ(ui.rows.size(), 2u);
         EXPECT_EQ(ui.rows[0].status(), "T280");
@@ -298,7 +298,7 @@ TEST_F(ProfileTest, ABackupThatCannotBeWrittenNamesTheFileAndTheReason) {
     std::ofstream(dir.path() / "gone") << "a file where the folder should be";
     session->backupFolder = dir.path() / "gone";
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
     EXPECT_FALSE(st().KeepProfile());
     ASSERT_EQ(ui.rows.size(), 2u);
     EXPECT_EQ(ui.rows[0].status(), "T280");
@@ -343,7 +343,7 @@ TEST_F(ProfileTest, AClockRecordTheDcRefusesIsReportedAsAWarning) {
     EXPECT_TRUE(RestoreProfile(*session));
     EXPECT_EQ(ui.Events(), (std::vector<std::string>{"T796", "T827"}));
     EXPECT_EQ(ui.rows[1].icon, TaskIcon::Warning);
-    EXPECT_FALSE(comm.TransferFailed) << "as with an acknowledgement";
+    EXPECT_FALSE(session->attemptFailed) << "as with an acknowledgement";
 }
 
 TEST_F(ProfileTest, RestoreOfAnEmptyTableStillWritesAndChecksTheHeader) {

@@ -51,7 +51,7 @@ TEST(SimulatedUpdate, Area1OnlyLeavesTheProfileAsItWasAndNoBackupFile) {
     EXPECT_EQ(run.Bytes(0, 8), block0Before);
     EXPECT_TRUE(run.FolderEmpty());
     EXPECT_TRUE(run.session->profile.ProfileSafe());
-    EXPECT_FALSE(run.comm.TransferFailed);
+    EXPECT_FALSE(run.session->attemptFailed);
     EXPECT_EQ(run.dc.ConnectionsEnded(), 1);
 }
 
@@ -74,7 +74,7 @@ TEST(SimulatedUpdate, APowerLossDuringTheUploadLeavesTheBackupForTheRecovery) {
     SimulatedRun run(DemoImage(Layout::Area1Only, 20, 0), cfg, faults);
     UpdateFirmware(*run.session);
     EXPECT_FALSE(run.session->profile.ProfileSafe());
-    EXPECT_TRUE(run.comm.TransferFailed);
+    EXPECT_TRUE(run.session->attemptFailed);
     EXPECT_TRUE(std::filesystem::exists(run.session->profile.BackupFilePath));
     EXPECT_EQ(run.ui.rows.back().event, "T815");
 }

@@ -72,7 +72,7 @@ TEST_F(UpdateTest, Area1OnlyUpdatesAndPutsTheProfileBack) {
     EXPECT_EQ(Row(6).icon, TaskIcon::Warning);
     EXPECT_EQ(Row(8).icon, TaskIcon::Warning);
     ExpectProfileIntactAndNoBackup();
-    EXPECT_FALSE(comm.TransferFailed);
+    EXPECT_FALSE(session->attemptFailed);
 
     // Block 1 as the DC received it: header with the address, then 128 code bytes and the block byte.
     const auto* header = First(0xB5);
@@ -128,7 +128,7 @@ TEST_F(BothAreasTest, ADcSilentBetweenTheAreasGetsNoArea2AndKeepsTheBackup) {
     EXPECT_EQ(Row(6).icon, TaskIcon::Error);
     EXPECT_EQ(Row(7).icon, TaskIcon::Warning);  // the failure verdict's second row
     EXPECT_FALSE(session->profile.ProfileSafe());
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
 }
 
@@ -140,7 +140,7 @@ TEST_F(UpdateTest, ASilentDcEndsTheUpdateWithoutEndingTheConnection) {
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T150"}));
     EXPECT_EQ(Row(0).statuses, (Rows{"...", "T280"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Error);
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
     EXPECT_TRUE(session->profile.ProfileSafe());
     EXPECT_FALSE(Sent(0xA8));
     EXPECT_EQ(ui.resetStages, 1);
@@ -151,7 +151,7 @@ TEST_F(UpdateTest, AnotherModelIsNamedWithASpaceBeforeTheModelName) {
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T783 VERNO 1B!"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Error);
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
     EXPECT_TRUE(session->profile.ProfileSafe());
     EXPECT_FALSE(Sent(0xA8));
     EXPECT_EQ(ui.resetStages, 1);
@@ -163,7 +163,7 @@ TEST_F(UpdateTest, Version19IsBelowTheRequired1A) {
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T783 VERNO 1B, T781 1A T784"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Error);
     EXPECT_TRUE(Sent(0xA8));
-    EXPECT_TRUE(comm.TransferFailed) << "set after EndConnection";
+    EXPECT_TRUE(session->attemptFailed) << "set after EndConnection";
     EXPECT_TRUE(session->profile.ProfileSafe());
     EXPECT_FALSE(Sent(0xB4));
     EXPECT_EQ(ui.resetStages, 1);
@@ -185,7 +185,7 @@ TEST_F(Area2Test, ANewerRevisionIsRefusedAndTheConnectionEnded) {
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T785"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Warning);
     EXPECT_TRUE(Sent(0xA8));
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
     EXPECT_EQ(ui.resetStages, 1);
 }
 
@@ -204,7 +204,7 @@ TEST_F(UpdateTest, NoUpdateNeededWithoutABackupEndsTheConnection) {
     EXPECT_EQ(Row(1).icon, TaskIcon::Warning);
     EXPECT_FALSE(session->profile.KeepProfile());
     EXPECT_TRUE(session->profile.ProfileSafe());
-    EXPECT_FALSE(comm.TransferFailed) << "as EndConnection left it";
+    EXPECT_FALSE(session->attemptFailed) << "as EndConnection left it";
     EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{0x84, 0xB4, 0xA8}));
     EXPECT_EQ(ui.resetStages, 1);
 }
@@ -255,7 +255,7 @@ TEST_F(UpdateTest, AFailedUploadKeepsTheBackupForTheRecovery) {
     EXPECT_EQ(Row(3).statuses, (Rows{"", "33%", "67%", "T280"}));
     EXPECT_FALSE(Sent(0xB6));
     EXPECT_FALSE(session->profile.ProfileSafe());
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
     EXPECT_TRUE(Sent(0x97));
     EXPECT_EQ(Commands().back(), 0xA8);
@@ -272,7 +272,7 @@ TEST_F(UpdateTest, AFailedBackupReadSendsNoCode) {
         << "only the clock record's payload";
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
     EXPECT_TRUE(session->profile.ProfileSafe()) << "nothing was saved, and the DC still holds its profile";
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
 }
 
 TEST_F(UpdateTest, TheProfileWaitsToBeWrittenBackFromTheMomentItIsSaved) {
@@ -303,8 +303,7 @@ TEST_F(UpdateTest, AnEmptyProfileWithAFailedUploadIsSafeButFailed) {
 TEST_F(UpdateTest, APortWriteErrorInTheArea1UploadStopsTheLinkWithoutAFailureRow) {
     link.FailWriteOf(130, 2);  // the second payload
     EXPECT_FALSE(UploadCode(*session));
-    EXPECT_TRUE(comm.CommError);
-    EXPECT_TRUE(comm.LinkAborted);
+    EXPECT_EQ(comm.ReadIdentity(), link::LinkStatus::Aborted) << "the link stops";
     EXPECT_EQ(ui.Events(), (Rows{"T787"}));
     EXPECT_EQ(Row(0).statuses, (Rows{"", "33%", "67%"}));
     EXPECT_EQ(ui.resetStages, 1);
@@ -323,7 +322,7 @@ TEST_F(UpdateTest, APortWriteErrorDuringTheUpdateKeepsTheBackup) {
 TEST_F(Area2Test, ARefusedB8IsReportedOnlyAfterB9WasSent) {
     dc.Faults().unansweredCommand = 0xB8;
     UploadCode2(*session);
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
     EXPECT_TRUE(Sent(0xB9));
     EXPECT_EQ(ui.Events(), (Rows{"T787", "T790"}));
     EXPECT_EQ(Row(0).status(), "T280");
@@ -339,7 +338,7 @@ TEST_F(UpdateTest, ADcStillReportingItsOldVersionIsNotCountedAsUpdated) {
                                  "reports 1A, expected 1B", "T796", "T814", "T815"}));
     EXPECT_EQ(Row(6).icon, TaskIcon::Error);
     ExpectProfileIntactAndNoBackup();
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
 }
 
 TEST_F(BothAreasTest, AnOldRevisionIsNamedWithVersionAndRevision) {
@@ -363,7 +362,7 @@ TEST_F(BothAreasTest, FiveWordIdentityIsUpdatedAndWarnedThatTheVersionWasNotChec
     EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: ", "T842", "T788", "T803", "T789",
                                  "T803", "T792", "T822", "T796", "T786"}));
     EXPECT_EQ(Row(8).icon, TaskIcon::Warning);
-    EXPECT_FALSE(comm.TransferFailed);
+    EXPECT_FALSE(session->attemptFailed);
     ExpectProfileIntactAndNoBackup();
 }
 
@@ -393,7 +392,7 @@ TEST_F(UpdateTest, ABackupThatCannotBeWrittenSendsNoCode) {
     EXPECT_EQ(Row(3).icon, TaskIcon::Error);
     EXPECT_EQ(ui.Events().back(), "T815");
     EXPECT_TRUE(session->profile.ProfileSafe()) << "nothing was overwritten";
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(session->attemptFailed);
     EXPECT_EQ(Commands().back(), 0xA8);
     EXPECT_EQ(MemoryRange(4608, 5120), profileBefore);
 }

@@ -93,7 +93,6 @@ TEST(WizardStartUp, RunsItsStepsInOrderAndLabelsTheWindowFromTheCatalogue) {
     EXPECT_EQ(w.controller.Stage(), 1);
     EXPECT_TRUE(w.controller.ProfileSafe());
     EXPECT_EQ(w.host.ends, 0);
-    EXPECT_EQ(w.controller.Comm().RxBuf.size(), 136u * 512 + 1 + 1);  // a whole memory's worth
 }
 
 TEST(WizardStartUp, TheDesktopsLanguageComesBeforeTheRecords) {
@@ -135,7 +134,7 @@ TEST(WizardStartUp, AMissingFirmwareFileEndsThroughTheCloseHandler) {
     EXPECT_FALSE(w.controller.Load());
     ASSERT_EQ(w.view.messages.size(), 1u);
     EXPECT_EQ(w.view.messages[0].title, Text(text::kFailed));
-    EXPECT_TRUE(w.controller.Comm().TransferFailed);
+    EXPECT_EQ(w.controller.UpdateSession(), nullptr) << "no update can start";
     EXPECT_FALSE(w.view.onTop);  // undone by Close
     EXPECT_EQ(w.host.trace, (std::vector<std::string>{"close port", "end"}));  // no cable search
     EXPECT_EQ(w.controller.StartUpFailed(), StartUpFailure::FirmwareFile);
@@ -268,7 +267,7 @@ TEST(WizardBack, AfterAFailureReturnsToAnEmptyPageOneForANewAttempt) {
     ASSERT_TRUE(w.controller.Load());
     w.controller.NextClick();
 
-    ASSERT_TRUE(w.controller.Comm().TransferFailed);
+    ASSERT_TRUE(w.controller.UpdateSession()->attemptFailed);
     EXPECT_TRUE(w.view.HasErrorRow());
     EXPECT_TRUE(w.view.backEnabled);
     EXPECT_EQ(w.controller.ExitStatus(), kExitFailed);
@@ -278,7 +277,7 @@ TEST(WizardBack, AfterAFailureReturnsToAnEmptyPageOneForANewAttempt) {
     EXPECT_TRUE(w.view.rows.empty());
     EXPECT_FALSE(w.view.taskLogShown);
     EXPECT_EQ(w.view.pageText, kPageOne);
-    EXPECT_FALSE(w.controller.Comm().TransferFailed);
+    EXPECT_FALSE(w.controller.UpdateSession()->attemptFailed);
     EXPECT_FALSE(w.view.backEnabled);
     EXPECT_TRUE(w.view.nextEnabled);
 
@@ -330,9 +329,9 @@ TEST(WizardClose, WithTheProfileSafeEndsWithoutRecoveryAndStartsNothing) {
     EXPECT_EQ(w.host.ends, 1);
     EXPECT_TRUE(w.host.started.empty());
     EXPECT_TRUE(w.view.messages.empty());
-    EXPECT_TRUE(w.controller.Comm().CommError);
-    EXPECT_TRUE(w.controller.Comm().LinkAborted);
-    EXPECT_EQ(w.controller.Comm().RxBuf.size(), 1u);
+    const int frames = FramesToDc(w.host.dc);
+    EXPECT_NE(w.controller.Comm().ReadIdentity(), link::LinkStatus::Ok);
+    EXPECT_EQ(FramesToDc(w.host.dc), frames) << "after Close not one more frame reaches the DC";
     EXPECT_GE((w.host.clock.Now() - before).count(), 1.0);
     EXPECT_FALSE(w.view.onTop);
     EXPECT_FALSE(w.view.decorated);
