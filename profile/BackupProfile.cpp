@@ -16,15 +16,15 @@ namespace verno::profile {
 
 namespace {
 
-BackupOutcome Refuse(ProfileSession& s, const std::string& failureRow) {
+BackupOutcome Refuse(ProfileSession& s, Failure failure, std::initializer_list<std::string_view> values = {}) {
     // Nothing was saved and the DC is left untouched, so there is nothing to put back.
     s.profile.where = ProfileWhere::NotSaved;
-    s.FailStep(failureRow);
+    s.Fail(failure, values);
     return BackupOutcome::Refused;
 }
 
 BackupOutcome RefuseUnwritable(ProfileSession& s, const std::filesystem::path& file, const std::string& reason) {
-    return Refuse(s, FillPlaceholders(s.Text(text::kBackupNotWritten), file.string(), reason));
+    return Refuse(s, Failure::BackupNotWritten, {file.string(), reason});
 }
 
 // The header as block 0 holds it (read by GetBackupProfile), with its sum.
@@ -114,7 +114,7 @@ BackupOutcome ReadPresentProfile(ProfileSession& s, ProfileState& into) {
     if (!range.Fits()) return BackupOutcome::Refused;
     s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
     if (!ReadProfileBlocks(s, range, into)) {
-        s.FailStep(text::kBackupFailed);
+        s.Fail(Failure::BackupNotRead);
         return BackupOutcome::ReadFailed;
     }
     s.surface.SetTaskStatus(s.Text(text::kDone));
@@ -152,7 +152,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
     const BackupLookup lookup = GetBackupProfile(s);
     if (lookup == BackupLookup::Unanswered) {
         s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
-        s.FailStep(text::kBackupFailed);
+        s.Fail(Failure::BackupNotRead);
         return BackupOutcome::ReadFailed;
     }
     if (lookup == BackupLookup::Found || lookup == BackupLookup::FoundChanged) {
@@ -163,7 +163,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
     if (IsUnusable(lookup)) {
         // Never replace a file that may hold the only copy of an earlier profile.
         s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
-        return Refuse(s, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()));
+        return Refuse(s, Failure::BackupUnusable, {st.BackupFilePath.string()});
     }
 
     TakeHeader(s, st);
@@ -177,10 +177,10 @@ BackupOutcome BackupProfile(ProfileSession& s) {
     if (!range.Fits()) {
         // A damaged header: its range would run past the table.
         st.ProfileBlockCount = 0;
-        return Refuse(s, s.Text(text::kBackupFailed));
+        return Refuse(s, Failure::BackupNotRead);
     }
     if (!ReadProfileBlocks(s, range, st)) {
-        s.FailStep(text::kBackupFailed);
+        s.Fail(Failure::BackupNotRead);
         return BackupOutcome::ReadFailed;
     }
     if (const BackupWriteResult written = WriteBackupFile(st.BackupFilePath, EncodeBackupFile(st)); !written.ok)

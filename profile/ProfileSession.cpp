@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "common/Text.h"
 #include "common/TextNumbers.h"
 
 namespace verno::profile {
@@ -16,10 +17,14 @@ ProfileSession::ProfileSession(link::CommModule& commModule, const firmware::Fir
       backupFolder(std::move(folder)),
       setPriority(std::move(prioritySetter)) {}
 
-void ProfileSession::FailStep(const std::string& failureRow) {
+void ProfileSession::Fail(Failure failure, std::initializer_list<std::string_view> values) {
+    const FailureRows rows = RowsOf(failure);
     attemptFailed = true;
-    surface.SetTaskStatus(Text(text::kFailed));
-    surface.InsertTaskList(TaskIcon::Error, failureRow, "");
+    if (rows.marksStatus) surface.SetTaskStatus(Text(text::kFailed));
+    const std::string row = rows.text != 0 ? FillPlaceholders(Text(rows.text), values)
+                                           : std::string(values.size() > 0 ? *values.begin() : std::string_view());
+    surface.InsertTaskList(rows.icon, row, "");
+    if (rows.endsConnection) static_cast<void>(comm.EndConnection());
     surface.ResetStage();
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "common/WallClock.h"
@@ -12,6 +13,7 @@
 #include "firmware/FirmwareImage.h"
 #include "link/protocol/CommModule.h"
 #include "platform/ProcessPriority.h"
+#include "profile/Failure.h"
 #include "profile/ProfileState.h"
 
 namespace verno::profile {
@@ -43,10 +45,10 @@ public:
     bool attemptFailed = false;
 
     std::string Text(int n) { return surface.LoadText(n); }
-    // The report of a step that failed: the attempt has failed, its row's status becomes the
-    // failure word, a row with the error icon says what went wrong, and the stage is reset.
-    void FailStep(const std::string& failureRow);
-    void FailStep(int failureText) { FailStep(Text(failureText)); }
+    // A step failed: the attempt has failed, and the rows the failure table gives say what went
+    // wrong (values fill the row's text, or are the row itself when the table gives none); the
+    // stage is reset.
+    void Fail(Failure failure, std::initializer_list<std::string_view> values = {});
     // SetDateTime with the PC's date and time now and the extra byte 233. A DC that refuses the
     // record keeps its old time: a warning row says so. A clock record that did not get through
     // fails the attempt.

@@ -81,10 +81,10 @@ bool RestoreProfile(ProfileSession& s, AfterRestore after) {
     const int count = std::clamp<int>(st.ProfileBlockCount, 0, static_cast<int>(kProfileRows));
     if (!WriteBlocks(s, count)) {
         st.where = ProfileWhere::Saved;
-        s.FailStep(text::kDataNotAccepted);
+        s.Fail(Failure::DataNotAccepted);
     } else if (!HeaderWrittenBack(s)) {
         st.where = ProfileWhere::Saved;
-        s.FailStep(text::kHeaderMismatch);
+        s.Fail(Failure::HeaderMismatch);
     } else {
         s.surface.SetTaskStatus(s.Text(text::kDone));
         st.where = ProfileWhere::WrittenBack;

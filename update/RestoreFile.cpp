@@ -17,8 +17,9 @@ namespace verno::update {
 
 namespace {
 
-RestoreFileResult Refuse(Session& s, RestoreFileResult why, const std::string& row) {
-    s.RefuseAndClose(TaskIcon::Error, row);
+RestoreFileResult Refuse(Session& s, RestoreFileResult why, profile::Failure failure,
+                         std::initializer_list<std::string_view> values) {
+    s.Fail(failure, values);
     return why;
 }
 
@@ -37,10 +38,10 @@ std::optional<RestoreFileResult> RefusalOf(Session& s, const std::filesystem::pa
                                            const profile::BackupContents& contents, bool readable, int& blocks) {
     profile::ProfileState& st = s.profile;
     if (!readable)
-        return Refuse(s, RestoreFileResult::Unusable, FillPlaceholders(s.Text(text::kBackupUnusable), file.string()));
+        return Refuse(s, RestoreFileResult::Unusable, profile::Failure::RestoreUnusable, {file.string()});
     const link::MemoryBlock block0 = s.comm.ReadMemory(profile::Block0::kUnit, profile::Block0::kUnit);
     if (block0.status != link::LinkStatus::Ok) {
-        s.FailStep(text::kBackupFailed);
+        s.Fail(profile::Failure::BackupNotRead);
         return RestoreFileResult::Failed;
     }
     st.DcBlock0 = block0.bytes;
@@ -48,12 +49,11 @@ std::optional<RestoreFileResult> RefusalOf(Session& s, const std::filesystem::pa
     std::string digits;
     for (std::size_t i = 0; i < 6; ++i) digits += static_cast<char>('0' + contents.SerialDigits[i] % 10);
     if (digits != profile::SerialText(st.DcSerial))
-        return Refuse(s, RestoreFileResult::OtherSerial,
-                      FillPlaceholders(s.Text(text::kRestoreOtherSerial), file.string(), digits,
-                                       profile::SerialText(st.DcSerial)));
+        return Refuse(s, RestoreFileResult::OtherSerial, profile::Failure::RestoreOtherSerial,
+                      {file.string(), digits, profile::SerialText(st.DcSerial)});
     blocks = profile::BlockCount(contents, s.fw.DcMemoryBlocks);
     if (blocks < 0)
-        return Refuse(s, RestoreFileResult::OtherSize, FillPlaceholders(s.Text(text::kRestoreOtherSize), file.string()));
+        return Refuse(s, RestoreFileResult::OtherSize, profile::Failure::RestoreOtherSize, {file.string()});
     for (std::size_t i = 0; i < 6; ++i) st.SerialDigits[i] = static_cast<std::uint8_t>(digits[i] - '0');
     return std::nullopt;
 }
@@ -65,12 +65,12 @@ RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file) {
     s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...");
     const IdentityCheck identity = CheckDcIdentity(s);
     if (identity == IdentityCheck::NoAnswer) {
-        s.FailStep(text::kDcNotAnswering);
+        s.Fail(profile::Failure::DcNotAnswering);
         return RestoreFileResult::NotAnswering;
     }
     s.surface.SetTaskStatus(s.Text(text::kDone));
     if (identity == IdentityCheck::OtherModel)
-        return Refuse(s, RestoreFileResult::OtherModel, NotThisModel(s.surface, s.fw) + "!");
+        return Refuse(s, RestoreFileResult::OtherModel, profile::Failure::OtherModel, {NotThisModel(s.surface, s.fw) + "!"});
     s.dcFirmware = {s.DcVersion, 0};
 
     auto contents = std::make_unique<profile::BackupContents>();

@@ -27,14 +27,6 @@ public:
     std::string DcVersion;        // two single-byte characters, set by the identity check
     std::uint8_t DcRevision = 0;  // 0 until read
 
-    // A refusal after the DC has been heard: its row, the end of the connection (whatever it
-    // answers), the attempt failed, the stage reset.
-    void RefuseAndClose(TaskIcon icon, const std::string& event) {
-        surface.InsertTaskList(icon, event, "");
-        static_cast<void>(comm.EndConnection());
-        attemptFailed = true;
-        surface.ResetStage();
-    }
 };
 
 }  // namespace verno::update

@@ -38,7 +38,7 @@ Verification RunUpload(Session& s) {
     if (!UploadCode(s)) return Verification::Failed;
     WaitForReset(s, kWaitBetweenAreas);
     if (comm.ReadIdentity() != link::LinkStatus::Ok) {
-        s.FailStep(text::kDcNotAnswering);
+        s.Fail(profile::Failure::DcNotAnswering);
         return Verification::Failed;
     }
     if (!UploadCode2(s)) return Verification::Failed;
@@ -102,14 +102,12 @@ UpdateResult NoUpdateNeeded(Session& s) {
 std::optional<UpdateResult> RefusalOfDc(Session& s) {
     const IdentityCheck identity = CheckDcIdentity(s);
     if (identity == IdentityCheck::NoAnswer) {
-        s.FailStep(text::kDcNotAnswering);
+        s.Fail(profile::Failure::DcNotAnswering);
         return UpdateResult::NotAnswering;
     }
     s.surface.SetTaskStatus(s.Text(text::kDone));
     if (identity == IdentityCheck::OtherModel) {
-        s.surface.InsertTaskList(TaskIcon::Error, NotThisModel(s.surface, s.fw) + "!", "");
-        s.attemptFailed = true;
-        s.surface.ResetStage();
+        s.Fail(profile::Failure::OtherModel, {NotThisModel(s.surface, s.fw) + "!"});
         return UpdateResult::OtherModel;
     }
     if (ReadsRevision(s.fw)) s.DcRevision = s.comm.ReadRevision().revision;
@@ -117,11 +115,12 @@ std::optional<UpdateResult> RefusalOfDc(Session& s) {
 
     switch (DecideVersion(s.fw, s.DcVersion, s.DcRevision)) {
         case VersionDecision::BelowRequired:
-            s.RefuseAndClose(TaskIcon::Error, NotThisModel(s.surface, s.fw) + ", " + s.Text(text::kVersionWord) + " " +
-                                                  Latin1ToUtf8(s.fw.RequiredVersion) + " " + s.Text(text::kBelowRequired));
+            s.Fail(profile::Failure::BelowRequired,
+                   {NotThisModel(s.surface, s.fw) + ", " + s.Text(text::kVersionWord) + " " +
+                    Latin1ToUtf8(s.fw.RequiredVersion) + " " + s.Text(text::kBelowRequired)});
             return UpdateResult::BelowRequired;
         case VersionDecision::NewerRevision:
-            s.RefuseAndClose(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded));
+            s.Fail(profile::Failure::NewerRevision);
             return UpdateResult::NoUpdateNeeded;
         case VersionDecision::NoUpdateNeeded: return NoUpdateNeeded(s);
         case VersionDecision::Update: break;

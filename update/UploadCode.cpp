@@ -39,16 +39,16 @@ bool UploadCode(Session& s) {
         // The area-1 upload stops the link on a port error and leaves the reporting to the
         // steps after it.
         comm.Abort();
-        s.attemptFailed = true;
+        s.attemptFailed = true;  // no row of its own: the steps after it report
         s.surface.ResetStage();
         return false;
     }
     if (sent == BlocksResult::Failed) {
-        s.FailStep(text::kDataNotAccepted);
+        s.Fail(profile::Failure::DataNotAccepted);
         return false;
     }
     if (comm.SendWordCommand(link::wire::kCloseArea1, s.fw.Area1Sum) != link::LinkStatus::Ok) {
-        s.FailStep(text::kDataNotAccepted);
+        s.Fail(profile::Failure::DataNotAccepted);
         return false;
     }
     s.surface.SetTaskStatus(s.Text(text::kDone));
@@ -59,14 +59,14 @@ bool UploadCode2(Session& s) {
     link::CommModule& comm = s.comm;
     s.surface.InsertTaskList(TaskIcon::Information, s.Text(s.fw.Area2Only() ? text::kUploadOnly : text::kUploadArea2), "");
     if (SendBlocks(s, s.fw.Area2Blocks, s.fw.Area2Records, link::wire::kWriteArea2Block, false) != BlocksResult::Sent) {
-        s.FailStep(text::kDataNotAccepted);
+        s.Fail(profile::Failure::DataNotAccepted);
         return false;
     }
     // Both closing commands go out; a refusal of the first shows only after the second.
     const bool wordTaken = comm.SendB8WordCommand(s.fw.Area2Word) == link::LinkStatus::Ok;
     const bool closed = comm.SendWordCommand(link::wire::kCloseArea2, s.fw.Area2Sum) == link::LinkStatus::Ok;
     if (!wordTaken || !closed) {
-        s.FailStep(text::kDataNotAccepted);
+        s.Fail(profile::Failure::DataNotAccepted);
         return false;
     }
     s.surface.SetTaskStatus(s.Text(text::kDone));

@@ -21,12 +21,12 @@ Verification VerifyNewCode(Session& s) {
     ui.InsertTaskList(TaskIcon::Information, s.Text(text::kVerifyStart), "...");
     const IdentityCheck identity = CheckDcIdentity(s);
     if (identity == IdentityCheck::NoAnswer) {
-        s.FailStep(text::kDcNotAnswering);
+        s.Fail(profile::Failure::DcNotAnswering);
         return Verification::Failed;
     }
     ui.SetTaskStatus(s.Text(text::kDone));
     if (identity == IdentityCheck::OtherModel) {
-        s.RefuseAndClose(TaskIcon::Error, s.Text(text::kVerifyWrongModel));
+        s.Fail(profile::Failure::WrongModelAfterRestart);
         return Verification::Failed;
     }
 

@@ -259,7 +259,7 @@ TEST_F(ProfileTest, ABackupWhoseRowsDoNotFollowItsHeaderIsDamaged) {
 
 TEST_F(ProfileTest, ABlockZeroThatDoesNotComeInLeavesThePathOfTheLastGoodRead) {
     EXPECT_EQ(GetBackupProfile(*session), BackupLookup::NotFound);
-    comm.ReadMemory(288, 288);  // a profile block now lies where block 0 was
+    ASSERT_EQ(comm.ReadMemory(288, 288).status, link::LinkStatus::Ok);  // the last block read is no block 0
     dc.Faults().unansweredCommand = 0xB4;
     EXPECT_EQ(GetBackupProfile(*session), BackupLookup::Unanswered);
     EXPECT_EQ(st().BackupFilePath, BackupPath());

@@ -1,0 +1,52 @@
+#pragma once
+// Every way a step of an attempt fails, and the rows that say so: one table. A failed step calls
+// ProfileSession::Fail, which renders the failure from here.
+
+#include "common/TextNumbers.h"
+#include "common/WizardSurface.h"
+
+namespace verno::profile {
+
+enum class Failure {
+    DcNotAnswering,   // the DC did not answer its identity
+    OtherModel,       // it names another model (the row given whole)
+    BelowRequired,    // its firmware is older than the file can update (the row given whole)
+    NewerRevision,    // it runs a newer revision than the file's
+    WrongModelAfterRestart,
+    BackupNotRead,
+    BackupNotWritten,  // %1 the file, %2 the system's reason
+    BackupUnusable,    // %1 the file
+    DataNotAccepted,
+    HeaderMismatch,
+    RestoreUnusable,     // %1 the file
+    RestoreOtherSerial,  // %1 the file, %2 the serial number in it, %3 the DC's
+    RestoreOtherSize,    // %1 the file
+};
+
+struct FailureRows {
+    int text;            // catalogue text of the row; 0 when the caller gives the row whole
+    TaskIcon icon;
+    bool marksStatus;    // the step's own row shows the failure word first
+    bool endsConnection; // the DC was heard: the connection is ended before the stage is reset
+};
+
+constexpr FailureRows RowsOf(Failure failure) {
+    switch (failure) {
+        case Failure::DcNotAnswering: return {text::kDcNotAnswering, TaskIcon::Error, true, false};
+        case Failure::OtherModel: return {0, TaskIcon::Error, false, false};
+        case Failure::BelowRequired: return {0, TaskIcon::Error, false, true};
+        case Failure::NewerRevision: return {text::kNoUpdateNeeded, TaskIcon::Warning, false, true};
+        case Failure::WrongModelAfterRestart: return {text::kVerifyWrongModel, TaskIcon::Error, false, true};
+        case Failure::BackupNotRead: return {text::kBackupFailed, TaskIcon::Error, true, false};
+        case Failure::BackupNotWritten: return {text::kBackupNotWritten, TaskIcon::Error, true, false};
+        case Failure::BackupUnusable: return {text::kBackupUnusable, TaskIcon::Error, true, false};
+        case Failure::DataNotAccepted: return {text::kDataNotAccepted, TaskIcon::Error, true, false};
+        case Failure::HeaderMismatch: return {text::kHeaderMismatch, TaskIcon::Error, true, false};
+        case Failure::RestoreUnusable: return {text::kBackupUnusable, TaskIcon::Error, false, true};
+        case Failure::RestoreOtherSerial: return {text::kRestoreOtherSerial, TaskIcon::Error, false, true};
+        case Failure::RestoreOtherSize: return {text::kRestoreOtherSize, TaskIcon::Error, false, true};
+    }
+    return {0, TaskIcon::Error, true, false};
+}
+
+}  // namespace verno::profile
