@@ -418,7 +418,7 @@ TEST_F(ProfileTest, AHeaderReadBackWrongKeepsTheFile) {
 TEST_F(ProfileTest, AHeaderThatIsNotReadBackKeepsTheFile) {
     BackupProfile(*session);
     // Block 0 as read at the start of a run: the buffer holds the very header being restored.
-    ASSERT_EQ(comm.ReadMemory(0, 0), link::LinkStatus::Ok);
+    ASSERT_EQ(comm.ReadMemory(0, 0).status, link::LinkStatus::Ok);
     dc.Faults().refuseWriteAt = 4;
     dc.Faults().unansweredCommand = 0xB4;
     ui.rows.clear();
