@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <string_view>
+#include <utility>
 
 namespace verno::dcsim {
 
@@ -36,6 +37,68 @@ bool Seconds(std::string_view text, double& out) {
 
 }  // namespace
 
+namespace {
+
+// The switches without an argument.
+bool ApplySwitch(std::string_view name, DcFaults& faults) {
+    const std::pair<std::string_view, bool DcFaults::*> switches[] = {
+        {"silent", &DcFaults::silent},
+        {"byte-at-a-time", &DcFaults::byteAtATime},
+        {"refuse-special-writes", &DcFaults::refuseSpecialWrites},
+        {"corrupt-header", &DcFaults::corruptHeaderWrite},
+    };
+    for (const auto& [switchName, member] : switches) {
+        if (name != switchName) continue;
+        faults.*member = true;
+        return true;
+    }
+    return false;
+}
+
+// The faults aimed at a command byte: unanswered=CMD[@UNIT], refuse[-payload]=CMD[:N], arm=CMD:N.
+bool ApplyCommandFault(std::string_view name, std::string_view arg, DcFaults& faults) {
+    const std::size_t split = arg.find(name == "unanswered" ? '@' : ':');
+    const bool hasSecond = split != std::string_view::npos;
+    std::uint8_t command = 0;
+    if (!CommandByte(arg.substr(0, split), command)) return false;
+    const std::string_view second = hasSecond ? arg.substr(split + 1) : std::string_view{};
+    if (name == "unanswered") {
+        unsigned unit = 0;
+        if (hasSecond && (!Number(second, unit) || unit > 0xFFFF)) return false;
+        faults.unansweredCommand = command;
+        if (hasSecond) faults.unansweredUnit = static_cast<std::uint16_t>(unit);
+        return true;
+    }
+    int count = 1;
+    if (name == "arm") {
+        if (!hasSecond || !Number(second, count) || count < 1) return false;
+        faults.armAt = FaultArming{command, count};
+        return true;
+    }
+    if (hasSecond && (!Number(second, count) || count < 0)) return false;
+    (name == "refuse" ? faults.refuseCommand : faults.refusePayloadOf) = command;
+    (name == "refuse" ? faults.refuseCount : faults.refusePayloadCount) = count;
+    return true;
+}
+
+// The faults that take a number: refuse-write=UNIT, lose-ack=K, power-loss=K, garbage=N.
+bool ApplyNumberFault(std::string_view name, std::string_view arg, DcFaults& faults) {
+    if (name == "refuse-write") {
+        unsigned unit = 0;
+        if (!Number(arg, unit) || unit > 0xFFFF) return false;
+        faults.refuseWriteAt = static_cast<std::uint16_t>(unit);
+        return true;
+    }
+    int value = 0;
+    if (!Number(arg, value) || value < 0 || value > 100000) return false;
+    if (name == "lose-ack") faults.loseAckOfCodeBlock = value;
+    if (name == "power-loss") faults.powerLossAtBlock = value;
+    if (name == "garbage") faults.garbageBeforeReply = value;
+    return true;
+}
+
+}  // namespace
+
 bool ApplyFault(const std::string& text, DcFaults& faults) {
     const std::string_view all(text);
     const std::size_t eq = all.find('=');
@@ -43,67 +106,15 @@ bool ApplyFault(const std::string& text, DcFaults& faults) {
     const bool hasArg = eq != std::string_view::npos;
     const std::string_view arg = hasArg ? all.substr(eq + 1) : std::string_view{};
 
-    if (name == "silent" && !hasArg) {
-        faults.silent = true;
-        return true;
+    if (!hasArg) {
+        if (ApplySwitch(name, faults)) return true;
+    } else if (name == "unanswered" || name == "refuse" || name == "refuse-payload" || name == "arm") {
+        return ApplyCommandFault(name, arg, faults);
+    } else if (name == "refuse-write" || name == "lose-ack" || name == "power-loss" || name == "garbage") {
+        return ApplyNumberFault(name, arg, faults);
+    } else if (name == "latency") {
+        return Seconds(arg, faults.replyLatency);
     }
-    if (name == "byte-at-a-time" && !hasArg) {
-        faults.byteAtATime = true;
-        return true;
-    }
-    if (name == "refuse-special-writes" && !hasArg) {
-        faults.refuseSpecialWrites = true;
-        return true;
-    }
-    if (name == "corrupt-header" && !hasArg) {
-        faults.corruptHeaderWrite = true;
-        return true;
-    }
-    if (name == "refuse-write" && hasArg) {
-        unsigned unit = 0;
-        if (!Number(arg, unit) || unit > 0xFFFF) return false;
-        faults.refuseWriteAt = static_cast<std::uint16_t>(unit);
-        return true;
-    }
-    if (name == "unanswered" && hasArg) {
-        const std::size_t at = arg.find('@');
-        std::uint8_t command = 0;
-        unsigned unit = 0;
-        if (!CommandByte(arg.substr(0, at), command)) return false;
-        if (at != std::string_view::npos && (!Number(arg.substr(at + 1), unit) || unit > 0xFFFF)) return false;
-        faults.unansweredCommand = command;
-        if (at != std::string_view::npos) faults.unansweredUnit = static_cast<std::uint16_t>(unit);
-        return true;
-    }
-    if ((name == "refuse" || name == "refuse-payload") && hasArg) {
-        const std::size_t colon = arg.find(':');
-        std::uint8_t command = 0;
-        int count = 1;
-        if (!CommandByte(arg.substr(0, colon), command)) return false;
-        if (colon != std::string_view::npos && (!Number(arg.substr(colon + 1), count) || count < 0)) return false;
-        (name == "refuse" ? faults.refuseCommand : faults.refusePayloadOf) = command;
-        (name == "refuse" ? faults.refuseCount : faults.refusePayloadCount) = count;
-        return true;
-    }
-    if (name == "arm" && hasArg) {
-        const std::size_t colon = arg.find(':');
-        if (colon == std::string_view::npos) return false;
-        std::uint8_t command = 0;
-        int frame = 0;
-        if (!CommandByte(arg.substr(0, colon), command)) return false;
-        if (!Number(arg.substr(colon + 1), frame) || frame < 1) return false;
-        faults.armAt = FaultArming{command, frame};
-        return true;
-    }
-    if ((name == "lose-ack" || name == "power-loss" || name == "garbage") && hasArg) {
-        int value = 0;
-        if (!Number(arg, value) || value < 0 || value > 100000) return false;
-        if (name == "lose-ack") faults.loseAckOfCodeBlock = value;
-        if (name == "power-loss") faults.powerLossAtBlock = value;
-        if (name == "garbage") faults.garbageBeforeReply = value;
-        return true;
-    }
-    if (name == "latency" && hasArg) return Seconds(arg, faults.replyLatency);
     if (name == "long-restart") {
         double seconds = 60.0;
         if (hasArg && !Seconds(arg, seconds)) return false;

@@ -105,19 +105,7 @@ bool Controller::InitInfo() {
     if (const auto column = host_.DesktopLanguageColumn()) config_->LanguageIndex = *column;
     config_->FirmwareFilePath = host_.FirmwareFile(config_->FirmwareFileName);
 
-    const auto catalogueFile = host_.CatalogueFile();
-    const auto opened = catalogue_.Open(catalogueFile, config_->LanguageIndex);
-    if (const auto message = catalogue::CatalogueStatusMessage(opened, catalogue_, catalogueFile)) {
-        ShowMessage(message->title, message->text, message->icon, message->buttons);
-        if (message->endsProgram) {
-            // Nothing to label the window with: end before it is ever shown.
-            FailStartUp(StartUpFailure::Catalogue);
-            catalogue_.Close();
-            EndProgram();
-            return false;
-        }
-    }
-
+    if (!OpenCatalogue()) return false;
     view_.SetLanguage(catalogue::LanguageTag(config_->LanguageIndex));
     view_.PutOnTop();
     Decorate();
@@ -146,6 +134,20 @@ bool Controller::InitInfo() {
     LoadStepInstructions(1);
     SetCaptions();
     return true;
+}
+
+bool Controller::OpenCatalogue() {
+    const auto catalogueFile = host_.CatalogueFile();
+    const auto opened = catalogue_.Open(catalogueFile, config_->LanguageIndex);
+    const auto message = catalogue::CatalogueStatusMessage(opened, catalogue_, catalogueFile);
+    if (!message) return true;
+    ShowMessage(message->title, message->text, message->icon, message->buttons);
+    if (!message->endsProgram) return true;
+    // Nothing to label the window with: end before it is ever shown.
+    FailStartUp(StartUpFailure::Catalogue);
+    catalogue_.Close();
+    EndProgram();
+    return false;
 }
 
 bool Controller::GetCode() {

@@ -103,6 +103,8 @@ public:
 
 private:
     bool InitInfo();
+    // False when the catalogue cannot be used: the program has then ended.
+    bool OpenCatalogue();
     // Reads and checks the firmware file, with its task-log rows; false when the program must end.
     bool GetCode();
     void FailStartUp(StartUpFailure why);
