@@ -166,6 +166,48 @@ inline constexpr int kFirmwareCheckValue = 884;   // %1 the file
 inline constexpr int kIdentityGarbled = 885;
 inline constexpr int kPortStaleLock = 886;        // %1 device, %2 the lock file
 
+// verno-update's own words: the reset countdown (for both front ends), the --check block, the
+// bench's summary and messages, the --history listing.
+inline constexpr int kSecondsLeft = 940;         // %1 whole seconds
+inline constexpr int kCheckHeading = 941;        // %1 the port
+inline constexpr int kCheckIdentity = 942;
+inline constexpr int kCheckVersion = 943;
+inline constexpr int kCheckVersionRevision = 944;  // %1 version, %2 revision
+inline constexpr int kCheckSerial = 945;
+inline constexpr int kCheckProfile = 946;
+inline constexpr int kCheckProfileBlocks = 947;  // %1 blocks
+inline constexpr int kCheckFirmware = 948;
+inline constexpr int kCheckWouldUpdate = 949;
+inline constexpr int kCheckNotForIt = 950;
+inline constexpr int kCheckProfileWaits = 951;   // %1 the backup file
+inline constexpr int kSummaryPort = 952;
+inline constexpr int kSummarySerial = 953;
+inline constexpr int kSummaryBefore = 954;
+inline constexpr int kSummaryAfter = 955;
+inline constexpr int kSummaryTime = 956;
+inline constexpr int kSummaryOutcome = 957;
+inline constexpr int kOutcomeUpdated = 958;
+inline constexpr int kOutcomeNoUpdateNeeded = 959;
+inline constexpr int kOutcomeChecked = 960;
+inline constexpr int kOutcomeFailed = 961;
+inline constexpr int kOutcomeBecause = 962;      // %1 outcome, %2 reason
+inline constexpr int kSummaryWouldUpdate = 963;
+inline constexpr int kSummaryWouldNotUpdate = 964;
+inline constexpr int kSummaryKeptSentence = 965;  // %1 files; after a reason that ends a sentence
+inline constexpr int kSummaryKept = 966;          // %1 files
+inline constexpr int kStoppedEarly = 967;
+inline constexpr int kSeeRowsAbove = 968;
+inline constexpr int kBenchNoCable = 969;
+inline constexpr int kBenchNotStarted = 970;     // %1 port, %2 the system's reason
+inline constexpr int kBenchNotStartedReason = 971;
+inline constexpr int kBenchKilled = 972;         // %1 signal
+inline constexpr int kBenchNoResult = 973;       // %1 exit status
+inline constexpr int kHistoryDate = 974;
+inline constexpr int kHistoryBlocks = 975;
+inline constexpr int kHistoryVersion = 976;
+inline constexpr int kHistoryFile = 977;
+inline constexpr int kHistoryEmpty = 978;        // %1 the folder
+
 inline constexpr std::array kAll{
     kClose, kInstructions, kTimeHeading, kStatusHeading, kBack, kNext, kEventHeading, kProductTitle,
     kFailed, kDone,
@@ -190,6 +232,13 @@ inline constexpr std::array kAll{
     kStartUpConfiguration, kStartUpCatalogue, kStartUpFirmwareFile, kStartUpPort,
     kFirmwareFolder, kFirmwareUnreadable, kFirmwareTooShort, kFirmwareNotFirmware, kFirmwareCheckValue,
     kIdentityGarbled, kPortStaleLock,
+    kSecondsLeft, kCheckHeading, kCheckIdentity, kCheckVersion, kCheckVersionRevision, kCheckSerial, kCheckProfile,
+    kCheckProfileBlocks, kCheckFirmware, kCheckWouldUpdate, kCheckNotForIt, kCheckProfileWaits, kSummaryPort,
+    kSummarySerial, kSummaryBefore, kSummaryAfter, kSummaryTime, kSummaryOutcome, kOutcomeUpdated,
+    kOutcomeNoUpdateNeeded, kOutcomeChecked, kOutcomeFailed, kOutcomeBecause, kSummaryWouldUpdate,
+    kSummaryWouldNotUpdate, kSummaryKeptSentence, kSummaryKept, kStoppedEarly, kSeeRowsAbove, kBenchNoCable,
+    kBenchNotStarted, kBenchNotStartedReason, kBenchKilled, kBenchNoResult, kHistoryDate, kHistoryBlocks,
+    kHistoryVersion, kHistoryFile, kHistoryEmpty,
 };
 
 }  // namespace verno::text

@@ -1,5 +1,7 @@
 #include "console/CableReport.h"
 
+#include "common/Text.h"
+#include "common/TextNumbers.h"
 #include "profile/BackupFile.h"
 
 #include <algorithm>
@@ -64,34 +66,55 @@ CableReport CableReport::FromJson(const nlohmann::json& line) {
     return r;
 }
 
-std::string SummaryTable(const std::vector<CableReport>& reports) {
-    using Row = std::array<std::string, 6>;
-    std::vector<Row> rows = {{"port", "serial", "before", "after", "time", "outcome"}};
-    for (const CableReport& r : reports) {
-        std::string outcome = r.outcome;
-        if (!r.reason.empty()) outcome += ": " + r.reason;
-        if (r.wouldUpdate) outcome += *r.wouldUpdate ? ", the firmware file would update it" : ", the firmware file would not update it";
-        if (!r.profileKeptIn.empty()) {
-            const bool sentence = !outcome.empty() && (outcome.back() == '.' || outcome.back() == '!');
-            outcome += (sentence ? " Profile kept in " : "; profile kept in ") + r.profileKeptIn;
-        }
-        char seconds[16];
-        std::snprintf(seconds, sizeof seconds, "%.0f s", r.seconds);
-        rows.push_back({r.port, r.SerialText(), r.versionBefore.empty() ? "-" : r.versionBefore,
-                        r.versionAfter.empty() ? "-" : r.versionAfter, seconds, outcome});
+namespace {
+
+int OutcomeText(const std::string& outcome) {
+    if (outcome == "updated") return text::kOutcomeUpdated;
+    if (outcome == "no update needed") return text::kOutcomeNoUpdateNeeded;
+    if (outcome == "checked") return text::kOutcomeChecked;
+    return text::kOutcomeFailed;
+}
+
+// The last column: the outcome, why, what the firmware would do, where the profile waits.
+std::string OutcomeColumn(const CableReport& r, const TextLookup& text) {
+    std::string outcome = text(OutcomeText(r.outcome));
+    if (!r.reason.empty()) outcome = FillPlaceholders(text(text::kOutcomeBecause), outcome, r.reason);
+    if (r.wouldUpdate) outcome += ", " + text(*r.wouldUpdate ? text::kSummaryWouldUpdate : text::kSummaryWouldNotUpdate);
+    if (!r.profileKeptIn.empty()) {
+        const bool sentence = !outcome.empty() && (outcome.back() == '.' || outcome.back() == '!');
+        outcome += sentence ? " " + FillPlaceholders(text(text::kSummaryKeptSentence), r.profileKeptIn)
+                            : "; " + FillPlaceholders(text(text::kSummaryKept), r.profileKeptIn);
     }
-    std::array<std::size_t, 6> widths{};
-    for (const Row& row : rows)
-        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+    return outcome;
+}
+
+}  // namespace
+
+std::string AlignedColumns(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::size_t> widths;
+    for (const auto& row : rows) {
+        if (widths.size() < row.size()) widths.resize(row.size());
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+    }
     std::string table;
-    for (const Row& row : rows) {
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            table += row[c];
-            if (c + 1 < row.size()) table += std::string(widths[c] - row[c].size() + 2, ' ');
-        }
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) table += c + 1 < row.size() ? PadTo(row[c], widths[c] + 2) : row[c];
         table += "\n";
     }
     return table;
+}
+
+std::string SummaryTable(const std::vector<CableReport>& reports, const TextLookup& text) {
+    std::vector<std::vector<std::string>> rows = {{text(text::kSummaryPort), text(text::kSummarySerial),
+                                                   text(text::kSummaryBefore), text(text::kSummaryAfter),
+                                                   text(text::kSummaryTime), text(text::kSummaryOutcome)}};
+    for (const CableReport& r : reports) {
+        char seconds[16];
+        std::snprintf(seconds, sizeof seconds, "%.0f s", r.seconds);
+        rows.push_back({r.port, r.SerialText(), r.versionBefore.empty() ? "-" : r.versionBefore,
+                        r.versionAfter.empty() ? "-" : r.versionAfter, seconds, OutcomeColumn(r, text)});
+    }
+    return AlignedColumns(rows);
 }
 
 }  // namespace verno::console

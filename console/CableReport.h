@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "console/ConsoleTexts.h"
+
 namespace verno::console {
 
 struct CableReport {
@@ -15,7 +17,7 @@ struct CableReport {
     std::optional<int> serial;  // once block 0 was read
     std::string versionBefore;  // what the DC ran when it was met
     std::string versionAfter;   // what it runs now
-    std::string outcome;        // "updated", "no update needed", "checked", "failed"
+    std::string outcome;        // "updated", "no update needed", "checked", "failed": stable, for machines
     std::string reason;         // why it failed
     std::string profileKeptIn;  // a backup file left on disk for the next run
     double seconds = 0;
@@ -34,7 +36,10 @@ struct CableReport {
     static CableReport FromJson(const nlohmann::json& line);
 };
 
-// The summary of a many-cable run: a line per cable, aligned.
-std::string SummaryTable(const std::vector<CableReport>& reports);
+// The summary of a many-cable run: a heading and a line per cable, aligned by display width.
+std::string SummaryTable(const std::vector<CableReport>& reports, const TextLookup& text);
+
+// Rows of cells as lines, each column but the last padded to its widest cell and two spaces.
+std::string AlignedColumns(const std::vector<std::vector<std::string>>& rows);
 
 }  // namespace verno::console

@@ -59,8 +59,10 @@ void ConsoleApp::RequestClose(int signal) {
 }
 
 ConsoleApp::ConsoleApp(Options options)
-    : SystemHost(options.ports.empty() ? std::nullopt : std::optional<std::string>(options.ports.front())),
+    : SystemHost(options.ports.empty() ? std::nullopt : std::optional<std::string>(options.ports.front()),
+                 options.firmware),
       options_(std::move(options)),
+      texts_(*this),
       interactive_(isatty(STDIN_FILENO) && isatty(STDERR_FILENO)),
       view_(stdout, stderr, options_.json ? ConsoleView::Format::Json : ConsoleView::Format::Text,
             DrawsInPlace(STDOUT_FILENO),
@@ -75,11 +77,12 @@ ConsoleApp::ConsoleApp(Options options)
     // Read while the catalogue is open: the end may come after it has closed.
     view_.OnLanguage([this] {
         for (std::size_t i = 0; i < kStartUpTexts.size(); ++i) startUpTexts_[i] = controller_.LoadText(kStartUpTexts[i]);
+        view_.SetFinalStatuses({controller_.LoadText(text::kDone), controller_.LoadText(text::kFailed)});
     });
     view_.SetJsonContext([this] {
-        nlohmann::ordered_json context = {{"port", port_}};
-        if (const auto serial = DcSerial()) context["serial"] = profile::SerialText(*serial);
-        return context;
+        const auto serial = DcSerial();
+        return nlohmann::ordered_json{{"port", port_},
+                                      {"serial", serial ? nlohmann::ordered_json(profile::SerialText(*serial)) : nullptr}};
     });
     if (options_.logFolder) {
         log_ = std::make_unique<SupportLog>(*options_.logFolder);
@@ -202,7 +205,11 @@ MessageAnswer ConsoleApp::AnswerQuestion(const QuestionBox& box) {
 }
 
 void ConsoleApp::PrintHistory() {
-    for (const profile::HistoryEntry& e : profile::ListHistory(BackupFolder())) {
+    const auto entries = profile::ListHistory(BackupFolder());
+    std::vector<std::vector<std::string>> rows = {{texts_(text::kSummarySerial), texts_(text::kHistoryDate),
+                                                   texts_(text::kHistoryBlocks), texts_(text::kHistoryVersion),
+                                                   texts_(text::kHistoryFile)}};
+    for (const profile::HistoryEntry& e : entries) {
         const std::string version = e.readFrom.version.empty() ? "" : Latin1ToUtf8(e.readFrom.version);
         if (options_.json) {
             nlohmann::ordered_json line = {{"type", "history"}, {"serial", e.serial}, {"date", e.date}};
@@ -212,9 +219,14 @@ void ConsoleApp::PrintHistory() {
             line["file"] = e.file.string();
             std::cout << JsonLine(line) << "\n";
         } else {
-            std::cout << e.serial << "  " << e.date << "  " << (e.blocks >= 0 ? std::to_string(e.blocks) : "?") << "  "
-                      << (version.empty() ? "-" : version) << "  " << e.file.string() << "\n";
+            rows.push_back({e.serial, e.date, e.blocks >= 0 ? std::to_string(e.blocks) : "-",
+                            version.empty() ? "-" : version, e.file.string()});
         }
+    }
+    if (!options_.json && entries.empty()) {
+        std::cout << FillPlaceholders(texts_(text::kHistoryEmpty), profile::HistoryFolder(BackupFolder()).string()) << "\n";
+    } else if (!options_.json) {
+        std::cout << AlignedColumns(rows);
     }
     std::cout << std::flush;
 }
@@ -256,29 +268,30 @@ CableReport ConsoleApp::Report(double seconds) {
         if (*update == update::UpdateResult::NoUpdateNeeded) r.outcome = "no update needed";
         if (r.outcome == "failed") r.reason = view_.LastError();
     } else {
-        r.reason = "stopped before the update ended";
+        r.reason = texts_(text::kStoppedEarly);
     }
     if (session != nullptr && r.versionAfter.empty() && !r.versionBefore.empty()) r.versionAfter = r.versionBefore;
-    if (!r.Succeeded() && r.reason.empty()) r.reason = "see the rows above";
+    if (!r.Succeeded() && r.reason.empty()) r.reason = texts_(text::kSeeRowsAbove);
     return r;
 }
 
 void ConsoleApp::PrintCheck(const CableReport& r) const {
-    std::cout << "dive computer on " << r.port << "\n";
+    std::cout << FillPlaceholders(texts_(text::kCheckHeading), r.port) << "\n";
     if (r.outcome != "checked") {
         std::cout << "  " << r.reason << "\n";
         return;
     }
-    std::cout << "  identity          " << Latin1ToUtf8(check_->identity) << "\n"
-              << "  firmware version  " << (r.versionBefore.empty() ? "-" : r.versionBefore);
-    if (r.revision) std::cout << ", revision " << *r.revision;
-    std::cout << "\n  serial number     " << r.SerialText() << "\n"
-              << "  profile           " << *r.profileBlocks << " blocks of 128 bytes\n"
-              << "  this firmware     " << (*r.wouldUpdate ? "would update it" : "is not for it: no update needed or possible")
-              << "\n";
-    if (!r.profileKeptIn.empty())
-        std::cout << "  a saved profile of this dive computer waits in " << r.profileKeptIn
-                  << "; the next update writes it back\n";
+    std::string version = r.versionBefore.empty() ? "-" : r.versionBefore;
+    if (r.revision) version = FillPlaceholders(texts_(text::kCheckVersionRevision), version, std::to_string(*r.revision));
+    // The empty first column indents the block.
+    std::cout << AlignedColumns({
+        {"", texts_(text::kCheckIdentity), Latin1ToUtf8(check_->identity)},
+        {"", texts_(text::kCheckVersion), version},
+        {"", texts_(text::kCheckSerial), r.SerialText()},
+        {"", texts_(text::kCheckProfile), FillPlaceholders(texts_(text::kCheckProfileBlocks), std::to_string(*r.profileBlocks))},
+        {"", texts_(text::kCheckFirmware), texts_(*r.wouldUpdate ? text::kCheckWouldUpdate : text::kCheckNotForIt)},
+    });
+    if (!r.profileKeptIn.empty()) std::cout << "  " << FillPlaceholders(texts_(text::kCheckProfileWaits), r.profileKeptIn) << "\n";
 }
 
 void ConsoleApp::Prepare() {

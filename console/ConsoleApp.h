@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "console/CableReport.h"
+#include "console/ConsoleTexts.h"
 #include "console/ConsoleView.h"
 #include "console/Options.h"
 #include "console/SupportLog.h"
@@ -50,6 +51,7 @@ private:
     const char* StartUpFailureText(wizard::StartUpFailure why) const;
 
     Options options_;
+    ConsoleTexts texts_;  // its own connection: the controller's closes before the end is printed
     RecoverMode recover_;
     bool interactive_;
     int recoveryAttempts_ = 0;

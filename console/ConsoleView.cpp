@@ -2,14 +2,26 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdlib>
+#include <ctime>
+#include <optional>
 #include <string_view>
 
 namespace verno::console {
 
 namespace {
 
-bool IsPercentage(const std::string& status) { return !status.empty() && status.back() == '%'; }
+// The figure of a status such as "45%"; nullopt for any other status.
+std::optional<int> PercentOf(const std::string& status) {
+    if (status.size() < 2 || status.back() != '%') return std::nullopt;
+    int value = 0;
+    const char* end = status.data() + status.size() - 1;
+    const auto [at, error] = std::from_chars(status.data(), end, value);
+    if (error != std::errc() || at != end) return std::nullopt;
+    return value;
+}
 
 }  // namespace
 
@@ -38,6 +50,20 @@ const char* IconName(TaskIcon icon) {
     return "";
 }
 
+std::string IsoTime(std::chrono::system_clock::time_point when) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char date[32];
+    if (std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local) == 0) return {};
+    // The zone in ISO 8601's extended form, +01:00 (strftime's %z writes +0100).
+    const long minutes = local.tm_gmtoff / 60;
+    const long away = minutes < 0 ? -minutes : minutes;
+    char zone[32];
+    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", minutes < 0 ? '-' : '+', away / 60, away % 60);
+    return std::string(date) + zone;
+}
+
 std::string JsonLine(const nlohmann::ordered_json& object) {
     return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
@@ -57,18 +83,26 @@ std::string ConsoleView::RowText() const {
 nlohmann::ordered_json ConsoleView::Json(const char* type) const {
     nlohmann::ordered_json line = {{"type", type}};
     if (context_) line.update(context_());
-    line["time"] = row_.time;
+    line["time"] = rowStarted_;
+    line["level"] = IconName(row_.icon);
     line["icon"] = IconName(row_.icon);
     line["event"] = row_.event;
     line["status"] = row_.status;
+    const auto percent = PercentOf(row_.status);
+    line["percent"] = percent ? nlohmann::ordered_json(*percent) : nlohmann::ordered_json(nullptr);
     return line;
+}
+
+void ConsoleView::Print(const nlohmann::ordered_json& line) {
+    std::fprintf(out_, "%s\n", JsonLine(line).c_str());
+    std::fflush(out_);
 }
 
 void ConsoleView::Flush() {
     if (!haveRow_) return;
     haveRow_ = false;
     if (format_ == Format::Json) {
-        std::fprintf(out_, "%s\n", JsonLine(Json("row")).c_str());
+        Print(Json("row"));
     } else if (live_) {
         std::fputc('\n', out_);
     } else {
@@ -83,7 +117,9 @@ void ConsoleView::InsertTaskList(TaskIcon icon, const std::string& time, const s
     Flush();
     haveRow_ = true;
     row_ = {time, icon, event, status};
+    rowStarted_ = IsoTime(now_());
     if (icon == TaskIcon::Error) lastError_ = event;
+    if (format_ == Format::Json) Print(Json("progress"));
     if (live_) {
         std::fprintf(out_, "%s", RowText().c_str());
         std::fflush(out_);
@@ -93,11 +129,11 @@ void ConsoleView::InsertTaskList(TaskIcon icon, const std::string& time, const s
 void ConsoleView::SetTaskStatus(const std::string& status) {
     // Each figure once: a status set again unchanged draws nothing.
     if (!haveRow_ || status == row_.status) return;
-    const bool newPercentage = IsPercentage(status);
     row_.status = status;
-    if (format_ == Format::Json && newPercentage) {
-        std::fprintf(out_, "%s\n", JsonLine(Json("progress")).c_str());
-        std::fflush(out_);
+    // A step's end comes as its row line; everything before it is progress.
+    const bool final = std::find(finalStatuses_.begin(), finalStatuses_.end(), status) != finalStatuses_.end();
+    if (format_ == Format::Json && !final) {
+        Print(Json("progress"));
     } else if (live_) {
         // Carriage return and erase-line keep the row on one terminal line.
         std::fprintf(out_, "\r\x1b[K%s", RowText().c_str());

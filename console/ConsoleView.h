@@ -2,12 +2,15 @@
 // The wizard's view on a terminal. As text, a task-log row is printed as "hh:mm:ss  <i|!|x>
 // event  status"; on a terminal its status is rewritten in place as it changes, elsewhere each
 // row is printed once, with its final status. As JSON, every finished row is one object on a
-// line, and so is every new percentage of the row that runs. Message boxes go to their own
+// line, and so is the start of every row and every new status of the row that runs (its
+// progress). The keys are documented in README.md and kept stable. Message boxes go to their own
 // stream (stderr), as title and text, and the answerer decides them: a terminal has no buttons
 // to click.
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
+#include <vector>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -27,6 +30,9 @@ const char* IconName(TaskIcon icon);  // "information", "warning", "error"
 // Whether rows on that output may be rewritten in place: a terminal whose TERM can move the cursor.
 bool DrawsInPlace(int fd);
 char IconLetter(TaskIcon icon);        // 'i', '!', 'x': the icon column on a terminal
+
+// The moment as ISO 8601 with the local zone: 2026-12-08T10:41:07+01:00.
+std::string IsoTime(std::chrono::system_clock::time_point when);
 
 // One line of --json output. Bytes from the DC that are not UTF-8 become U+FFFD, never an abort.
 std::string JsonLine(const nlohmann::ordered_json& object);
@@ -65,6 +71,10 @@ public:
     void OnRowDone(std::function<void(const TaskRow&)> sink) { rowDone_ = std::move(sink); }
     // The fields every JSON line starts with: the cable's port, and the DC's serial once known.
     void SetJsonContext(std::function<nlohmann::ordered_json()> context) { context_ = std::move(context); }
+    // The statuses that end a step (done, failed): as JSON, they come only with the finished row.
+    void SetFinalStatuses(std::vector<std::string> statuses) { finalStatuses_ = std::move(statuses); }
+    // Where the JSON lines' times come from (tests fix it).
+    void SetClock(std::function<std::chrono::system_clock::time_point()> now) { now_ = std::move(now); }
     // The event of the newest error row: why the update failed.
     const std::string& LastError() const { return lastError_; }
 
@@ -72,6 +82,7 @@ private:
     std::string RowText() const;
     void PrintBox(const std::string& title, const std::string& text);
     nlohmann::ordered_json Json(const char* type) const;
+    void Print(const nlohmann::ordered_json& line);
 
     std::FILE* out_;
     std::FILE* messages_;
@@ -83,9 +94,12 @@ private:
     std::function<void()> languageSet_;
     std::function<void(const TaskRow&)> rowDone_;
     std::function<nlohmann::ordered_json()> context_;
+    std::vector<std::string> finalStatuses_;
+    std::function<std::chrono::system_clock::time_point()> now_ = [] { return std::chrono::system_clock::now(); };
 
     bool haveRow_ = false;
     TaskRow row_;
+    std::string rowStarted_;  // ISO 8601, for the JSON lines
     std::string lastError_;
 };
 

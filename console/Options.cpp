@@ -24,18 +24,19 @@ struct CommandLine {
     std::string logFolder;
     std::string restoreFrom;
     std::string restore;
+    std::string firmware;
 
     CommandLine() {
         host::WrapHelp(app);  // 80 columns
         app.set_help_flag("-h,--help", "Print this help and exit");
-        app.add_flag("--version", options.version, "Print the program's version and exit");
-        app.add_option("--port", options.ports,
+        app.add_flag("-V,--version", options.version, "Print the program's version and exit");
+        app.add_option("-p,--port", options.ports,
                        "A cable's serial device; give it once per cable (else VERNO_PORT, else the cable is looked "
                        "up by its USB identity)")
             ->type_name("PATH")
             ->expected(1)
             ->take_all();
-        app.add_flag("--all", options.all, "Every attached cable (USB 0403:F460), each updated on its own");
+        app.add_flag("-a,--all", options.all, "Every attached cable (USB 0403:F460), each updated on its own");
         app.add_option("--recover", recover,
                        "When the saved profile could not be written back: ask (default on a terminal, one cable "
                        "only), yes (recover, at most --attempts tries), no (discard the saved profile), keep "
@@ -45,10 +46,10 @@ struct CommandLine {
         app.add_option("--attempts", options.attempts, "Recovery attempts with --recover yes (default 3)")
             ->check(CLI::Range(1, 1000).description(""))
             ->type_name("N");
-        app.add_flag("--json", options.json,
+        app.add_flag("-j,--json", options.json,
                      "One JSON object per line on standard output (rows, progress, a result per cable) instead "
                      "of text; messages go to standard error");
-        app.add_flag("--check", options.check,
+        app.add_flag("-c,--check", options.check,
                      "Read the dive computer's identity, versions, serial number and profile size, say whether "
                      "the firmware file would update it, and end; nothing is written to it, nor to disk but "
                      "the --log file");
@@ -68,7 +69,9 @@ struct CommandLine {
                        "Write the profile in FILE (a history file or a kept backup) back into the attached dive "
                        "computer it was read from, after one confirmation; the file is kept")
             ->type_name("FILE");
-        app.add_flag("--yes", options.yes, "With --restore: the confirmation given in advance, for scripts");
+        app.add_flag("-y,--yes", options.yes, "With --restore: the confirmation given in advance, for scripts");
+        app.add_option("--firmware", firmware, "The firmware file to use instead of the one the program looks for")
+            ->type_name("FILE");
     }
 
     // After the parse: the mode and the folder named.
@@ -78,6 +81,8 @@ struct CommandLine {
         if (!logFolder.empty()) options.logFolder = logFolder;
         if (!restoreFrom.empty()) options.restoreFrom = restoreFrom == "saved" ? RestoreFrom::Saved : RestoreFrom::Present;
         if (!restore.empty()) options.restore = restore;
+        // Absolute: each cable of a bench runs the same file whatever its working folder.
+        if (!firmware.empty()) options.firmware = std::filesystem::absolute(firmware);
     }
 };
 
@@ -122,6 +127,7 @@ std::vector<std::string> OneCableArguments(const Options& o, const std::string& 
     if (o.check) args.push_back("--check");
     if (o.logFolder) args.insert(args.end(), {"--log", o.logFolder->string()});
     if (o.trace) args.push_back("--trace");
+    if (o.firmware) args.insert(args.end(), {"--firmware", o.firmware->string()});
     if (o.restoreFrom) args.insert(args.end(), {"--restore-from", *o.restoreFrom == RestoreFrom::Saved ? "saved" : "present"});
     return args;
 }

@@ -32,6 +32,7 @@ struct Options {
     bool history = false;                    // list the profiles kept in the history
     std::optional<std::filesystem::path> restore;  // write this profile file into the DC
     bool yes = false;                        // --restore confirmed in advance
+    std::optional<std::filesystem::path> firmware;  // instead of the one the places give
     bool help = false;
     bool version = false;
 

@@ -2,23 +2,30 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "console/CableReport.h"
+#include "console/ConsoleTexts.h"
 #include "console/ConsoleView.h"
+#include "common/Text.h"
+#include "common/TextNumbers.h"
+#include "host/SystemHost.h"
 #include "link/port/FindInterfacePort.h"
 
 namespace verno::console {
@@ -37,6 +44,12 @@ struct Cable {
     std::string outPending;
     std::string errPending;
     std::optional<CableReport> report;
+    // Its live line: the DC's serial once known, the step that runs and its status.
+    std::string serial = "-";
+    std::string step;
+    std::string status;
+    std::chrono::steady_clock::time_point started;  // the bench's start, the same for every cable
+    std::optional<std::chrono::steady_clock::time_point> ended;
 };
 
 pid_t Start(Cable& cable, const std::vector<std::string>& args) {
@@ -77,9 +90,9 @@ pid_t Start(Cable& cable, const std::vector<std::string>& args) {
 }
 
 // How a cable's process ended, when it said nothing of its own.
-std::string HowItEnded(int status) {
-    if (WIFSIGNALED(status)) return "its process was killed by signal " + std::to_string(WTERMSIG(status));
-    return "its process ended with status " + std::to_string(WEXITSTATUS(status)) + " and no result";
+std::string HowItEnded(int status, const ConsoleTexts& text) {
+    if (WIFSIGNALED(status)) return FillPlaceholders(text(text::kBenchKilled), std::to_string(WTERMSIG(status)));
+    return FillPlaceholders(text(text::kBenchNoResult), std::to_string(WEXITSTATUS(status)));
 }
 
 char IconLetterNamed(const std::string& name) {
@@ -88,22 +101,32 @@ char IconLetterNamed(const std::string& name) {
     return '?';
 }
 
-// One line the cable's process wrote on its standard output.
-void TakeLine(Cable& cable, const std::string& line, bool json) {
+// A row of a cable as text: its time of day, the cable, the row.
+std::string RowText(const Cable& cable, const nlohmann::json& object) {
+    const std::string iso = object.value("time", "");
+    // The time of day of an ISO 8601 time: 2026-12-08T10:41:07+01:00.
+    std::string text = (iso.size() >= 19 ? iso.substr(11, 8) : iso) + "  " + cable.port + "  " + cable.serial + "  " +
+                       IconLetterNamed(object.value("level", "")) + "  " + object.value("event", "");
+    if (const std::string status = object.value("status", ""); !status.empty()) text += "  " + status;
+    return text;
+}
+
+// One line the cable's process wrote on its standard output; returns the text to print, if any.
+std::optional<std::string> TakeLine(Cable& cable, const std::string& line, bool json, bool live) {
     const nlohmann::json object = nlohmann::json::parse(line, nullptr, false);
-    if (object.is_discarded() || !object.is_object()) return;
+    if (object.is_discarded() || !object.is_object()) return std::nullopt;
     const std::string type = object.value("type", "");
     if (type == "result") cable.report = CableReport::FromJson(object);
-    if (json) {
-        std::cout << line << "\n" << std::flush;
-        return;
-    }
-    if (type != "row") return;
-    std::string text = object.value("time", "") + "  " + cable.port + "  " +
-                       (object.contains("serial") ? object["serial"].get<std::string>() : std::string("-")) + "  " +
-                       IconLetterNamed(object.value("icon", "")) + "  " + object.value("event", "");
-    if (const std::string status = object.value("status", ""); !status.empty()) text += "  " + status;
-    std::cout << text << "\n" << std::flush;
+    if (json) return line;
+    if (object.contains("serial") && object["serial"].is_string()) cable.serial = object["serial"].get<std::string>();
+    if (type != "row" && type != "progress") return std::nullopt;
+    const std::string event = object.value("event", "");
+    const bool newStep = event != cable.step;
+    cable.step = event;
+    cable.status = object.value("status", "");
+    // Finished rows always; off a terminal also the start of each step, so no step passes unseen.
+    if (type == "row" || (newStep && !live)) return RowText(cable, object);
+    return std::nullopt;
 }
 
 // Reads what is there; false at the end of the stream.
@@ -124,30 +147,76 @@ bool Drain(int fd, std::string& pending, const std::function<void(const std::str
     return true;
 }
 
-}  // namespace
-
-void RequestWorkbenchStop(int signal) {
-    stopRequested = 1;
-    stopSignal = signal;
+// The columns of the terminal, so that a live line never wraps (which would break the redraw).
+std::size_t TerminalColumns() {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) return size.ws_col;
+    return 80;
 }
 
-int RunWorkbench(const Options& options) {
-    const std::vector<std::string> ports = options.all ? link::FindCablePorts() : options.ports;
-    if (ports.empty()) {
-        std::cerr << "verno-update: no interface cable (USB 0403:F460) is attached. Plug the cables in, or name "
-                     "their ports with --port.\n";
-        return 2;
+// text cut to at most columns characters, never inside a UTF-8 sequence.
+std::string CutTo(const std::string& text, std::size_t columns) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (++width > columns) return text.substr(0, i);
     }
-    std::vector<Cable> cables(ports.size());
+    return text;
+}
+
+// A line per cable at the bottom of a terminal, redrawn in place: port, serial, time, step,
+// status. Anything else is printed above it.
+class LiveLines {
+public:
+    LiveLines(bool enabled, std::chrono::steady_clock::time_point start) : enabled_(enabled), start_(start) {}
+
+    // Takes the lines away, before anything else is printed.
+    void Clear() {
+        if (drawn_ > 0) std::cout << "\x1b[" << drawn_ << "A\r\x1b[J" << std::flush;
+        drawn_ = 0;
+    }
+    // Draws them again when something changed or the next second has begun: the times show life.
+    void Draw(const std::vector<Cable>& cables, bool changed) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto second = std::chrono::duration_cast<std::chrono::seconds>(now - start_);
+        if (!enabled_ || (!changed && drawn_ > 0 && second == lastSecond_)) return;
+        Clear();
+        const std::size_t columns = TerminalColumns() - 1;
+        for (const Cable& cable : cables) {
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(cable.ended.value_or(now) - cable.started);
+            std::string line = cable.port + "  " + cable.serial + "  " + std::to_string(seconds.count()) + " s  " + cable.step;
+            if (!cable.status.empty()) line += "  " + cable.status;
+            std::cout << CutTo(line, columns) << "\n";
+        }
+        std::cout << std::flush;
+        drawn_ = static_cast<int>(cables.size());
+        lastSecond_ = second;
+    }
+    bool Enabled() const { return enabled_; }
+
+private:
+    bool enabled_;
+    std::chrono::steady_clock::time_point start_;
+    int drawn_ = 0;
+    std::chrono::seconds lastSecond_{-1};
+};
+
+void StartCables(std::vector<Cable>& cables, const std::vector<std::string>& ports, const Options& options,
+                 const ConsoleTexts& text, std::chrono::steady_clock::time_point start) {
     for (std::size_t i = 0; i < ports.size(); ++i) {
         cables[i].port = ports[i];
+        cables[i].started = start;
         cables[i].pid = Start(cables[i], OneCableArguments(options, ports[i]));
         if (cables[i].pid < 0) {
-            std::cerr << "verno-update: cannot start the run for " << ports[i] << "\n";
-            cables[i].report = CableReport::Failed(ports[i], "not started");
+            const std::string reason = std::generic_category().message(errno);
+            std::cerr << "verno-update: " << FillPlaceholders(text(text::kBenchNotStarted), ports[i], reason) << "\n";
+            cables[i].report = CableReport::Failed(ports[i], text(text::kBenchNotStartedReason));
         }
     }
+}
 
+// Reads what the cable's processes said until every one has closed its output.
+void Follow(std::vector<Cable>& cables, const Options& options, LiveLines& live) {
     for (;;) {
         if (stopRequested) {
             stopRequested = 0;
@@ -167,25 +236,61 @@ int RunWorkbench(const Options& options) {
             }
         }
         if (fds.empty()) break;
-        // The timeout bounds how late a stop that came just before the wait is passed on.
-        if (poll(fds.data(), fds.size(), 200) <= 0) continue;
-        for (std::size_t i = 0; i < fds.size(); ++i) {
+        // The timeout bounds how late a stop that came just before the wait is passed on, and
+        // how late the live lines count the next second.
+        const bool ready = poll(fds.data(), fds.size(), 200) > 0;
+        bool changed = false;
+        for (std::size_t i = 0; ready && i < fds.size(); ++i) {
             if (fds[i].revents == 0) continue;
+            changed = true;
             Cable& cable = *owners[i].first;
-            if (owners[i].second) {
-                if (!Drain(cable.out, cable.outPending, [&](const std::string& line) { TakeLine(cable, line, options.json); })) {
-                    close(cable.out);
-                    cable.out = -1;
-                }
-            } else if (!Drain(cable.err, cable.errPending,
-                              [&](const std::string& line) {
-                                  if (!line.empty()) std::cerr << cable.port << ": " << line << "\n";
-                              })) {
-                close(cable.err);
-                cable.err = -1;
+            const auto print = [&](std::ostream& to, const std::string& text) {
+                live.Clear();
+                to << text << "\n" << std::flush;
+            };
+            int& fd = owners[i].second ? cable.out : cable.err;
+            const bool open = owners[i].second
+                ? Drain(fd, cable.outPending, [&](const std::string& line) {
+                      if (const auto text = TakeLine(cable, line, options.json, live.Enabled())) print(std::cout, *text);
+                  })
+                : Drain(fd, cable.errPending, [&](const std::string& line) {
+                      if (!line.empty()) print(std::cerr, cable.port + ": " + line);
+                  });
+            if (!open) {
+                close(fd);
+                fd = -1;
+                if (cable.out < 0 && cable.err < 0) cable.ended = std::chrono::steady_clock::now();
             }
         }
+        live.Draw(cables, changed);
     }
+}
+
+}  // namespace
+
+void RequestWorkbenchStop(int signal) {
+    stopRequested = 1;
+    stopSignal = signal;
+}
+
+int RunWorkbench(const Options& options) {
+    host::SystemHost host;
+    const ConsoleTexts text(host);
+    if (!text.Ok()) {
+        std::cerr << "verno-update: the language catalogue " << text.File().string() << " cannot be used\n";
+        return 2;
+    }
+    const std::vector<std::string> ports = options.all ? link::FindCablePorts() : options.ports;
+    if (ports.empty()) {
+        std::cerr << "verno-update: " << text(text::kBenchNoCable) << "\n";
+        return 2;
+    }
+    std::vector<Cable> cables(ports.size());
+    const auto start = std::chrono::steady_clock::now();
+    StartCables(cables, ports, options, text, start);
+    LiveLines live(!options.json && DrawsInPlace(STDOUT_FILENO), start);
+    Follow(cables, options, live);
+    live.Clear();
 
     std::vector<CableReport> reports;
     int worst = 0;  // the cables' own exit statuses: a start-up failure (2) outranks a failed update
@@ -194,12 +299,12 @@ int RunWorkbench(const Options& options) {
         if (cable.pid > 0)
             while (waitpid(cable.pid, &status, 0) < 0 && errno == EINTR) {
             }
-        if (!cable.report) cable.report = CableReport::Failed(cable.port, HowItEnded(status));
+        if (!cable.report) cable.report = CableReport::Failed(cable.port, HowItEnded(status, text));
         const int exit = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
         worst = std::max(worst, cable.report->Succeeded() ? 0 : std::clamp(exit, 1, 2));
         reports.push_back(*cable.report);
     }
-    if (!options.json) std::cout << "\n" << SummaryTable(reports) << std::flush;
+    if (!options.json) std::cout << "\n" << SummaryTable(reports, text.Lookup()) << std::flush;
     // Interrupted: what a shell expects of a command ended by that signal.
     return stopSignal != 0 ? 128 + stopSignal : worst;
 }

@@ -5,11 +5,20 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <gmock/gmock.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "console/CableReport.h"
+#include "common/TextNumbers.h"
 #include "console/Options.h"
 
 namespace verno::console {
@@ -89,24 +98,56 @@ TEST(ConsoleView, OnlyATerminalThatCanMoveItsCursorGetsRowsRewritten) {
     for (const int fd : {master, terminal, pipeEnds[0], pipeEnds[1]}) close(fd);
 }
 
-TEST(ConsoleView, JsonLinesCarryTheCableEachNewPercentageAndTheFinishedRow) {
+// The keys README.md documents for row and progress lines, in their order.
+const std::vector<std::string> kRowKeys{"type", "port", "serial", "time", "level", "icon", "event", "status", "percent"};
+
+std::vector<nlohmann::ordered_json> JsonLines(const std::string& text) {
+    std::vector<nlohmann::ordered_json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::ordered_json::parse(line));
+    return lines;
+}
+
+TEST(ConsoleView, JsonLinesCarryTheCableEachStepItsProgressAndTheFinishedRowUnderTheDocumentedKeys) {
     Fixture f;
     {
         auto ui = f.Make(true, ConsoleView::Format::Json);
         ui.SetJsonContext([] { return nlohmann::ordered_json{{"port", "/dev/ttyUSB1"}, {"serial", "004711"}}; });
+        ui.SetFinalStatuses({"Done", "Failed"});
+        ui.SetClock([] { return std::chrono::system_clock::from_time_t(1796722867); });
         ui.InsertTaskList(TaskIcon::Information, "09:07:05", "Uploading firmware", "...");
         for (const char* status : {"10%", "10%", "20%", "Done"}) ui.SetTaskStatus(status);
+        ui.InsertTaskList(TaskIcon::Warning, "09:07:06", "Waiting for the restart", "12 s left");
+        ui.SetTaskStatus("Failed");
         ui.InsertTaskList(TaskIcon::Error, "09:07:06", "The dive computer did not accept the data.", "");
     }
-    EXPECT_EQ(Contents(f.out),
-              R"({"type":"progress","port":"/dev/ttyUSB1","serial":"004711","time":"09:07:05","icon":"information","event":"Uploading firmware","status":"10%"})"
-              "\n"
-              R"({"type":"progress","port":"/dev/ttyUSB1","serial":"004711","time":"09:07:05","icon":"information","event":"Uploading firmware","status":"20%"})"
-              "\n"
-              R"({"type":"row","port":"/dev/ttyUSB1","serial":"004711","time":"09:07:05","icon":"information","event":"Uploading firmware","status":"Done"})"
-              "\n"
-              R"({"type":"row","port":"/dev/ttyUSB1","serial":"004711","time":"09:07:06","icon":"error","event":"The dive computer did not accept the data.","status":""})"
-              "\n");
+    const auto lines = JsonLines(Contents(f.out));
+    std::vector<std::string> seen;
+    for (const auto& line : lines) {
+        std::vector<std::string> keys;
+        for (const auto& item : line.items()) keys.push_back(item.key());
+        EXPECT_EQ(keys, kRowKeys) << line;
+        EXPECT_EQ(line["level"], line["icon"]);
+        EXPECT_THAT(line["time"].get<std::string>(),
+                    ::testing::MatchesRegex("2026-12-0[78]T[0-9][0-9]:[0-9][0-9]:07[+-][0-9][0-9]:[0-9][0-9]"));
+        seen.push_back(line["type"].get<std::string>() + " " + line["status"].get<std::string>() + " " + line["percent"].dump());
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"progress ... null", "progress 10% 10", "progress 20% 20", "row Done null",
+                                              "progress 12 s left null", "row Failed null", "progress  null", "row  null"}));
+    EXPECT_EQ(lines.at(4)["level"], "warning");
+    EXPECT_EQ(lines.at(7)["level"], "error");
+    EXPECT_EQ(lines.at(7)["port"], "/dev/ttyUSB1");
+    EXPECT_EQ(lines.at(7)["serial"], "004711");
+}
+
+TEST(ConsoleView, IsoTimesCarryTheirZone) {
+    const char* before = std::getenv("TZ");
+    const std::string saved = before ? before : "";
+    setenv("TZ", "CET-1", 1);
+    tzset();
+    EXPECT_EQ(IsoTime(std::chrono::system_clock::from_time_t(1796722867)), "2026-12-08T10:41:07+01:00");
+    if (before) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+    tzset();
 }
 
 TEST(CableReport, ComesBackFromItsJsonLineAndSumsUpInTheTable) {
@@ -126,11 +167,19 @@ TEST(CableReport, ComesBackFromItsJsonLineAndSumsUpInTheTable) {
     updated.versionAfter = "1B";
     EXPECT_TRUE(updated.Succeeded());
     EXPECT_FALSE(back.Succeeded());
-    EXPECT_EQ(SummaryTable({back, updated}),
-              "port           serial  before  after  time  outcome\n"
-              "/dev/ttyUSB0   004711  1A      1A     61 s  failed: The dive computer did not accept the data. Profile "
-              "kept in /home/diver/.local/state/verno/6978.004711.bin\n"
-              "/dev/ttyUSB10  -       1A      1B     0 s   updated\n");
+    // German words: the heading "Seriennr." and "Anschluss" and an umlaut in "Blöcke" take a column each.
+    const std::map<int, std::string> german{
+        {text::kSummaryPort, "Anschluss"}, {text::kSummarySerial, "Seriennr."}, {text::kSummaryBefore, "Vorher"},
+        {text::kSummaryAfter, "Nachher"}, {text::kSummaryTime, "Dauer"}, {text::kSummaryOutcome, "Ergebnis"},
+        {text::kOutcomeUpdated, "aktualisiert"}, {text::kOutcomeFailed, "fehlgeschlagen"}, {text::kOutcomeBecause, "%1: %2"},
+        {text::kSummaryKeptSentence, "Profil aufbewahrt in %1"}};
+    const auto table = SummaryTable({back, updated}, [&](int n) { return german.at(n); });
+    EXPECT_EQ(table,
+              "Anschluss      Seriennr.  Vorher  Nachher  Dauer  Ergebnis\n"
+              "/dev/ttyUSB0   004711     1A      1A       61 s   fehlgeschlagen: The dive computer did not accept the data. "
+              "Profil aufbewahrt in /home/diver/.local/state/verno/6978.004711.bin\n"
+              "/dev/ttyUSB10  -          1A      1B       0 s    aktualisiert\n");
+    EXPECT_EQ(AlignedColumns({{"Blöcke", "x"}, {"Bytes", "y"}}), "Blöcke  x\nBytes   y\n");
 }
 
 TEST(ConsoleView, MessageBoxesGoToTheirOwnStreamAndTheAnswererDecides) {
@@ -167,6 +216,20 @@ TEST(ConsoleOptions, OneCableOrManyAndWhatEachOfManyIsGiven) {
     EXPECT_EQ(OneCableArguments(*o, "/dev/b"),
               (std::vector<std::string>{"--port", "/dev/b", "--json", "--attempts", "3", "--recover", "keep", "--check",
                                         "--log", "/tmp/logs", "--trace"}));
+
+    // The short forms, and a firmware file that every cable's process is given as an absolute path.
+    o = ParseOptions({"-p", "/dev/a", "-p", "/dev/b", "-j", "-c", "--firmware", "demo.fwr"}, error);
+    ASSERT_TRUE(o.has_value()) << error;
+    EXPECT_TRUE(o->json && o->check);
+    const auto firmware = std::filesystem::absolute("demo.fwr").string();
+    EXPECT_EQ(OneCableArguments(*o, "/dev/a"),
+              (std::vector<std::string>{"--port", "/dev/a", "--json", "--attempts", "3", "--check", "--firmware", firmware}));
+    o = ParseOptions({"-a", "-V"}, error);
+    ASSERT_TRUE(o.has_value()) << error;
+    EXPECT_TRUE(o->all && o->version);
+    o = ParseOptions({"--restore", "x.bak", "-y"}, error);
+    ASSERT_TRUE(o.has_value()) << error;
+    EXPECT_TRUE(o->yes);
 
     EXPECT_FALSE(ParseOptions({"--recover", "maybe"}, error).has_value());
     EXPECT_FALSE(ParseOptions({"--attempts", "0"}, error).has_value());

@@ -237,11 +237,25 @@ protected:
     }
 };
 
-TEST_F(BenchOverPty, ThreeCablesWithASilentDcUpdateTheOthersAndTheSummaryNamesIt) {
+TEST_F(BenchOverPty, ThreeCablesWithASilentDcUpdateTheOthersLiveOnATerminalAndTheSummaryNamesIt) {
     std::vector<std::vector<std::uint8_t>> before;
     const auto dcs = StartDcs({"a", "b", "c"}, before, "b");
-    EXPECT_EQ(Wait(StartBench({"a", "b", "c"}, {"--log", (work / "logs").string(), "--trace"}, "bench.log")), 1);
-    const std::string out = ReadText(work / "bench.log");
+    std::vector<std::string> argv = {(bundle / "verno-update").string(), "--log", (work / "logs").string(), "--trace"};
+    for (const char* dc : {"a", "b", "c"}) argv.insert(argv.end(), {"--port", (work / dc).string()});
+    int terminal = -1;
+    const pid_t bench = SpawnOnTerminal(argv, terminal, {"TERM=xterm"});
+    int status = -1;
+    const std::string out = ReadTerminalToTheEnd(bench, terminal, status);
+    EXPECT_EQ(status, 1) << out;
+    // A live line per cable, redrawn in place: the silent DC's counts every second while it is searched for.
+    EXPECT_NE(out.find("\x1b[3A\x1b[J"), std::string::npos) << out;
+    for (int second = 1; second <= 20; ++second)
+        EXPECT_NE(out.find((work / "b").string() + "  -  " + std::to_string(second) + " s  "), std::string::npos) << second;
+    std::istringstream lines(out);
+    bool percentShown = false;
+    for (std::string line; std::getline(lines, line);)
+        percentShown |= line.find((work / "a").string() + "  000101  ") != std::string::npos && line.ends_with("%");
+    EXPECT_TRUE(percentShown) << out;
     // The summary comes last: a line per cable.
     EXPECT_THAT(LineWith(out, (work / "a").string()), ::testing::MatchesRegex(".*000101 +1A +1B .*updated")) << out;
     EXPECT_THAT(LineWith(out, (work / "b").string()),
@@ -267,29 +281,46 @@ TEST_F(BenchOverPty, ThreeCablesWithASilentDcUpdateTheOthersAndTheSummaryNamesIt
         EXPECT_NE(updated.find(expected), std::string::npos) << expected;
 }
 
-TEST_F(BenchOverPty, CheckWritesNothingAndItsJsonLinesCarryOneResultPerCable) {
+TEST_F(BenchOverPty, CheckWritesNothingAndItsJsonLinesCarryTheDocumentedKeysAndOneResultPerCable) {
     std::vector<std::vector<std::uint8_t>> before;
     const auto dcs = StartDcs({"a", "b"}, before);
+    const pid_t other = StartDc("c", {"--model-tag", "OTHER-9"}, kSmallProfileEnd, 103);  // fails the check
     const auto folder = Files(bundle);
-    EXPECT_EQ(Wait(StartBench({"a", "b"}, {"--check", "--json"}, "check.log")), 0);
+    EXPECT_EQ(Wait(StartBench({"a", "b", "c"}, {"-c", "-j"}, "check.log")), 1);
     std::map<std::string, nlohmann::json> results;
+    std::map<std::string, int> linesOf;
     std::istringstream lines(ReadText(work / "check.log"));
     for (std::string line; std::getline(lines, line);) {
-        const auto object = nlohmann::json::parse(line, nullptr, false);
+        const auto object = nlohmann::ordered_json::parse(line, nullptr, false);
         ASSERT_FALSE(object.is_discarded()) << line;
         if (object["type"] == "result") {
             EXPECT_TRUE(results.emplace(object["port"], object).second) << line;
+            continue;
         }
+        // Rows and progress: the keys README.md documents, for machines.
+        std::vector<std::string> keys;
+        for (const auto& item : object.items()) keys.push_back(item.key());
+        EXPECT_THAT(keys, ::testing::ElementsAre("type", "port", "serial", "time", "level", "icon", "event", "status",
+                                                 "percent")) << line;
+        EXPECT_THAT(object["time"].get<std::string>(),
+                    ::testing::MatchesRegex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}")) << line;
+        EXPECT_TRUE(object["percent"].is_null() || object["percent"].is_number_integer()) << line;
+        EXPECT_THAT(object["level"].get<std::string>(), ::testing::AnyOf("information", "warning", "error")) << line;
+        ++linesOf[object["port"].get<std::string>()];
     }
-    ASSERT_EQ(results.size(), 2u);
-    for (const auto& [port, result] : results) {
+    for (const char* dc : {"a", "b", "c"}) EXPECT_GT(linesOf[(work / dc).string()], 0) << dc;
+    ASSERT_EQ(results.size(), 3u);
+    for (const char* dc : {"a", "b"}) {
+        const auto& result = results[(work / dc).string()];
         EXPECT_EQ(result["outcome"], "checked");
         EXPECT_EQ(result["would_update"], true);
         EXPECT_EQ(result["version_before"], "1A");
     }
     EXPECT_EQ(results[(work / "b").string()]["serial"], "000102");
+    EXPECT_EQ(results[(work / "c").string()]["outcome"], "failed");
     EXPECT_EQ(StopDc(dcs[0], "a"), before[0]);
     EXPECT_EQ(StopDc(dcs[1], "b"), before[1]);
+    StopDc(other, "c");
     EXPECT_EQ(Files(bundle), folder);
 }
 
@@ -308,6 +339,15 @@ TEST_F(BenchOverPty, CtrlCDuringAThreeCableUploadLeavesEveryProfileInItsDcOrOnDi
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (backups() < 3 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
     ASSERT_EQ(backups(), 3) << ReadText(work / "first.log");
+    // Off a terminal each step is shown as it starts, not only when it ends.
+    const auto uploadsStarted = [&] {
+        std::istringstream lines(ReadText(work / "first.log"));
+        int started = 0;
+        for (std::string line; std::getline(lines, line);) started += line.ends_with("  Uploading firmware") ? 1 : 0;
+        return started;
+    };
+    while (uploadsStarted() < 3 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(uploadsStarted(), 3) << ReadText(work / "first.log");
     std::this_thread::sleep_for(100ms);
     kill(bench, SIGINT);
     EXPECT_EQ(Wait(bench), 128 + SIGINT);

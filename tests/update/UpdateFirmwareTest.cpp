@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "common/TextNumbers.h"
 #include "profile/BackupFile.h"
 #include "profile/BackupProfile.h"
 #include "profile/History.h"
@@ -18,6 +19,14 @@ namespace {
 using firmware::Layout;
 using Rows = std::vector<std::string>;
 
+// The statuses of a reset wait of n seconds: a second at a time, then done.
+Rows Countdown(int n) {
+    Rows statuses;
+    for (int left = n; left > 0; --left) statuses.push_back(std::to_string(left) + " s left");
+    statuses.push_back("T777");
+    return statuses;
+}
+
 std::vector<std::uint8_t> FileBytes(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -29,6 +38,7 @@ protected:
         : DcFixture(std::move(image)) {
         profileBefore = MemoryRange(4608, 5120);
         headerBefore = MemoryRange(64, 80);
+        ui.texts[text::kSecondsLeft] = "%1 s left";
     }
     void Run() { UpdateFirmware(*session); }
     bool Sent(std::uint8_t command) const { return Count(command) > 0; }
@@ -67,7 +77,7 @@ TEST_F(UpdateTest, Area1OnlyUpdatesAndPutsTheProfileBack) {
                                  "T794", "T796", "T786"}));
     EXPECT_EQ(Row(0).statuses, (Rows{"...", "T777"}));
     EXPECT_EQ(Row(3).statuses, (Rows{"", "33%", "67%", "100%", "T777"}));
-    EXPECT_EQ(Row(4).statuses, (Rows{"...", "T777"}));
+    EXPECT_EQ(Row(4).statuses, Countdown(12));
     EXPECT_EQ(Row(5).statuses, (Rows{"...", "T777"}));
     EXPECT_EQ(Row(6).icon, TaskIcon::Warning);
     EXPECT_EQ(Row(8).icon, TaskIcon::Warning);
@@ -366,7 +376,7 @@ TEST_F(BothAreasTest, FiveWordIdentityIsUpdatedAndWarnedThatTheVersionWasNotChec
     ExpectProfileIntactAndNoBackup();
 }
 
-TEST_F(UpdateTest, WaitForResetRunsOnTheMonotonicClock) {
+TEST_F(UpdateTest, WaitForResetRunsOnTheMonotonicClockAndCountsItsSeconds) {
     const link::Seconds t0 = clock.Now();
     WaitForReset(*session, link::Seconds(12.0));
     EXPECT_GT(clock.Now() - t0, link::Seconds(12.0));
@@ -376,7 +386,12 @@ TEST_F(UpdateTest, WaitForResetRunsOnTheMonotonicClock) {
     EXPECT_GT(clock.Now(), t1);
     EXPECT_LT(clock.Now() - t1, link::Seconds(0.05));
     EXPECT_TRUE(dc.Received().empty());
-    EXPECT_EQ(ui.rows[0].statuses, (Rows{"...", "T777"}));
+    EXPECT_EQ(ui.rows[0].statuses, Countdown(12));
+    EXPECT_EQ(ui.rows[1].statuses, (Rows{"0 s left", "T777"}));
+
+    // A wait that does not end on a whole second still shows each second once.
+    WaitForReset(*session, link::Seconds(2.5));
+    EXPECT_EQ(ui.rows[2].statuses, (Rows{"3 s left", "2 s left", "1 s left", "T777"}));
 }
 
 // --- a backup that cannot be made safely sends no code ---
