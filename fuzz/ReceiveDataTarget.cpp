@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <array>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,9 +26,6 @@ constexpr Seconds kPassStep{0.001};
 constexpr Seconds kIdleStep{0.25};
 // The longest give-up is WriteCodeBlock's, under 150 idle passes.
 constexpr int kMaxIdlePasses = 2000;
-// Outside these windows the buffers are not compared, so that big buffers stay cheap to check.
-constexpr std::size_t kHeadWindow = 512;
-constexpr std::size_t kMargin = 64;
 // A 129-byte code block and its 0x00.
 constexpr std::size_t kLongestFrame = 130;
 
