@@ -4,8 +4,8 @@
 //   input  := setup failingWrite step*
 //   setup  := bits 0-1 the receive buffers: 0 sized 130 + 2*(bits 2-7) bytes, 1 and 2 as the
 //             firmware sizes them for 512 and 1024 blocks, 3 shrunk by Close
-//   failingWrite := bits 0-6: the n-th port write (from 1) fails, 0 none; bit 7: TransferFailed
-//             is already True
+//   failingWrite := bits 0-6: the n-th port write (from 1) fails, 0 none; bit 7: a failure
+//             already stands (an unanswered command leaves it before the first step)
 //   step   := kind valueHigh valueLow length event{length}      (length 0xFF: the rest)
 //   event  := 0x00-0x3F  a chunk of 1..64 bytes follows          } each ends the pump pass,
 //           | 0x40-0x7F  10..640 ms pass                          } unless a join follows
@@ -48,7 +48,9 @@ inline constexpr std::uint8_t kBuffersSized = 0;
 inline constexpr std::uint8_t kBuffers512 = 1;
 inline constexpr std::uint8_t kBuffers1024 = 2;
 inline constexpr std::uint8_t kBuffersShrunk = 3;
-inline constexpr std::uint8_t kTransferFailedBit = 0x80;
+inline constexpr std::uint8_t kFailureStandsBit = 0x80;
+// The old name, until the seed maker and the harness test use the new one.
+inline constexpr std::uint8_t kTransferFailedBit = kFailureStandsBit;
 
 inline constexpr std::uint8_t kRestOfInput = 0xFF;
 inline constexpr std::size_t kLongestStep = 254;

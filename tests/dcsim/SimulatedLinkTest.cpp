@@ -11,9 +11,12 @@ struct Linked {
     explicit Linked(DcConfig config = {}, DcFaults faults = {}) : dc(std::move(config), faults) {
         link.Attach(comm);
     }
-    void FillCodeBlock(std::uint8_t fill, std::uint8_t blockByte) {
-        comm.DataBuf.fill(fill);
-        comm.DataBuf[128] = blockByte;
+    // A code block of one fill byte and its check byte, written to the DC at that unit.
+    link::LinkStatus WriteFilledBlock(std::uint16_t unit, std::uint8_t fill, std::uint8_t blockByte) {
+        std::array<std::uint8_t, link::kBlockBytes + 1> block{};
+        block.fill(fill);
+        block[128] = blockByte;
+        return comm.WriteCodeBlock(unit, 0xB5, block);
     }
 
     link::VirtualClock clock;
@@ -28,12 +31,12 @@ TEST(DcThroughCommModule, IdentityRevisionAndMemoryReadsArrive) {
     Linked l(cfg);
     const link::Seconds start = l.clock.Now();
     ASSERT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);
-    EXPECT_EQ(l.comm.IdentityText, "DEMO-1B FW-1A DC");
+    EXPECT_EQ(l.comm.Identity(), "DEMO-1B FW-1A DC");
     EXPECT_LT((l.clock.Now() - start).count(), 0.01);  // 20 bytes at 38400 baud
     EXPECT_EQ(l.comm.ReadRevision().revision, 3);
-    l.comm.ReadMemory(0, 0);
-    EXPECT_FALSE(l.comm.TransferFailed);
-    EXPECT_TRUE(std::equal(l.comm.RxBuf.begin() + 1, l.comm.RxBuf.begin() + 129, l.dc.Memory().begin()));
+    const link::MemoryBlock block = l.comm.ReadMemory(0, 0);
+    EXPECT_EQ(block.status, link::LinkStatus::Ok);
+    EXPECT_TRUE(std::equal(block.bytes.begin(), block.bytes.end(), l.dc.Memory().begin()));
 }
 
 TEST(DcThroughCommModule, ARefusedProfilePayloadIsTakenWhenResentWithoutItsHeader) {
@@ -41,15 +44,15 @@ TEST(DcThroughCommModule, ARefusedProfilePayloadIsTakenWhenResentWithoutItsHeade
     faults.refusePayloadOf = 0xB2;
     faults.refusePayloadCount = 1;
     Linked l({}, faults);
-    for (std::uint8_t i = 0; i < 16; ++i) l.comm.DataBuf[i] = static_cast<std::uint8_t>(0x30 + i);
-    l.comm.DataBuf[16] = static_cast<std::uint8_t>(0x30 * 16 + 120);  // the 8-bit sum
-    EXPECT_EQ(l.comm.WriteProfileBlock(0x0104), link::LinkStatus::Ok);
+    std::array<std::uint8_t, 17> piece{};
+    for (std::uint8_t i = 0; i < 16; ++i) piece[i] = static_cast<std::uint8_t>(0x30 + i);
+    piece[16] = static_cast<std::uint8_t>(0x30 * 16 + 120);  // the 8-bit sum
+    EXPECT_EQ(l.comm.WriteProfileBlock(0x0104, piece), link::LinkStatus::Ok);
     EXPECT_EQ(l.dc.Counters(0xB2).frames, 1);
     EXPECT_EQ(l.dc.Counters(0xB2).naks, 1);
     EXPECT_EQ(l.dc.Counters(0x84).frames, 0) << "a payload byte taken for a command";
     EXPECT_EQ(l.dc.ProtocolErrors(), 0);
-    EXPECT_TRUE(std::equal(l.comm.DataBuf.begin(), l.comm.DataBuf.begin() + 16,
-                           l.dc.Memory().begin() + 16 * (0x0104 + 256)));
+    EXPECT_TRUE(std::equal(piece.begin(), piece.begin() + 16, l.dc.Memory().begin() + 16 * (0x0104 + 256)));
 }
 
 TEST(DcThroughCommModule, ASlowDcsSurplusAnswerIsNotTakenForTheNextBlock) {
@@ -61,10 +64,11 @@ TEST(DcThroughCommModule, ASlowDcsSurplusAnswerIsNotTakenForTheNextBlock) {
     for (std::size_t i = 0; i < l.dc.Memory().size(); ++i) l.dc.MutableMemory()[i] = static_cast<std::uint8_t>(i / 128);
     const auto& m = l.dc.Memory();
     for (const int unit : {256, 264, 272, 280}) {
-        l.comm.ReadMemory(static_cast<std::uint16_t>(unit), static_cast<std::uint16_t>(unit));
-        ASSERT_FALSE(l.comm.TransferFailed) << unit;
-        EXPECT_TRUE(std::equal(l.comm.RxBuf.begin() + 1, l.comm.RxBuf.begin() + 129, m.begin() + 16 * unit))
-            << "unit " << unit << " holds block " << int(l.comm.RxBuf[1]);
+        const link::MemoryBlock block =
+            l.comm.ReadMemory(static_cast<std::uint16_t>(unit), static_cast<std::uint16_t>(unit));
+        ASSERT_EQ(block.status, link::LinkStatus::Ok) << unit;
+        EXPECT_TRUE(std::equal(block.bytes.begin(), block.bytes.end(), m.begin() + 16 * unit))
+            << "unit " << unit << " holds block " << int(block.bytes[0]);
     }
     EXPECT_GE(l.dc.Counters(0xB4).frames, 8);  // the resends did happen
 }
@@ -94,24 +98,20 @@ TEST(DcThroughCommModule, ByteAtATimeDeliversEveryByteAsItsOwnChunk) {
 
     f.byteAtATime = false;
     Linked together(cfg, f);
-    EXPECT_NE(together.comm.EndConnection(), link::LinkStatus::Ok);
-    EXPECT_TRUE(together.comm.TransferFailed);
+    EXPECT_EQ(together.comm.EndConnection(), link::LinkStatus::Timeout);
 }
 
 TEST(DcThroughCommModule, AnUploadAcceptedRestartsTheDcWithTheNewVersion) {
     Linked l;
-    l.FillCodeBlock(0x21, 0x40);
-    l.comm.WriteCodeBlock(0, 0xB5);
-    l.FillCodeBlock(0x22, 0x41);
-    l.comm.WriteCodeBlock(8, 0xB5);
-    l.comm.SendWordCommand(0xB6, 0x81);
-    ASSERT_FALSE(l.comm.TransferFailed);
+    ASSERT_EQ(l.WriteFilledBlock(0, 0x21, 0x40), link::LinkStatus::Ok);
+    ASSERT_EQ(l.WriteFilledBlock(8, 0x22, 0x41), link::LinkStatus::Ok);
+    ASSERT_EQ(l.comm.SendWordCommand(0xB6, 0x81), link::LinkStatus::Ok);
     EXPECT_EQ(l.dc.Memory()[256 * 16], 0x21);
     EXPECT_EQ(l.dc.Memory()[264 * 16], 0x22);
     // The program's 10 s wait outlasts the 8 s restart.
     l.clock.Advance(link::Seconds(10.0));
     ASSERT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);
-    EXPECT_EQ(l.comm.IdentityText, "DEMO-1B FW-1B DC");
+    EXPECT_EQ(l.comm.Identity(), "DEMO-1B FW-1B DC");
     EXPECT_EQ(l.dc.Counters(0x84).frames, 1);
 }
 
@@ -119,9 +119,7 @@ TEST(DcThroughCommModule, ALostAckIsRecoveredByTheNextTry) {
     DcFaults f;
     f.loseAckOfCodeBlock = 1;
     Linked l({}, f);
-    l.FillCodeBlock(0x5C, 0x00);
-    l.comm.WriteCodeBlock(0x10, 0xB5);
-    EXPECT_FALSE(l.comm.TransferFailed);
+    EXPECT_EQ(l.WriteFilledBlock(0x10, 0x5C, 0x00), link::LinkStatus::Ok);
     EXPECT_EQ(l.dc.Counters(0xB5).frames, 2);
 }
 
@@ -129,20 +127,18 @@ TEST(DcThroughCommModule, RefusedSpecialWritesFailTheBlockAfterFourTries) {
     DcFaults f;
     f.refuseSpecialWrites = true;
     Linked l({}, f);
-    l.FillCodeBlock(0x01, 0x00);
-    l.comm.WriteCodeBlock(3072, 0xB5);
-    EXPECT_TRUE(l.comm.TransferFailed);
+    EXPECT_EQ(l.WriteFilledBlock(3072, 0x01, 0x00), link::LinkStatus::Refused);
     EXPECT_EQ(l.dc.Counters(0xB5).naks, 4);
 }
 
 TEST(DcThroughCommModule, ProfilePiecesAndTheClockAreStored) {
     Linked l;
-    for (std::size_t i = 0; i < 16; ++i) l.comm.DataBuf[i] = static_cast<std::uint8_t>(i);
-    l.comm.DataBuf[16] = 120;  // 0 + 1 + ... + 15
-    l.comm.WriteProfileBlock(4);
-    EXPECT_FALSE(l.comm.TransferFailed);
+    std::array<std::uint8_t, 17> piece{};
+    for (std::size_t i = 0; i < 16; ++i) piece[i] = static_cast<std::uint8_t>(i);
+    piece[16] = 120;  // 0 + 1 + ... + 15
+    EXPECT_EQ(l.comm.WriteProfileBlock(4, piece), link::LinkStatus::Ok);
     EXPECT_EQ(l.dc.Memory()[64 + 15], 15);
-    l.comm.SetDateTime("07/04/09", "15:30:05", 233);
+    EXPECT_EQ(l.comm.SetDateTime("07/04/09", "15:30:05", 233), link::LinkStatus::Ok);
     ASSERT_TRUE(l.dc.ClockRecord().has_value());
     EXPECT_EQ((*l.dc.ClockRecord())[5], 0x83);
     EXPECT_EQ(l.comm.EndConnection(), link::LinkStatus::Ok);
@@ -167,27 +163,21 @@ TEST(DcThroughCommModule, ABlockResentAfterALostAckCountsOnceInTheClosingSum) {
     DcFaults f;
     f.loseAckOfCodeBlock = 1;
     Linked l(cfg, f);
-    l.FillCodeBlock(0x10, 0x70);
-    l.comm.WriteCodeBlock(0, 0xB5);  // stored twice: once unacknowledged, once on the retry
-    l.FillCodeBlock(0x11, 0x71);
-    l.comm.WriteCodeBlock(8, 0xB5);
-    l.comm.SendWordCommand(0xB6, 0x70 + 0x71);
-    ASSERT_FALSE(l.comm.TransferFailed);
+    // Stored twice: once unacknowledged, once on the retry.
+    ASSERT_EQ(l.WriteFilledBlock(0, 0x10, 0x70), link::LinkStatus::Ok);
+    ASSERT_EQ(l.WriteFilledBlock(8, 0x11, 0x71), link::LinkStatus::Ok);
+    ASSERT_EQ(l.comm.SendWordCommand(0xB6, 0x70 + 0x71), link::LinkStatus::Ok);
     l.clock.Advance(link::Seconds(10.0));
     ASSERT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);
-    EXPECT_EQ(l.comm.IdentityText, "DEMO-1B FW-1C DC");
+    EXPECT_EQ(l.comm.Identity(), "DEMO-1B FW-1C DC");
 }
 
 TEST(DcThroughCommModule, PowerLossFailsTheBlockAndPowerOnBringsTheDcBack) {
     DcFaults f;
     f.powerLossAtBlock = 2;
     Linked l({}, f);
-    l.FillCodeBlock(0x31, 0x00);
-    l.comm.WriteCodeBlock(0, 0xB5);
-    ASSERT_FALSE(l.comm.TransferFailed);
-    l.FillCodeBlock(0x32, 0x00);
-    l.comm.WriteCodeBlock(8, 0xB5);
-    EXPECT_TRUE(l.comm.TransferFailed);
+    ASSERT_EQ(l.WriteFilledBlock(0, 0x31, 0x00), link::LinkStatus::Ok);
+    EXPECT_EQ(l.WriteFilledBlock(8, 0x32, 0x00), link::LinkStatus::Timeout);
     EXPECT_NE(l.comm.ReadIdentity(), link::LinkStatus::Ok);
     l.dc.PowerOn();
     EXPECT_EQ(l.comm.ReadIdentity(), link::LinkStatus::Ok);

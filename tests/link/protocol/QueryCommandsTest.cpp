@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/link/protocol/ScriptedPort.h"
+#include "tests/support/LinkProbes.h"
 
 namespace verno::link::test {
 namespace {
@@ -15,14 +16,22 @@ Reply IdentityReply(std::uint8_t lead, std::string_view text) {
     return Reply{{bytes}, Seconds(0.02), Seconds(0.001)};
 }
 
-class Query : public ::testing::Test, public LinkFixture {};
+class Query : public ::testing::Test, public LinkFixture {
+protected:
+    // An answered identity read first, so that a later one is seen to leave it alone.
+    void ReadPrevious() {
+        port.Then(IdentityReply(0x00, "previous-identty"));
+        ASSERT_EQ(comm.ReadIdentity(), LinkStatus::Ok);
+    }
+};
 
 // --- ReadIdentity ---
 
 TEST_F(Query, SilentDcGetsTwelveIdentityFramesTwoSecondsApart) {
-    comm.IdentityText = "previous";
+    ReadPrevious();
     EXPECT_EQ(comm.ReadIdentity(), LinkStatus::Timeout);
-    const auto writes = port.Writes();
+    auto writes = port.Writes();
+    writes.erase(writes.begin());
     ASSERT_EQ(writes.size(), 12u);
     for (std::size_t i = 0; i < writes.size(); ++i) {
         EXPECT_EQ(writes[i].bytes, Hex("84 00"));
@@ -30,25 +39,21 @@ TEST_F(Query, SilentDcGetsTwelveIdentityFramesTwoSecondsApart) {
             EXPECT_NEAR(Gap(writes, i), 2.0, 0.002);
         }
     }
-    EXPECT_EQ(port.Clears(), 12);
+    EXPECT_EQ(port.Clears(), 13);
     // The last frame is not awaited.
     EXPECT_LT((clock.Now() - writes.back().at).count(), 0.002);
-    EXPECT_EQ(comm.IdentityText, "previous");
+    EXPECT_EQ(comm.Identity(), "previous-identty");
 }
 
-TEST_F(Query, IdentityReplyFillsTheIdentity) {
+TEST_F(Query, IdentityReplyFillsTheIdentityInOneChunkOrSeveral) {
     port.Then(IdentityReply(0x00, "VERNO1B FW-1A DC"));
     ASSERT_EQ(comm.ReadIdentity(), LinkStatus::Ok);
-    EXPECT_EQ(comm.IdentityText, "VERNO1B FW-1A DC");
-    EXPECT_EQ(comm.IdentityBytes[0], 'V');
-    EXPECT_EQ(comm.IdentityBytes[15], 'C');
+    EXPECT_EQ(comm.Identity(), "VERNO1B FW-1A DC");
     EXPECT_EQ(port.Writes().size(), 1u);
-}
 
-TEST_F(Query, IdentityInSeveralChunksIsAssembled) {
-    port.Then(Chunks({"00 56 45 52 4E", "4F 31 42 20 46 57 2D", "31 41 20 44 43 0D"}));
+    port.Then(Chunks({"00 56 45 52 4E", "4F 31 42 20 46 57 2D", "32 41 20 44 43 0D"}));
     ASSERT_EQ(comm.ReadIdentity(), LinkStatus::Ok);
-    EXPECT_EQ(comm.IdentityText, "VERNO1B FW-1A DC");
+    EXPECT_EQ(comm.Identity(), "VERNO1B FW-2A DC");
 }
 
 TEST_F(Query, RefusedIdentityIsResentAtOnceAndTheSecondReplyUsed) {
@@ -57,25 +62,26 @@ TEST_F(Query, RefusedIdentityIsResentAtOnceAndTheSecondReplyUsed) {
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_NEAR(Gap(writes, 1), 0.021, 0.0015);  // the pass that took in the refusal
-    EXPECT_EQ(comm.IdentityText, "VERNO1B FW-1A DC");
+    EXPECT_EQ(comm.Identity(), "VERNO1B FW-1A DC");
 }
 
-TEST_F(Query, LinkAbortedLeftSetStopsReadIdentityAtOnce) {
-    comm.LinkAborted = true;
-    comm.IdentityText = "previous";
+TEST_F(Query, AbortStopsReadIdentityAtOnceAndLeavesNoFailure) {
+    ReadPrevious();
+    comm.Abort();
+    const int passes = pump.passes;
     EXPECT_EQ(comm.ReadIdentity(), LinkStatus::Aborted);
-    EXPECT_EQ(port.Writes().size(), 1u);
-    EXPECT_EQ(pump.passes, 1);
-    EXPECT_EQ(comm.IdentityText, "previous");
-    EXPECT_FALSE(comm.TransferFailed);
+    EXPECT_EQ(port.Writes().size(), 2u);
+    EXPECT_EQ(pump.passes, passes + 1);
+    EXPECT_EQ(comm.Identity(), "previous-identty");
+    EXPECT_FALSE(FailureStands(*this));
 }
 
-TEST_F(Query, FailingWriteFailsReadIdentityWithoutTouchingTheFlags) {
+TEST_F(Query, FailingWriteFailsReadIdentityAndLeavesTheLinkAsItWas) {
     port.FailWrite(0);
     EXPECT_EQ(comm.ReadIdentity(), LinkStatus::PortError);
-    EXPECT_FALSE(comm.CommError);
-    EXPECT_FALSE(comm.LinkAborted);
-    EXPECT_FALSE(comm.TransferFailed);
+    EXPECT_FALSE(IdentityStopsAtOnce(*this));
+    EXPECT_FALSE(MemoryReadStopsAtOnce(*this));
+    EXPECT_FALSE(FailureStands(*this));
 }
 
 // --- ReadRevision ---
@@ -93,34 +99,32 @@ TEST_F(Query, RevisionSplitAcrossChunks) {
 }
 
 TEST_F(Query, SilentDcGivesRevisionZeroAfterTwelveFramesOneSecondApart) {
-    comm.RxBuf[1] = 9;
+    port.Then(Answer("5A 09"));
+    ASSERT_EQ(comm.ReadRevision().revision, 9);
     const RevisionReply reply = comm.ReadRevision();
     EXPECT_EQ(reply.status, LinkStatus::Timeout);
     EXPECT_EQ(reply.revision, 0);
     const auto writes = port.Writes();
-    ASSERT_EQ(writes.size(), 12u);
-    EXPECT_NEAR(Gap(writes, 11), 1.0, 0.002);
+    ASSERT_EQ(writes.size(), 13u);
+    EXPECT_NEAR(Gap(writes, 12), 1.0, 0.002);
 }
 
 // --- SendWordCommand / SendB8WordCommand ---
 
-TEST_F(Query, WordCommandFrameAndAcknowledgement) {
+TEST_F(Query, WordCommandFrameAndAcknowledgementAfterClose) {
     port.Then(Answer("5A"));
-    comm.CommError = true;  // cleared before the first transmission
-    comm.SendWordCommand(0xB6, 0x1234);
+    comm.Abort();  // Close's communication error is cleared before the first transmission
+    EXPECT_EQ(comm.SendWordCommand(0xB6, 0x1234), LinkStatus::Ok);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].bytes, Hex("B6 12 34 00"));
     EXPECT_EQ(port.Clears(), 1);
-    EXPECT_FALSE(comm.TransferFailed);
-    EXPECT_FALSE(comm.CommError);
-    // The command stays open after its acknowledgement, for a payload's reply.
-    comm.ReceiveData(Hex("77"));
-    EXPECT_EQ(comm.RxBuf[1], 0x77);
+    EXPECT_FALSE(MemoryReadStopsAtOnce(*this));
+    EXPECT_FALSE(FailureStands(*this));
 }
 
-TEST_F(Query, SilentDcGetsFiveWordFramesThenTransferFailed) {
-    comm.SendB8WordCommand(42);
+TEST_F(Query, SilentDcGetsFiveWordFramesThenTheFailureStands) {
+    EXPECT_EQ(comm.SendB8WordCommand(42), LinkStatus::Timeout);
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 5u);
     for (std::size_t i = 0; i < writes.size(); ++i) {
@@ -130,47 +134,51 @@ TEST_F(Query, SilentDcGetsFiveWordFramesThenTransferFailed) {
         }
     }
     EXPECT_EQ(port.Clears(), 5);
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(FailureStands(*this));
 }
 
 TEST_F(Query, AcknowledgementInTheTimeoutPassIsOverriddenByTheResend) {
     pump.step = Seconds(0.25);  // exact steps: the fifth pass is the first past one second
     port.Then(Answer("5A", Seconds(1.1))).Otherwise(Silent());
-    comm.SendWordCommand(0xB9, 0x0102);
+    EXPECT_EQ(comm.SendWordCommand(0xB9, 0x0102), LinkStatus::Timeout);
     EXPECT_GE(port.DeliveredChunks(), 1);
     EXPECT_EQ(port.Writes().size(), 5u);
-    EXPECT_TRUE(comm.TransferFailed);
 }
 
 TEST_F(Query, AcknowledgementBeforeTheTimeoutIsTaken) {
     pump.step = Seconds(0.25);
     port.Then(Answer("5A", Seconds(0.9)));
-    comm.SendWordCommand(0xB9, 0x0102);
+    EXPECT_EQ(comm.SendWordCommand(0xB9, 0x0102), LinkStatus::Ok);
     EXPECT_EQ(port.Writes().size(), 1u);
-    EXPECT_FALSE(comm.TransferFailed);
 }
 
-TEST_F(Query, FailingWriteIsTrappedInSendWordCommandOnly) {
+TEST_F(Query, FailingWriteIsTrappedInSendWordCommandOnlyAndTheFailureStandsInBoth) {
+    // Trapped: the link is left as Close leaves it.
     port.FailWrite(0);
-    comm.SendWordCommand(0xB6, 1);
-    EXPECT_TRUE(comm.CommError);
-    EXPECT_TRUE(comm.LinkAborted);
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_EQ(comm.SendWordCommand(0xB6, 1), LinkStatus::PortError);
+    EXPECT_TRUE(IdentityStopsAtOnce(*this));
+    EXPECT_TRUE(MemoryReadStopsAtOnce(*this));
 
     LinkFixture other;
     other.port.FailWrite(0);
-    other.comm.SendB8WordCommand(1);
-    EXPECT_FALSE(other.comm.CommError);
-    EXPECT_FALSE(other.comm.LinkAborted);
-    EXPECT_TRUE(other.comm.TransferFailed);
+    EXPECT_EQ(other.comm.SendB8WordCommand(1), LinkStatus::PortError);
+    EXPECT_FALSE(IdentityStopsAtOnce(other));
+    EXPECT_FALSE(MemoryReadStopsAtOnce(other));
+    EXPECT_TRUE(FailureStands(other));
+
+    LinkFixture trapped;
+    trapped.port.FailWrite(0);
+    EXPECT_EQ(trapped.comm.SendWordCommand(0xB6, 1), LinkStatus::PortError);
+    EXPECT_TRUE(FailureStands(trapped));
 }
 
-TEST_F(Query, CommErrorDuringTheWaitStopsTheWordCommand) {
-    pump.onPump = [this] { comm.CommError = true; };
+TEST_F(Query, CloseDuringTheWaitStopsTheWordCommandAndTheFailureStands) {
+    pump.onPump = [this] { comm.Abort(); };
     EXPECT_EQ(comm.SendWordCommand(0xB6, 1), LinkStatus::Aborted);
     EXPECT_EQ(port.Writes().size(), 1u);
     EXPECT_EQ(pump.passes, 1);
-    EXPECT_TRUE(comm.TransferFailed);
+    pump.onPump = nullptr;
+    EXPECT_TRUE(FailureStands(*this));
 }
 
 // --- EndConnection ---
@@ -186,17 +194,17 @@ TEST_F(Query, SilentDcGetsFiveEndFramesOneSecondApart) {
         }
     }
     EXPECT_EQ(port.Clears(), 0);
-    EXPECT_TRUE(comm.TransferFailed);
+    EXPECT_TRUE(FailureStands(*this));
 }
 
-TEST_F(Query, AcknowledgedEndClearsAnEarlierFailure) {
-    comm.TransferFailed = true;
-    comm.CommError = true;
+TEST_F(Query, AcknowledgedEndClearsAnEarlierFailureAndClose) {
+    EXPECT_EQ(comm.SendB8WordCommand(1), LinkStatus::Timeout);  // a silent DC leaves the failure
+    comm.Abort();
     port.Then(Answer("5A"));
     EXPECT_EQ(comm.EndConnection(), LinkStatus::Ok);
-    EXPECT_FALSE(comm.TransferFailed);
-    EXPECT_FALSE(comm.CommError);
-    EXPECT_EQ(port.Writes().size(), 1u);
+    EXPECT_EQ(port.Writes().size(), 6u);
+    EXPECT_FALSE(MemoryReadStopsAtOnce(*this));
+    EXPECT_FALSE(FailureStands(*this));
 }
 
 TEST_F(Query, RefusedEndIsResentAndTheLaterAcknowledgementCompletes) {
@@ -211,8 +219,8 @@ TEST_F(Query, RefusedEndIsResentAndTheLaterAcknowledgementCompletes) {
 TEST_F(Query, FailingWriteFailsEndConnection) {
     port.FailWrite(0);
     EXPECT_EQ(comm.EndConnection(), LinkStatus::PortError);
-    EXPECT_TRUE(comm.TransferFailed);
-    EXPECT_FALSE(comm.CommError);
+    EXPECT_FALSE(MemoryReadStopsAtOnce(*this));
+    EXPECT_TRUE(FailureStands(*this));
 }
 
 }  // namespace
