@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "firmware/FirmwarePacker.h"
 #include "fuzz/ReceiveScript.h"
 #include "link/protocol/CommModule.h"
 #include "profile/BackupFile.h"
@@ -188,7 +189,7 @@ std::vector<Script> ReceiveScripts() {
                                        .Step(StepKind::Settle, 20)
                                        .Chunk(memory));
     add("write-fails", script::Writer(0, 2).Step(StepKind::WriteArea1Block, 0x0010).Chunk(kAck));
-    add("transfer-already-failed", script::Writer(0, script::kTransferFailedBit).Step(StepKind::WriteArea1Block, 0x0010).Chunk(kAck).Chunk(kAck));
+    add("transfer-already-failed", script::Writer(0, script::kFailureStandsBit).Step(StepKind::WriteArea1Block, 0x0010).Chunk(kAck).Chunk(kAck));
     {
         // One connection as the update makes it, shortened.
         script::Writer w(1, 0);
@@ -206,6 +207,20 @@ std::vector<Script> ReceiveScripts() {
 
 }  // namespace
 
+// A firmware file whose model tag is empty: the decoder refuses it (code 5), and verno-fwr will
+// not write one, so the packer is called here directly.
+bool MakeFirmwareSeeds(const fs::path& folder) {
+    verno::firmware::FirmwareSource source;
+    source.layout = verno::firmware::Layout::Area2Only;
+    source.FwModelTag.clear();
+    verno::firmware::CodeBlock block;
+    block.address = 0x20;
+    block.code.fill(0x5A);
+    block.blockByte = 0x40;
+    source.Area2Blocks.push_back(block);
+    return WriteFile(folder / "pack-empty-tag", verno::firmware::PackFirmware(source));
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: verno-fuzz-seeds OUT\n");
@@ -219,7 +234,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "verno-fuzz-seeds: cannot create %s: %s\n", out.c_str(), ec.message().c_str());
         return 1;
     }
-    bool ok = MakeBackupSeeds(out / "backup");
+    fs::create_directories(out / "firmware", ec);
+    bool ok = MakeBackupSeeds(out / "backup") && MakeFirmwareSeeds(out / "firmware");
     for (const auto& s : ReceiveScripts()) ok = WriteFile(out / "receive" / s.name, s.bytes) && ok;
     if (!ok) {
         std::fprintf(stderr, "verno-fuzz-seeds: could not write every seed into %s\n", out.c_str());

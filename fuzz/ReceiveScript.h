@@ -49,8 +49,6 @@ inline constexpr std::uint8_t kBuffers512 = 1;
 inline constexpr std::uint8_t kBuffers1024 = 2;
 inline constexpr std::uint8_t kBuffersShrunk = 3;
 inline constexpr std::uint8_t kFailureStandsBit = 0x80;
-// The old name, until the seed maker and the harness test use the new one.
-inline constexpr std::uint8_t kTransferFailedBit = kFailureStandsBit;
 
 inline constexpr std::uint8_t kRestOfInput = 0xFF;
 inline constexpr std::size_t kLongestStep = 254;

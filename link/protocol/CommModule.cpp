@@ -389,8 +389,8 @@ LinkStatus CommModule::SendBlockHeader(std::uint16_t address, std::uint8_t comma
     return outcome.status;
 }
 
-LinkStatus CommModule::WriteCodeBlock(std::uint16_t address, std::uint8_t command, BlockPayload payload) {
-    std::copy(payload.begin(), payload.end(), DataBuf.begin());
+LinkStatus CommModule::WriteCodeBlock(std::uint16_t address, std::uint8_t command, BlockPayload block) {
+    std::copy(block.begin(), block.end(), DataBuf.begin());
     for (int attempt = 1;; ++attempt) {
         LinkAborted = false;
         port_.Clear();

@@ -102,7 +102,7 @@ TEST(ReceiveDataTarget, FailingWriteAndStandingFailureEndTheBlock) {
     Writer failing(0, 2);  // the payload's write
     failing.Step(StepKind::WriteArea1Block, 0x0010).Chunk({0x5A});
     EXPECT_EQ(Receive(failing), "receive block1!/2");
-    Writer standing(0, script::kTransferFailedBit);  // the header goes out, the payload does not
+    Writer standing(0, script::kFailureStandsBit);  // the header goes out, the payload does not
     standing.Step(StepKind::WriteArea1Block, 0x0010).Chunk({0x5A}).Chunk({0x5A});
     EXPECT_EQ(Receive(standing), "receive block1!/1");
 }
