@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "common/Sum8.h"
 #include "link/protocol/CommModule.h"
 
 namespace verno::dcsim {
@@ -502,9 +503,7 @@ void SimulatedDc::PayloadComplete(Seconds at) {
         StoreCodeBlock(at, data, faults);
         return;
     case kWriteProfileBlock: {
-        unsigned sum = 0;
-        for (std::size_t i = 0; i < 16; ++i) sum += data[i];
-        if ((sum & 0xFFu) != data[16]) {
+        if (data.size() < 17 || Sum8(data.first(16)) != data[16]) {
             RefusePayload(at);
             return;
         }
