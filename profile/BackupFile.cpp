@@ -33,13 +33,15 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-// Made readable by its owner alone, when this program makes it.
-void MakePrivateFolders(const std::filesystem::path& folder) {
+// Made readable by its owner alone, when this program makes it. The first folder that cannot
+// be made is the cause to tell (no permission, a file in the way), not the missing file after it.
+std::error_code MakePrivateFolders(const std::filesystem::path& folder) {
     std::error_code ec;
-    if (folder.empty() || std::filesystem::exists(folder, ec)) return;
-    MakePrivateFolders(folder.parent_path());
-    if (std::filesystem::create_directory(folder, ec))
-        std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
+    if (folder.empty() || std::filesystem::exists(folder, ec)) return {};
+    if (const std::error_code above = MakePrivateFolders(folder.parent_path())) return above;
+    if (!std::filesystem::create_directory(folder, ec)) return ec ? ec : std::make_error_code(std::errc::not_a_directory);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
+    return {};
 }
 
 std::filesystem::path FreshTemporaryName(const std::filesystem::path& path) {
@@ -134,7 +136,7 @@ BackupWriteResult WriteBackupFile(const std::filesystem::path& path, std::span<c
     std::error_code ec;
     // A link planted at the backup's name could send the dive log into somebody else's file.
     if (std::filesystem::is_symlink(path, ec)) return {false, SystemReason(ELOOP)};
-    MakePrivateFolders(path.parent_path());
+    if (const std::error_code made = MakePrivateFolders(path.parent_path())) return {false, made.message()};
     const std::filesystem::path temporary = FreshTemporaryName(path);
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return {false, SystemReason(errno)};

@@ -61,9 +61,12 @@ bool WriteBlocks(ProfileSession& s, int count) {
 // Writes the header last and reads it back: only an equal header read back counts.
 bool HeaderWrittenBack(ProfileSession& s) {
     const ProfileState& st = s.profile;
+    // The fixed waits say what they wait for: three seconds would otherwise look frozen at 100%.
+    s.surface.SetTaskStatus(s.Text(text::kWritingHeader));
     // Whether the DC took it shows in the read-back, which alone decides.
     static_cast<void>(s.comm.WriteProfileBlock(Block0::kHeaderUnit, st.ProfileHeader));
     s.comm.Pause(link::Seconds(2.0));
+    s.surface.SetTaskStatus(s.Text(text::kCheckingHeader));
     const link::MemoryBlock read = s.comm.ReadMemory(Block0::kUnit, Block0::kUnit);
     s.comm.Pause(link::Seconds(1.0));
     const ProfileHeaderBytes readBack = Block0(read.bytes).Header();

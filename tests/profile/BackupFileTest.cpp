@@ -156,6 +156,7 @@ TEST(BackupFileWriter, AFolderThatCannotTakeTheFileGivesTheReasonAndNoFile) {
     const BackupWriteResult r = WriteBackupFile(path, EncodeBackupFile(*st));
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.reason.empty());
+    EXPECT_EQ(r.reason.find("No such file"), std::string::npos) << "the folder's own cause: " << r.reason;
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 

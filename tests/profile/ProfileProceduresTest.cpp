@@ -326,7 +326,7 @@ TEST_F(ProfileTest, RestorePutsTheProfileBackAndDeletesTheFile) {
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
     ASSERT_EQ(ui.rows.size(), 1u);
     EXPECT_EQ(ui.rows[0].event, "T796");
-    EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T777"}));
+    EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T875", "T876", "T777"}));
     ASSERT_TRUE(dc.ClockRecord().has_value());
     EXPECT_EQ((*dc.ClockRecord())[0], 0x26);  // 12/07/26
     EXPECT_EQ(Count(0xB2), 1);
@@ -354,7 +354,7 @@ TEST_F(ProfileTest, RestoreOfAnEmptyTableStillWritesAndChecksTheHeader) {
     EXPECT_EQ(Count(0xB2), 1);
     EXPECT_EQ(Count(0xB4), 1);
     EXPECT_TRUE(dc.ClockRecord().has_value());
-    EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "T777"}));
+    EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "T875", "T876", "T777"}));
 }
 
 class FallbackTest : public ProfileTest, public ::testing::WithParamInterface<std::uint16_t> {};
