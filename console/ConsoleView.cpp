@@ -114,6 +114,7 @@ void ConsoleView::Flush() {
 
 void ConsoleView::InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
                                  const std::string& status) {
+    EndCallingLine();
     Flush();
     haveRow_ = true;
     row_ = {time, icon, event, status};
@@ -142,6 +143,7 @@ void ConsoleView::SetTaskStatus(const std::string& status) {
 }
 
 void ConsoleView::PrintBox(const std::string& title, const std::string& text) {
+    EndCallingLine();
     Flush();
     std::string body = text;
     for (std::size_t at; (at = body.find('\r')) != std::string::npos;) body.erase(at, 1);
@@ -158,6 +160,22 @@ MessageAnswer ConsoleView::ShowMessage(const std::string& title, const std::stri
 MessageAnswer ConsoleView::Ask(const QuestionBox& box) {
     PrintBox(box.title, box.text);
     return questionAnswerer_ ? questionAnswerer_(box) : MessageAnswer::Interrupted;
+}
+
+void ConsoleView::EndCallingLine() {
+    if (!callingLine_) return;
+    std::fputc('\n', messages_);
+    callingLine_ = false;
+}
+
+void ConsoleView::ShowCalling(const std::string& text) {
+    if (format_ == Format::Json) return;
+    if (live_) {
+        std::fprintf(messages_, "\r\x1b[K%s", text.c_str());
+        callingLine_ = true;
+    } else
+        std::fprintf(messages_, "%s\n", text.c_str());
+    std::fflush(messages_);
 }
 
 }  // namespace verno::console

@@ -54,6 +54,9 @@ public:
     void EmptyTaskLog() override { Flush(); }
     MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                               MessageButtons buttons) override;
+    // Which call of a silent DC it is: one line rewritten in place on a terminal that draws so,
+    // a line each elsewhere; for people only (the messages stream), not in JSON.
+    void ShowCalling(const std::string& text) override;
     // Printed like a box; the question answerer decides (Interrupted when there is none).
     MessageAnswer Ask(const QuestionBox& box) override;
     void OnQuestion(std::function<MessageAnswer(const QuestionBox&)> answerer) { questionAnswerer_ = std::move(answerer); }
@@ -81,6 +84,7 @@ public:
 private:
     std::string RowText() const;
     void PrintBox(const std::string& title, const std::string& text);
+    void EndCallingLine();
     nlohmann::ordered_json Json(const char* type) const;
     void Print(const nlohmann::ordered_json& line);
 
@@ -92,6 +96,7 @@ private:
     std::function<MessageAnswer(const QuestionBox&)> questionAnswerer_;
     text::Wording words_ = text::Wording::Unattended;
     std::function<void()> languageSet_;
+    bool callingLine_ = false;  // the line of a silent DC's calls waits for its end
     std::function<void(const TaskRow&)> rowDone_;
     std::function<nlohmann::ordered_json()> context_;
     std::vector<std::string> finalStatuses_;

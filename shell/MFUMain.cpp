@@ -150,11 +150,16 @@ void MFUMain::EnableBack(bool enabled) { backCmd_->setEnabled(enabled); }
 void MFUMain::EnableNext(bool enabled) { nextCmd_->setEnabled(enabled); }
 
 void MFUMain::SetBusy(bool busy) {
-    if (busy)
+    if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
+        frameCaption_ = xpFrame_->Caption();
+    } else {
         QApplication::restoreOverrideCursor();
+        xpFrame_->SetCaption(frameCaption_);
+    }
 }
+
+void MFUMain::ShowCalling(const std::string& text) { xpFrame_->SetCaption(Q(text).toUpper()); }
 
 // --- decoration ---
 

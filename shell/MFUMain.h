@@ -54,6 +54,7 @@ public:
     void EnableBack(bool enabled) override;
     void EnableNext(bool enabled) override;
     void SetBusy(bool busy) override;
+    void ShowCalling(const std::string& text) override;
     void PutOnTop() override;
     void UnDoPutOnTop() override;
     void Decorate(const wizard::Titles& titles) override;
@@ -85,6 +86,7 @@ private:
     TitleBar* xpForm_;
     BannerWidget* image1_;
     InstructionFrame* xpFrame_;
+    QString frameCaption_;  // the caption the calls of Next stand in for
     QLabel* lbl1_;
     TaskLog* taskLst_;
     QPushButton* backCmd_;

@@ -12,7 +12,8 @@ enum class IdentityCheck {
     Accepted,    // it names the firmware's model; DcVersion holds its version where it gives one
 };
 
-// Reads the identity; the text as the check left it is in s.identity.
-IdentityCheck CheckDcIdentity(Session& s);
+// Reads the identity; the text as the check left it is in s.identity. onCall is told of every
+// transmission while the DC does not answer.
+IdentityCheck CheckDcIdentity(Session& s, const link::CommModule::CallShown& onCall = {});
 
 }  // namespace verno::update

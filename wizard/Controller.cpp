@@ -205,7 +205,10 @@ void Controller::NextClick() {
     // The identity read can take 23 seconds when nobody answers: show that the DC is being called.
     view_.EnableNext(false);
     view_.SetBusy(true);
-    const update::IdentityCheck identity = update::CheckDcIdentity(*session_);
+    const update::IdentityCheck identity =
+        update::CheckDcIdentity(*session_, [this](int call, int of) {
+            view_.ShowCalling(FillPlaceholders(LoadText(text::kCallingDc), std::to_string(call), std::to_string(of)));
+        });
     if (state_ != State::Testing) return;  // closed meanwhile
     view_.SetBusy(false);
     if (identity == update::IdentityCheck::NoAnswer) {

@@ -53,8 +53,9 @@ public:
     virtual void ShowButtons() {}
     virtual void EnableBack(bool /*enabled*/) {}
     virtual void EnableNext(bool /*enabled*/) {}
-    // While the DC is contacted on Next: a busy pointer.
+    // While the DC is contacted on Next: a busy pointer, and which call it is (1 of 12, ...).
     virtual void SetBusy(bool /*busy*/) {}
+    virtual void ShowCalling(const std::string& /*text*/) {}
 
     // Decoration: top-most from start-up to Close, the titles and the notification-area icon,
     // the captions; Undecorate takes the icon away again.

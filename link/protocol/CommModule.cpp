@@ -236,12 +236,15 @@ bool CommModule::Stopped(const Exchange& x) const {
     return false;
 }
 
-CommModule::ExchangeOutcome CommModule::RunExchange(const Exchange& x, const std::function<void()>& reinitialise) {
+CommModule::ExchangeOutcome CommModule::RunExchange(const Exchange& x, const std::function<void()>& reinitialise,
+                                                    const CallShown& onCall) {
     ExchangeOutcome outcome;
     reinitialise();
     if (x.clearing != Clearing::Never) port_.Clear();
     Wait wait(clock_, pump_, x.timeout);
     if (SendBytes(x.frameLength) != PortResult::Ok) return {LinkStatus::PortError, 0};
+    const int transmissions = x.maxResends + 2;
+    if (onCall) onCall(1, transmissions);
     bool lastSentAfterRefusal = false;
     for (;;) {
         wait.Pass();
@@ -254,6 +257,7 @@ CommModule::ExchangeOutcome CommModule::RunExchange(const Exchange& x, const std
             if (x.clearing == Clearing::Every) port_.Clear();
             wait.Restart();
             if (SendBytes(x.frameLength) != PortResult::Ok) return {LinkStatus::PortError, outcome.resends};
+            if (onCall) onCall(outcome.resends + 1, transmissions);
         }
         // Checked right after a resend: the last transmission is never awaited.
         if (outcome.resends > x.maxResends || Replied() || Stopped(x)) break;
@@ -286,13 +290,16 @@ void CommModule::SetWordFrame(std::uint8_t command, std::int32_t value) {
 
 // --- query and control commands ---
 
-LinkStatus CommModule::ReadIdentity() {
-    const ExchangeOutcome outcome = RunExchange(kReadIdentityExchange, [this] {
-        On(Event::Open, wire::kReadIdentity);
-        rxExpected_ = static_cast<std::int32_t>(wire::kIdentityReplyLength);
-        rxCount_ = 0;
-        txBuf_[0] = wire::kReadIdentity;
-    });
+LinkStatus CommModule::ReadIdentity(const CallShown& onCall) {
+    const ExchangeOutcome outcome = RunExchange(
+        kReadIdentityExchange,
+        [this] {
+            On(Event::Open, wire::kReadIdentity);
+            rxExpected_ = static_cast<std::int32_t>(wire::kIdentityReplyLength);
+            rxCount_ = 0;
+            txBuf_[0] = wire::kReadIdentity;
+        },
+        onCall);
     if (outcome.status != LinkStatus::Ok) return outcome.status;
     IdentityText.clear();
     for (std::size_t i = 0; i < 16; ++i) {

@@ -112,8 +112,10 @@ public:
     // --- query and control commands ---
     // Every command says how it ended; anything but Ok is a failure of it, except where a
     // command's comment says otherwise.
-    // Ok: Identity() holds the DC's identity.
-    [[nodiscard]] LinkStatus ReadIdentity();
+    // Ok: Identity() holds the DC's identity. onCall, when given, is told of every transmission:
+    // which one it is and how many there can be, so that a long wait for a silent DC shows life.
+    using CallShown = std::function<void(int transmission, int of)>;
+    [[nodiscard]] LinkStatus ReadIdentity(const CallShown& onCall = {});
     [[nodiscard]] RevisionReply ReadRevision();
     [[nodiscard]] LinkStatus SendWordCommand(std::uint8_t command, std::int32_t value);
     [[nodiscard]] LinkStatus SendB8WordCommand(std::int32_t value);
@@ -188,7 +190,9 @@ private:
     };
     // Sends txBuf_(0..count-1) followed by one 0x00 byte; nothing when no command is open.
     PortResult SendBytes(int count);
-    ExchangeOutcome RunExchange(const Exchange& exchange, const std::function<void()>& reinitialise);
+    // onCall, when given, is told of every transmission.
+    ExchangeOutcome RunExchange(const Exchange& exchange, const std::function<void()>& reinitialise,
+                                const CallShown& onCall = {});
     bool Stopped(const Exchange& exchange) const;
     // The wait for a code block's payload acknowledgement: Ok, Refused, Timeout or Aborted.
     LinkStatus AwaitPayload(Wait& wait);

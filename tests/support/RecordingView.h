@@ -68,6 +68,8 @@ public:
     void Undecorate() override { decorated = false; }
     void SetCaptions(const wizard::Captions& c) override { captions = c; }
     text::Wording Words() const override { return words; }
+    void ShowCalling(const std::string& text) override { calls.push_back(text); }
+    std::vector<std::string> calls;  // what each call of a DC on Next showed
     text::Wording words = text::Wording::Buttons;
 
     std::vector<std::string> Events() const {
