@@ -3,6 +3,7 @@
 // recorder): task-log rows, message boxes, the stage reset after a failure, and catalogue texts.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace verno {
@@ -54,8 +55,10 @@ class WizardSurface {
 public:
     virtual ~WizardSurface() = default;
 
-    // Adds a row at the end of the task log, stamped with the current time of day.
-    virtual void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status) = 0;
+    // Adds a row at the end of the task log, stamped with the current time of day. id is the
+    // row's stable name for machines (common/RowIds.h); empty for a row without one.
+    virtual void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status,
+                                std::string_view id = {}) = 0;
     // Rewrites the status cell of the newest row; does nothing on an empty log.
     virtual void SetTaskStatus(const std::string& status) = 0;
     // After a failed step: normal process priority, Back enabled.

@@ -84,6 +84,7 @@ nlohmann::ordered_json ConsoleView::Json(const char* type) const {
     nlohmann::ordered_json line = {{"type", type}};
     if (context_) line.update(context_());
     line["time"] = rowStarted_;
+    line["id"] = row_.id.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(row_.id);
     line["level"] = IconName(row_.icon);
     line["icon"] = IconName(row_.icon);
     line["event"] = row_.event;
@@ -113,11 +114,11 @@ void ConsoleView::Flush() {
 }
 
 void ConsoleView::InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
-                                 const std::string& status) {
+                                 const std::string& status, std::string_view id) {
     EndCallingLine();
     Flush();
     haveRow_ = true;
-    row_ = {time, icon, event, status};
+    row_ = {time, icon, event, status, std::string(id)};
     rowStarted_ = IsoTime(now_());
     if (icon == TaskIcon::Error) lastError_ = event;
     if (format_ == Format::Json) Print(Json("progress"));

@@ -24,6 +24,7 @@ struct TaskRow {
     TaskIcon icon = TaskIcon::Information;
     std::string event;
     std::string status;
+    std::string id;  // the row's stable name; empty when it has none
 };
 
 const char* IconName(TaskIcon icon);  // "information", "warning", "error"
@@ -49,7 +50,7 @@ public:
     ConsoleView& operator=(const ConsoleView&) = delete;
 
     void InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
-                        const std::string& status) override;
+                        const std::string& status, std::string_view id = {}) override;
     void SetTaskStatus(const std::string& status) override;
     void EmptyTaskLog() override { Flush(); }
     MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,

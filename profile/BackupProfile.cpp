@@ -11,6 +11,7 @@
 #include "profile/Geometry.h"
 #include "profile/History.h"
 #include "profile/ProfileRange.h"
+#include "common/RowIds.h"
 
 namespace verno::profile {
 
@@ -57,7 +58,8 @@ void KeepInHistory(ProfileSession& s, const ProfileState& profile) {
     const BackupWriteResult result = SaveToHistory(s.backupFolder, profile, s.dcFirmware, written);
     if (!result.ok)
         s.surface.InsertTaskList(TaskIcon::Warning,
-                                 FillPlaceholders(s.Text(text::kHistoryNotWritten), written.string(), result.reason), "");
+                                 FillPlaceholders(s.Text(text::kHistoryNotWritten), written.string(), result.reason), "",
+                                 row::kHistoryNotWritten);
 }
 
 std::filesystem::path DatedName(const std::filesystem::path& backup, const std::string& stamp) {
@@ -98,7 +100,7 @@ BackupOutcome KeepBoth(ProfileSession& s, ProfileState& present) {
     s.surface.InsertTaskList(TaskIcon::Warning,
                              FillPlaceholders(s.Text(takeSaved ? text::kWritesBackSaved : text::kWritesBackPresent),
                                               std::to_string(blocks), other.string()),
-                             "");
+                             "", takeSaved ? row::kWritesBackSaved : row::kWritesBackPresent);
     return BackupOutcome::Reused;
 }
 
@@ -112,7 +114,7 @@ BackupOutcome ReadPresentProfile(ProfileSession& s, ProfileState& into) {
     const ProfileRange range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);
     // A damaged header: its range would run past the table.
     if (!range.Fits()) return BackupOutcome::Refused;
-    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "", row::kBackup);
     if (!ReadProfileBlocks(s, range, into)) {
         s.Fail(Failure::BackupNotRead);
         return BackupOutcome::ReadFailed;
@@ -137,7 +139,7 @@ BackupOutcome TakeFoundProfile(ProfileSession& s, BackupLookup lookup) {
         s.surface.InsertTaskList(TaskIcon::Warning,
                                  FillPlaceholders(s.Text(text::kFoundSaved), FileTimeText(st.BackupFilePath),
                                                   st.BackupFilePath.string()),
-                                 "");
+                                 "", row::kFoundSaved);
     }
     // From now on the saved profile waits to be written back: Close offers the recovery.
     if (outcome == BackupOutcome::Reused)
@@ -151,7 +153,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
     ProfileState& st = s.profile;
     const BackupLookup lookup = GetBackupProfile(s);
     if (lookup == BackupLookup::Unanswered) {
-        s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
+        s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "", row::kBackup);
         s.Fail(Failure::BackupNotRead);
         return BackupOutcome::ReadFailed;
     }
@@ -162,7 +164,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
     }
     if (IsUnusable(lookup)) {
         // Never replace a file that may hold the only copy of an earlier profile.
-        s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
+        s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "", row::kBackup);
         return Refuse(s, Failure::BackupUnusable, {st.BackupFilePath.string()});
     }
 
@@ -173,7 +175,7 @@ BackupOutcome BackupProfile(ProfileSession& s) {
         return BackupOutcome::Empty;
     }
     const ProfileRange range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);
-    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "");
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "", row::kBackup);
     if (!range.Fits()) {
         // A damaged header: its range would run past the table.
         st.ProfileBlockCount = 0;

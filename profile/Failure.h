@@ -2,6 +2,8 @@
 // Every way a step of an attempt fails, and the rows that say so: one table. A failed step calls
 // ProfileSession::Fail, which renders the failure from here.
 
+#include <string_view>
+
 #include "common/TextNumbers.h"
 #include "common/WizardSurface.h"
 
@@ -24,29 +26,30 @@ enum class Failure {
 };
 
 struct FailureRows {
-    int text;            // catalogue text of the row; 0 when the caller gives the row whole
+    int text;             // catalogue text of the row; 0 when the caller gives the row whole
     TaskIcon icon;
-    bool marksStatus;    // the step's own row shows the failure word first
-    bool endsConnection; // the DC was heard: the connection is ended before the stage is reset
+    bool marksStatus;     // the step's own row shows the failure word first
+    bool endsConnection;  // the DC was heard: the connection is ended before the stage is reset
+    std::string_view id;  // the row's stable name for machines
 };
 
 constexpr FailureRows RowsOf(Failure failure) {
     switch (failure) {
-        case Failure::DcNotAnswering: return {text::kDcNotAnswering, TaskIcon::Error, true, false};
-        case Failure::OtherModel: return {0, TaskIcon::Error, false, false};
-        case Failure::BelowRequired: return {0, TaskIcon::Error, false, true};
-        case Failure::NewerRevision: return {text::kNoUpdateNeeded, TaskIcon::Warning, false, true};
-        case Failure::WrongModelAfterRestart: return {text::kVerifyWrongModel, TaskIcon::Error, false, true};
-        case Failure::BackupNotRead: return {text::kBackupFailed, TaskIcon::Error, true, false};
-        case Failure::BackupNotWritten: return {text::kBackupNotWritten, TaskIcon::Error, true, false};
-        case Failure::BackupUnusable: return {text::kBackupUnusable, TaskIcon::Error, true, false};
-        case Failure::DataNotAccepted: return {text::kDataNotAccepted, TaskIcon::Error, true, false};
-        case Failure::HeaderMismatch: return {text::kHeaderMismatch, TaskIcon::Error, true, false};
-        case Failure::RestoreUnusable: return {text::kBackupUnusable, TaskIcon::Error, false, true};
-        case Failure::RestoreOtherSerial: return {text::kRestoreOtherSerial, TaskIcon::Error, false, true};
-        case Failure::RestoreOtherSize: return {text::kRestoreOtherSize, TaskIcon::Error, false, true};
+        case Failure::DcNotAnswering: return {text::kDcNotAnswering, TaskIcon::Error, true, false, "dc.not-answering"};
+        case Failure::OtherModel: return {0, TaskIcon::Error, false, false, "dc.other-model"};
+        case Failure::BelowRequired: return {0, TaskIcon::Error, false, true, "dc.below-required"};
+        case Failure::NewerRevision: return {text::kNoUpdateNeeded, TaskIcon::Warning, false, true, "dc.newer-revision"};
+        case Failure::WrongModelAfterRestart: return {text::kVerifyWrongModel, TaskIcon::Error, false, true, "verify.other-model"};
+        case Failure::BackupNotRead: return {text::kBackupFailed, TaskIcon::Error, true, false, "profile.backup-not-read"};
+        case Failure::BackupNotWritten: return {text::kBackupNotWritten, TaskIcon::Error, true, false, "profile.backup-not-written"};
+        case Failure::BackupUnusable: return {text::kBackupUnusable, TaskIcon::Error, true, false, "profile.backup-unusable"};
+        case Failure::DataNotAccepted: return {text::kDataNotAccepted, TaskIcon::Error, true, false, "transfer.not-accepted"};
+        case Failure::HeaderMismatch: return {text::kHeaderMismatch, TaskIcon::Error, true, false, "profile.header-mismatch"};
+        case Failure::RestoreUnusable: return {text::kBackupUnusable, TaskIcon::Error, false, true, "restore.unusable"};
+        case Failure::RestoreOtherSerial: return {text::kRestoreOtherSerial, TaskIcon::Error, false, true, "restore.other-serial"};
+        case Failure::RestoreOtherSize: return {text::kRestoreOtherSize, TaskIcon::Error, false, true, "restore.other-size"};
     }
-    return {0, TaskIcon::Error, true, false};
+    return {0, TaskIcon::Error, true, false, "step.failed"};
 }
 
 }  // namespace verno::profile

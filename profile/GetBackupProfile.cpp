@@ -8,6 +8,7 @@
 #include "profile/BackupFile.h"
 #include "profile/Block0.h"
 #include "profile/ProfileRange.h"
+#include "common/RowIds.h"
 
 namespace verno::profile {
 
@@ -41,7 +42,7 @@ void SetAside(ProfileSession& s, const std::filesystem::path& file, const std::f
     s.profile.Keep(moved);
     const std::string row = detail.empty() ? FillPlaceholders(s.Text(textNumber), file.string(), moved.string())
                                            : FillPlaceholders(s.Text(textNumber), file.string(), detail, moved.string());
-    s.surface.InsertTaskList(TaskIcon::Warning, row, "");
+    s.surface.InsertTaskList(TaskIcon::Warning, row, "", row::kSetAside);
 }
 
 // A file of this DC's name that cannot be written back here: another memory size, or another

@@ -7,6 +7,7 @@
 #include "profile/RestoreProfile.h"
 #include "common/Text.h"
 #include "common/TextNumbers.h"
+#include "common/RowIds.h"
 
 namespace verno::profile {
 
@@ -78,7 +79,8 @@ bool TryOnce(ProfileSession& s) {
             // The file may still hold the only copy of the dive log: keep it and say where it is.
             st.where = ProfileWhere::KeptOnDisk;
             s.surface.InsertTaskList(
-                TaskIcon::Error, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()), "");
+                TaskIcon::Error, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()), "",
+                row::kBackupUnusable);
             return false;
         case BackupLookup::NotFound:
             // Another DC, or nothing of this one on disk: the file of the updated DC stays where

@@ -4,6 +4,7 @@
 
 #include "common/Text.h"
 #include "common/TextNumbers.h"
+#include "common/RowIds.h"
 
 namespace verno::profile {
 
@@ -23,7 +24,7 @@ void ProfileSession::Fail(Failure failure, std::initializer_list<std::string_vie
     if (rows.marksStatus) surface.SetTaskStatus(Text(text::kFailed));
     const std::string row = rows.text != 0 ? FillPlaceholders(Text(rows.text), values)
                                            : std::string(values.size() > 0 ? *values.begin() : std::string_view());
-    surface.InsertTaskList(rows.icon, row, "");
+    surface.InsertTaskList(rows.icon, row, "", rows.id);
     if (rows.endsConnection) static_cast<void>(comm.EndConnection());
     surface.ResetStage();
 }
@@ -32,7 +33,7 @@ void ProfileSession::SetDcClock() {
     const LocalDateTime now = wallClock.Now();
     const link::LinkStatus set = comm.SetDateTime(FormatDate(now), FormatTime(now), link::wire::kClockExtraByte);
     if (set == link::LinkStatus::Refused)
-        surface.InsertTaskList(TaskIcon::Warning, Text(text::kClockNotSet), "");
+        surface.InsertTaskList(TaskIcon::Warning, Text(text::kClockNotSet), "", row::kClockNotSet);
     else if (set != link::LinkStatus::Ok)
         attemptFailed = true;
 }

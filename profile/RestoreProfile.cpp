@@ -8,6 +8,7 @@
 #include "common/TextNumbers.h"
 #include "profile/Block0.h"
 #include "profile/Geometry.h"
+#include "common/RowIds.h"
 
 namespace verno::profile {
 
@@ -78,7 +79,7 @@ bool HeaderWrittenBack(ProfileSession& s) {
 bool RestoreProfile(ProfileSession& s, AfterRestore after) {
     ProfileState& st = s.profile;
     st.where = ProfileWhere::WritingBack;
-    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kRestoreRow), "");
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kRestoreRow), "", row::kRestore);
     s.comm.ClearFailure();
 
     const int count = std::clamp<int>(st.ProfileBlockCount, 0, static_cast<int>(kProfileRows));

@@ -103,7 +103,7 @@ void MFUMain::keyPressEvent(QKeyEvent* event) {
 // --- the task log and the boxes ---
 
 void MFUMain::InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
-                             const std::string& status) {
+                             const std::string& status, std::string_view /*id*/) {
     taskLst_->InsertTaskList(icon, time, event, status);
 }
 

@@ -42,7 +42,7 @@ public:
 
     // --- wizard::View ---
     void InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
-                        const std::string& status) override;
+                        const std::string& status, std::string_view id = {}) override;
     void SetTaskStatus(const std::string& status) override;
     void EmptyTaskLog() override;
     MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,

@@ -12,6 +12,7 @@
 #include "profile/History.h"
 #include "profile/RestoreProfile.h"
 #include "update/UpdateFirmware.h"
+#include "common/RowIds.h"
 
 namespace verno::update {
 
@@ -62,7 +63,7 @@ std::optional<RestoreFileResult> RefusalOf(Session& s, const std::filesystem::pa
 
 RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file) {
     profile::ProfileState& st = s.profile;
-    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...");
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...", row::kUpdateStart);
     const IdentityCheck identity = CheckDcIdentity(s);
     if (identity == IdentityCheck::NoAnswer) {
         s.Fail(profile::Failure::DcNotAnswering);
@@ -99,7 +100,8 @@ RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file) {
     if (!restored) st.Keep(file);
     static_cast<void>(s.comm.EndConnection());
     if (!restored) return RestoreFileResult::Failed;
-    s.surface.InsertTaskList(TaskIcon::Warning, FillPlaceholders(s.Text(text::kRestoredFromFile), file.string()), "");
+    s.surface.InsertTaskList(TaskIcon::Warning, FillPlaceholders(s.Text(text::kRestoredFromFile), file.string()), "",
+                             row::kRestoredFromFile);
     return RestoreFileResult::Restored;
 }
 

@@ -11,6 +11,7 @@
 #include "update/VerifyNewCode.h"
 #include "update/VersionDecision.h"
 #include "update/WaitForReset.h"
+#include "common/RowIds.h"
 
 namespace verno::update {
 
@@ -59,11 +60,11 @@ UpdateResult Finish(Session& s, bool dcNotUpdated, UpdateResult done) {
     if (s.comm.EndConnection() != link::LinkStatus::Ok) s.attemptFailed = true;
 
     if (s.attemptFailed || !st.ProfileSafe()) {
-        s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kUpdateFailed), "");
-        s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateFailedHint), "");
+        s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kUpdateFailed), "", row::kUpdateFailed);
+        s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateFailedHint), "", row::kUpdateFailedHint);
         return UpdateResult::Failed;
     }
-    s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateDone), "");
+    s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateDone), "", row::kUpdateDone);
     return done;
 }
 
@@ -78,7 +79,7 @@ namespace {
 // No code goes out; a profile that an earlier, interrupted update saved goes back now.
 UpdateResult NoUpdateNeeded(Session& s) {
     profile::ProfileState& st = s.profile;
-    s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded), "");
+    s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded), "", row::kNoUpdateNeeded);
     if (st.KeepProfile()) {
         const profile::BackupLookup lookup = profile::GetBackupProfile(s);
         if (lookup == profile::BackupLookup::Found || lookup == profile::BackupLookup::FoundChanged) {
@@ -89,7 +90,8 @@ UpdateResult NoUpdateNeeded(Session& s) {
         }
         if (profile::IsUnusable(lookup)) {
             s.surface.InsertTaskList(
-                TaskIcon::Warning, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()), "");
+                TaskIcon::Warning, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()), "",
+                row::kBackupUnusable);
         }
         st.where = profile::ProfileWhere::NotSaved;
     }
@@ -133,14 +135,14 @@ std::optional<UpdateResult> RefusalOfDc(Session& s) {
 UpdateResult UpdateFirmware(Session& s) {
     const firmware::FirmwareImage& fw = s.fw;
     s.setPriority(profile::kRealtimePriorityClass);
-    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...");
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...", row::kUpdateStart);
     if (const auto refused = RefusalOfDc(s)) return *refused;
 
     s.surface.InsertTaskList(
         TaskIcon::Warning,
         Latin1ToUtf8(fw.FwModelName) + ", " + s.Text(text::kVersionWord) + ": " +
             VersionText(s.DcVersion, ReadsRevision(fw) ? std::optional<long>(s.DcRevision) : std::nullopt),
-        "");
+        "", row::kDcAccepted);
     bool backupFailed = false;
     if (s.profile.KeepProfile()) {
         const profile::BackupOutcome backup = profile::BackupProfile(s);

@@ -6,6 +6,7 @@
 
 #include "common/Text.h"
 #include "common/TextNumbers.h"
+#include "common/RowIds.h"
 
 namespace verno::update {
 
@@ -33,7 +34,8 @@ BlocksResult SendBlocks(Session& s, const std::vector<firmware::CodeBlock>& bloc
 
 bool UploadCode(Session& s) {
     link::CommModule& comm = s.comm;
-    s.surface.InsertTaskList(TaskIcon::Information, s.Text(s.fw.Area1Only() ? text::kUploadOnly : text::kUploadArea1), "");
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(s.fw.Area1Only() ? text::kUploadOnly : text::kUploadArea1), "",
+                             row::kUpload);
     const BlocksResult sent = SendBlocks(s, s.fw.Area1Blocks, s.fw.Area1Records, link::wire::kWriteArea1Block, true);
     if (sent == BlocksResult::PortError) {
         // The area-1 upload stops the link on a port error and leaves the reporting to the
@@ -57,7 +59,8 @@ bool UploadCode(Session& s) {
 
 bool UploadCode2(Session& s) {
     link::CommModule& comm = s.comm;
-    s.surface.InsertTaskList(TaskIcon::Information, s.Text(s.fw.Area2Only() ? text::kUploadOnly : text::kUploadArea2), "");
+    s.surface.InsertTaskList(TaskIcon::Information, s.Text(s.fw.Area2Only() ? text::kUploadOnly : text::kUploadArea2), "",
+                             row::kUpload2);
     if (SendBlocks(s, s.fw.Area2Blocks, s.fw.Area2Records, link::wire::kWriteArea2Block, false) != BlocksResult::Sent) {
         s.Fail(profile::Failure::DataNotAccepted);
         return false;

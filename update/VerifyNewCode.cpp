@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "update/DcIdentity.h"
 #include "common/TextNumbers.h"
+#include "common/RowIds.h"
 
 namespace verno::update {
 
@@ -18,7 +19,7 @@ Verification VerifyNewCode(Session& s) {
     WizardSurface& ui = s.surface;
     const firmware::FirmwareImage& fw = s.fw;
 
-    ui.InsertTaskList(TaskIcon::Information, s.Text(text::kVerifyStart), "...");
+    ui.InsertTaskList(TaskIcon::Information, s.Text(text::kVerifyStart), "...", row::kVerify);
     const IdentityCheck identity = CheckDcIdentity(s);
     if (identity == IdentityCheck::NoAnswer) {
         s.Fail(profile::Failure::DcNotAnswering);
@@ -44,17 +45,18 @@ Verification VerifyNewCode(Session& s) {
 
     Verification result = Verification::Confirmed;
     if (confirmed) {
-        ui.InsertTaskList(TaskIcon::Warning, s.Text(text::kVerifyNewCode), "");
+        ui.InsertTaskList(TaskIcon::Warning, s.Text(text::kVerifyNewCode), "", row::kVerifyNewCode);
     } else if (!revisionBelow && !IdentityCarriesVersion(s.identity)) {
         // Only the version was compared, and it is the one from before the update.
-        ui.InsertTaskList(TaskIcon::Warning, s.Text(text::kVersionUnchecked), "");
+        ui.InsertTaskList(TaskIcon::Warning, s.Text(text::kVersionUnchecked), "", row::kVersionUnchecked);
         result = Verification::NotChecked;
     } else {
         const bool withRevision = !fw.Area1Only();
         const auto revision = [withRevision](std::uint8_t r) { return withRevision ? std::optional<long>(r) : std::nullopt; };
         const std::string reported = VersionText(s.DcVersion, revision(s.DcRevision));
         const std::string expected = VersionText(fw.FwVersion, revision(fw.FwRevision));
-        ui.InsertTaskList(TaskIcon::Error, FillPlaceholders(s.Text(text::kVersionMismatch), reported, expected), "");
+        ui.InsertTaskList(TaskIcon::Error, FillPlaceholders(s.Text(text::kVersionMismatch), reported, expected), "",
+                          row::kVersionMismatch);
         result = Verification::NotUpdated;
     }
 

@@ -12,6 +12,7 @@
 #include "update/UpdateFirmware.h"
 #include "wizard/InstructionPage.h"
 #include "wizard/TestInterface.h"
+#include "common/RowIds.h"
 
 namespace verno::wizard {
 
@@ -151,7 +152,7 @@ bool Controller::OpenCatalogue() {
 }
 
 bool Controller::GetCode() {
-    InsertTaskList(TaskIcon::Information, LoadText(text::kReadingFirmwareFile), "...");
+    InsertTaskList(TaskIcon::Information, LoadText(text::kReadingFirmwareFile), "...", row::kReadingFirmware);
     firmware::DecodeResult read = firmware::LoadFirmwareFile(config_->FirmwareFilePath);
     const std::string path = config_->FirmwareFilePath.string();
     const std::string failed = LoadText(text::kFailed);
@@ -164,14 +165,15 @@ bool Controller::GetCode() {
     // Only a file that cannot be taken apart resets the stage; a wrong sum is told by its box alone.
     if (!read.ok() && firmware::ChecksumMessage(read.error) == nullptr) ResetStage();
     SetTaskStatus(LoadText(text::kDone));
-    InsertTaskList(TaskIcon::Information, LoadText(text::kCheckingFirmware), "...");
+    InsertTaskList(TaskIcon::Information, LoadText(text::kCheckingFirmware), "...", row::kCheckingFirmware);
     if (!read.ok()) {
         ShowMessage(failed, FirmwareRefusal(*this, read, path), MessageIcon::Critical, MessageButtons::Ok);
         return false;
     }
     SetTaskStatus(LoadText(text::kDone));
-    InsertTaskList(TaskIcon::Warning, FirmwareVersionRow(read.image, LoadText(text::kVersionWord)), "");
-    if (firmware::IsDemoFirmware(read.image)) InsertTaskList(TaskIcon::Warning, LoadText(text::kDemoFirmware), "");
+    InsertTaskList(TaskIcon::Warning, FirmwareVersionRow(read.image, LoadText(text::kVersionWord)), "", row::kFirmwareVersion);
+    if (firmware::IsDemoFirmware(read.image))
+        InsertTaskList(TaskIcon::Warning, LoadText(text::kDemoFirmware), "", row::kDemoFirmware);
     firmware_ = std::move(read.image);
     return true;
 }
@@ -360,8 +362,9 @@ void Controller::EndProgram() {
 
 // --- what the procedures report through ---
 
-void Controller::InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status) {
-    if (state_ != State::Ended) view_.InsertTaskList(icon, FormatTime(host_.Wall().Now()), event, status);
+void Controller::InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status,
+                                std::string_view id) {
+    if (state_ != State::Ended) view_.InsertTaskList(icon, FormatTime(host_.Wall().Now()), event, status, id);
 }
 
 void Controller::SetTaskStatus(const std::string& status) {

@@ -73,7 +73,8 @@ public:
     std::optional<update::RestoreFileResult> RestoreClick(const std::filesystem::path& file);
 
     // --- WizardSurface: what the procedures report through ---
-    void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status) override;
+    void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status,
+                        std::string_view id = {}) override;
     void SetTaskStatus(const std::string& status) override;
     // After a failed step: normal process priority, Back enabled (once the update has returned).
     void ResetStage() override;

@@ -34,8 +34,9 @@ public:
     virtual ~View() = default;
 
     // The task log. time is the time of day the row was added, "hh:mm:ss".
+    // id: the row's stable name for machines, empty when it has none.
     virtual void InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
-                                const std::string& status) = 0;
+                                const std::string& status, std::string_view id = {}) = 0;
     virtual void SetTaskStatus(const std::string& status) = 0;  // the newest row; nothing on an empty log
     virtual void EmptyTaskLog() = 0;
 

@@ -17,6 +17,8 @@ public:
     // Lets pending notifications run once (a real pump blocks briefly; it never spins).
     void Pass() { pump_.RunPending(); }
     bool Expired() const { return clock_.Now() - start_ > limit_; }
+    // What is left of the limit; negative once it has passed.
+    Seconds Left() const { return limit_ - (clock_.Now() - start_); }
     // The limit counts again from now: a resend starts a new wait.
     void Restart() { start_ = clock_.Now(); }
 

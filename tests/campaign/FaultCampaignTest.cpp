@@ -308,6 +308,7 @@ TEST(FaultCampaign, AHealthyDcIsUpdatedInOneRunWithItsProfileInPlace) {
     const RunResult run = bench.Run(Policy::Recover);
     EXPECT_EQ(run.verdict, Verdict::Updated);
     EXPECT_FALSE(run.recoveryOffered);
+    for (const RecordedRow& row : run.allRows) EXPECT_FALSE(row.id.empty()) << "a row without its stable name: " << row.event;
     EXPECT_EQ(bench.Dc().Restarts(), 2);
     const ProfilePlace place = LocateProfile(start, bench.Dc().Memory(), bench.Folder());
     EXPECT_TRUE(place.inDc);
@@ -368,14 +369,14 @@ TEST(FaultCampaign, TheProfileCheckSeesEveryChangedByte) {
 TEST(FaultCampaign, OnlyTheRowsThatEndAnUpdateCountAsItsVerdict) {
     auto rows = [](std::vector<int> numbers) {
         std::vector<RecordedRow> r;
-        for (const int n : numbers) r.push_back({TaskIcon::Information, Text(n), {""}});
+        for (const int n : numbers) r.push_back({TaskIcon::Information, Text(n), {""}, ""});
         return r;
     };
     EXPECT_EQ(VerdictOfRows(rows({782, 796, 786})), Verdict::Updated);
     EXPECT_EQ(VerdictOfRows(rows({782, 790, 814, 815})), Verdict::Failed);
     EXPECT_EQ(VerdictOfRows(rows({782, 150})), Verdict::DcNotAnswering);
     EXPECT_EQ(VerdictOfRows(rows({782, 788, 803, 150})), Verdict::NoVerdict);
-    EXPECT_EQ(VerdictOfRows({{TaskIcon::Error, Text(783) + " VERNO 1B!", {""}}}), Verdict::Refused);
+    EXPECT_EQ(VerdictOfRows({{TaskIcon::Error, Text(783) + " VERNO 1B!", {""}, ""}}), Verdict::Refused);
     EXPECT_EQ(VerdictOfRows(rows({782, 785})), Verdict::NoUpdateNeeded);
     EXPECT_EQ(VerdictOfRows(rows({782, 815})), Verdict::NoVerdict);
     EXPECT_EQ(VerdictOfRows(rows({782, 796})), Verdict::NoVerdict);

@@ -99,7 +99,7 @@ TEST(ConsoleView, OnlyATerminalThatCanMoveItsCursorGetsRowsRewritten) {
 }
 
 // The keys README.md documents for row and progress lines, in their order.
-const std::vector<std::string> kRowKeys{"type", "port", "serial", "time", "level", "icon", "event", "status", "percent"};
+const std::vector<std::string> kRowKeys{"type", "port", "serial", "time", "id", "level", "icon", "event", "status", "percent"};
 
 std::vector<nlohmann::ordered_json> JsonLines(const std::string& text) {
     std::vector<nlohmann::ordered_json> lines;
@@ -115,7 +115,7 @@ TEST(ConsoleView, JsonLinesCarryTheCableEachStepItsProgressAndTheFinishedRowUnde
         ui.SetJsonContext([] { return nlohmann::ordered_json{{"port", "/dev/ttyUSB1"}, {"serial", "004711"}}; });
         ui.SetFinalStatuses({"Done", "Failed"});
         ui.SetClock([] { return std::chrono::system_clock::from_time_t(1796722867); });
-        ui.InsertTaskList(TaskIcon::Information, "09:07:05", "Uploading firmware", "...");
+        ui.InsertTaskList(TaskIcon::Information, "09:07:05", "Uploading firmware", "...", "upload.area1");
         for (const char* status : {"10%", "10%", "20%", "Done"}) ui.SetTaskStatus(status);
         ui.InsertTaskList(TaskIcon::Warning, "09:07:06", "Waiting for the restart", "12 s left");
         ui.SetTaskStatus("Failed");
@@ -134,6 +134,8 @@ TEST(ConsoleView, JsonLinesCarryTheCableEachStepItsProgressAndTheFinishedRowUnde
     }
     EXPECT_EQ(seen, (std::vector<std::string>{"progress ... null", "progress 10% 10", "progress 20% 20", "row Done null",
                                               "progress 12 s left null", "row Failed null", "progress  null", "row  null"}));
+    EXPECT_EQ(lines.at(3)["id"], "upload.area1") << "a stable name, whatever the language";
+    EXPECT_TRUE(lines.at(4)["id"].is_null());
     EXPECT_EQ(lines.at(4)["level"], "warning");
     EXPECT_EQ(lines.at(7)["level"], "error");
     EXPECT_EQ(lines.at(7)["port"], "/dev/ttyUSB1");

@@ -300,8 +300,9 @@ TEST_F(BenchOverPty, CheckWritesNothingAndItsJsonLinesCarryTheDocumentedKeysAndO
         // Rows and progress: the keys README.md documents, for machines.
         std::vector<std::string> keys;
         for (const auto& item : object.items()) keys.push_back(item.key());
-        EXPECT_THAT(keys, ::testing::ElementsAre("type", "port", "serial", "time", "level", "icon", "event", "status",
-                                                 "percent")) << line;
+        EXPECT_THAT(keys, ::testing::ElementsAre("type", "port", "serial", "time", "id", "level", "icon", "event",
+                                                 "status", "percent")) << line;
+        EXPECT_TRUE(object["id"].is_string()) << "every row the program writes has its stable name: " << line;
         EXPECT_THAT(object["time"].get<std::string>(),
                     ::testing::MatchesRegex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}")) << line;
         EXPECT_TRUE(object["percent"].is_null() || object["percent"].is_number_integer()) << line;

@@ -17,6 +17,7 @@ struct RecordedRow {
     TaskIcon icon;
     std::string event;
     std::vector<std::string> statuses;  // the first one given at insertion, then every rewrite
+    std::string id;
     const std::string& status() const { return statuses.back(); }
 };
 
@@ -40,8 +41,9 @@ public:
     // When set, decides every question instead of the script.
     std::function<MessageAnswer(const QuestionBox&)> questionAnswerer;
 
-    void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status) override {
-        rows.push_back({icon, event, {status}});
+    void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status,
+                        std::string_view id = {}) override {
+        rows.push_back({icon, event, {status}, std::string(id)});
         trace.push_back("row " + event);
     }
     void SetTaskStatus(const std::string& status) override {

@@ -34,8 +34,8 @@ public:
     wizard::Captions captions;
 
     void InsertTaskList(TaskIcon icon, const std::string& time, const std::string& event,
-                        const std::string& status) override {
-        rows.push_back({icon, event, {status}});
+                        const std::string& status, std::string_view id = {}) override {
+        rows.push_back({icon, event, {status}, std::string(id)});
         times.push_back(time);
     }
     void SetTaskStatus(const std::string& status) override {
