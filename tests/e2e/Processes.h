@@ -19,6 +19,16 @@
 
 namespace verno::e2e {
 
+// In the child: the environment's additions, then the program; never returns.
+[[noreturn]] inline void Exec(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
+    for (const auto& e : environment) putenv(const_cast<char*>(e.c_str()));
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
 inline pid_t Spawn(const std::vector<std::string>& argv, const std::filesystem::path& output,
                    const std::vector<std::string>& environment = {}) {
     const pid_t pid = fork();
@@ -30,12 +40,7 @@ inline pid_t Spawn(const std::vector<std::string>& argv, const std::filesystem::
         }
         std::FILE* devnull = std::fopen("/dev/null", "r");
         if (devnull) dup2(fileno(devnull), STDIN_FILENO);
-        for (const auto& e : environment) putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        Exec(argv, environment);
     }
     return pid;
 }
@@ -60,12 +65,7 @@ inline pid_t SpawnOnTerminal(const std::vector<std::string>& argv, int& master,
         dup2(nothing, STDIN_FILENO);
         dup2(slave, STDOUT_FILENO);
         dup2(slave, STDERR_FILENO);
-        for (const auto& e : environment) putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        Exec(argv, environment);
     }
     return pid;
 }
