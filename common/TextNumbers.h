@@ -117,6 +117,7 @@ inline constexpr int kAskRestore = 874;
 inline constexpr int kWritingHeader = 875;
 inline constexpr int kCheckingHeader = 876;
 inline constexpr int kCallingDc = 877;  // %1 the call, %2 how many there can be
+inline constexpr int kCallStatus = 878;  // the same, short, for a row's status
 
 // The console's own words where the window's speak of buttons: at a keyboard, and with nobody
 // at the terminal. The controller picks them by the view's wording.
@@ -230,7 +231,7 @@ inline constexpr std::array kAll{
     kWritesBackPresent, kWritesBackSaved, kChoiceWriteBack, kChoiceKeep, kChoiceDiscard, kChoiceDelete,
     kConfirmDiscard, kHistoryNotWritten, kRestoreConfirm, kChoiceWrite, kChoiceDoNotWrite, kRestoreOtherSerial,
     kRestoreOtherSize, kRestoredFromFile, kProfilesKept, kAskRecover, kAskDiscard, kAskWhich, kAskRestore,
-    kWritingHeader, kCheckingHeader, kCallingDc,
+    kWritingHeader, kCheckingHeader, kCallingDc, kCallStatus,
     kPlugInCableKeyboard, kPlugInCableUnattended, kDcSilentRunAgain, kUpdateFailedHintRunAgain,
     kBackupNotWrittenRunAgain, kBackupUnusableRunAgain, kRecoveryStep4Keyboard, kRecoveryStep4Unattended,
     kRecoveryStep6Keyboard, kRecoveryStep6Unattended, kAskSearchAgain, kAskReady, kCableOn,

@@ -16,4 +16,8 @@ enum class IdentityCheck {
 // transmission while the DC does not answer.
 IdentityCheck CheckDcIdentity(Session& s, const link::CommModule::CallShown& onCall = {});
 
+// The same, showing in the status of the newest row which call it is once the DC has not answered
+// the first: a silent DC takes 23 seconds to give up.
+IdentityCheck CheckDcIdentityInRow(Session& s);
+
 }  // namespace verno::update

@@ -64,7 +64,7 @@ std::optional<RestoreFileResult> RefusalOf(Session& s, const std::filesystem::pa
 RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file) {
     profile::ProfileState& st = s.profile;
     s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...", row::kUpdateStart);
-    const IdentityCheck identity = CheckDcIdentity(s);
+    const IdentityCheck identity = CheckDcIdentityInRow(s);
     if (identity == IdentityCheck::NoAnswer) {
         s.Fail(profile::Failure::DcNotAnswering);
         return RestoreFileResult::NotAnswering;

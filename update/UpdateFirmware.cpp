@@ -102,7 +102,7 @@ UpdateResult NoUpdateNeeded(Session& s) {
 
 // The DC's identity and revision; nullopt when it may be updated, else how the update ended.
 std::optional<UpdateResult> RefusalOfDc(Session& s) {
-    const IdentityCheck identity = CheckDcIdentity(s);
+    const IdentityCheck identity = CheckDcIdentityInRow(s);
     if (identity == IdentityCheck::NoAnswer) {
         s.Fail(profile::Failure::DcNotAnswering);
         return UpdateResult::NotAnswering;

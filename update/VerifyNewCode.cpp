@@ -20,7 +20,7 @@ Verification VerifyNewCode(Session& s) {
     const firmware::FirmwareImage& fw = s.fw;
 
     ui.InsertTaskList(TaskIcon::Information, s.Text(text::kVerifyStart), "...", row::kVerify);
-    const IdentityCheck identity = CheckDcIdentity(s);
+    const IdentityCheck identity = CheckDcIdentityInRow(s);
     if (identity == IdentityCheck::NoAnswer) {
         s.Fail(profile::Failure::DcNotAnswering);
         return Verification::Failed;
