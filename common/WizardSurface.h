@@ -66,6 +66,8 @@ public:
     // A modal message box; returns the button the user chose.
     virtual MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                                       MessageButtons buttons) = 0;
+    // Which call of a silent DC it is, where no row shows it (the recovery's calls).
+    virtual void ShowCalling(const std::string& /*text*/) {}
     // A question with choices of its own; Interrupted when nobody answered.
     virtual MessageAnswer Ask(const QuestionBox& box) = 0;
     // Catalogue text n in the configured language; empty when the catalogue has no such number.

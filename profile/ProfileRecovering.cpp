@@ -63,7 +63,10 @@ bool DiscardConfirmed(ProfileSession& s, const std::string& title) {
 bool TryOnce(ProfileSession& s) {
     ProfileState& st = s.profile;
     s.setPriority(kHighPriorityClass);
-    if (s.comm.ReadIdentity() != link::LinkStatus::Ok) {
+    const auto showCall = [&s](int call, int of) {
+        s.surface.ShowCalling(FillPlaceholders(s.Text(text::kCallingDc), std::to_string(call), std::to_string(of)));
+    };
+    if (s.comm.ReadIdentity(showCall) != link::LinkStatus::Ok) {
         s.setPriority(kNormalPriorityClass);
         return true;
     }

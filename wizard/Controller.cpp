@@ -209,7 +209,7 @@ void Controller::NextClick() {
     view_.SetBusy(true);
     const update::IdentityCheck identity =
         update::CheckDcIdentity(*session_, [this](int call, int of) {
-            view_.ShowCalling(FillPlaceholders(LoadText(text::kCallingDc), std::to_string(call), std::to_string(of)));
+            ShowCalling(FillPlaceholders(LoadText(text::kCallingDc), std::to_string(call), std::to_string(of)));
         });
     if (state_ != State::Testing) return;  // closed meanwhile
     view_.SetBusy(false);
@@ -386,6 +386,10 @@ MessageAnswer Controller::ShowMessage(const std::string& title, const std::strin
     // decision being made for the user.
     if (state_ == State::Ended) return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Interrupted;
     return view_.ShowMessage(title, text, icon, buttons);
+}
+
+void Controller::ShowCalling(const std::string& text) {
+    if (state_ != State::Ended) view_.ShowCalling(text);
 }
 
 MessageAnswer Controller::Ask(const QuestionBox& box) {

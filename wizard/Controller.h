@@ -81,6 +81,7 @@ public:
     MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                               MessageButtons buttons) override;
     MessageAnswer Ask(const QuestionBox& box) override;
+    void ShowCalling(const std::string& text) override;
     std::string LoadText(int n) override;
 
     // --- state, for the front ends and the tests ---
