@@ -12,7 +12,10 @@ CatalogueStatus Catalogue::Open(const std::filesystem::path& file, int languageC
     if (!std::filesystem::exists(file, ec)) return CatalogueStatus::FileMissing;
     if (!std::filesystem::is_regular_file(file, ec)) return CatalogueStatus::NotACatalogue;
 
-    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    // SQLite takes UTF-8 names on every system; a Windows path is wide.
+    const std::u8string name = file.u8string();
+    if (sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db_, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK) {
         Close();
         return CatalogueStatus::NotACatalogue;
     }
