@@ -19,6 +19,9 @@ CatalogueStatus Catalogue::Open(const std::filesystem::path& file, int languageC
         Close();
         return CatalogueStatus::NotACatalogue;
     }
+    // Windows locks a file being read for a moment: programs reading one catalogue side by side
+    // (the bench's processes) wait their turn rather than take it for no catalogue.
+    sqlite3_busy_timeout(db_, 2000);
     // Preparing reads the schema: this is where a file that is no database, or one without
     // CONTENTS, shows itself.
     if (sqlite3_prepare_v2(db_, "SELECT * FROM CONTENTS WHERE ID = ?1 LIMIT 1", -1, &lookup_, nullptr) !=
