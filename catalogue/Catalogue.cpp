@@ -12,10 +12,16 @@ CatalogueStatus Catalogue::Open(const std::filesystem::path& file, int languageC
     if (!std::filesystem::exists(file, ec)) return CatalogueStatus::FileMissing;
     if (!std::filesystem::is_regular_file(file, ec)) return CatalogueStatus::NotACatalogue;
 
-    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    // SQLite takes UTF-8 names on every system; a Windows path is wide.
+    const std::u8string name = file.u8string();
+    if (sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db_, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK) {
         Close();
         return CatalogueStatus::NotACatalogue;
     }
+    // Windows locks a file being read for a moment: programs reading one catalogue side by side
+    // (the bench's processes) wait their turn rather than take it for no catalogue.
+    sqlite3_busy_timeout(db_, 2000);
     // Preparing reads the schema: this is where a file that is no database, or one without
     // CONTENTS, shows itself.
     if (sqlite3_prepare_v2(db_, "SELECT * FROM CONTENTS WHERE ID = ?1 LIMIT 1", -1, &lookup_, nullptr) !=

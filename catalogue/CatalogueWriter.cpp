@@ -17,7 +17,9 @@ public:
 
 std::string Write(const TextsSource& source, const std::filesystem::path& file) {
     Db out;
-    if (sqlite3_open_v2(file.c_str(), &out.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+    const std::u8string name = file.u8string();  // SQLite takes UTF-8 names; a Windows path is wide
+    if (sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &out.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK)
         return "cannot create " + file.string() + ": " + out.Error();
 
     std::string create = "CREATE TABLE CONTENTS (ID INTEGER NOT NULL";

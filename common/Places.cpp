@@ -7,12 +7,20 @@ namespace verno {
 
 namespace {
 
-// An XDG base folder: the variable when it holds an absolute path, else the default below home.
+#ifdef _WIN32
+constexpr const char* kHomeVariable = "USERPROFILE";
+#else
+constexpr const char* kHomeVariable = "HOME";
+#endif
+
+// A base folder of the user's files: the variable when it holds an absolute path, else the
+// default below home.
 std::filesystem::path BaseFolder(const std::function<const char*(const char*)>& env, const char* variable,
                                  const char* defaultBelowHome) {
-    if (const char* value = env(variable); value && std::filesystem::path(value).is_absolute()) return value;
-    const char* home = env("HOME");
-    return std::filesystem::path(home && *home ? home : "/") / defaultBelowHome;
+    if (const char* value = env(variable); value && std::filesystem::path(value).is_absolute())
+        return std::filesystem::u8path(value);
+    const char* home = env(kHomeVariable);
+    return std::filesystem::u8path(home && *home ? home : "/") / defaultBelowHome;
 }
 
 }  // namespace
@@ -26,6 +34,36 @@ std::filesystem::path Places::FirmwareFile(const std::filesystem::path& name) co
     return dataFolder / name;
 }
 
+#ifdef _WIN32
+const char* PlacesHelp() {
+    return "Files:\n"
+           "  Run from a folder it may write (the build's bin\\, an unpacked zip), the program keeps\n"
+           "  everything there: the language catalogue FirmwareUpdate.lng, the firmware file\n"
+           "  VERNO.1B.FWR and the backup files of dive computer profiles (MODEL.SERIAL.bin).\n"
+           "  Installed (in %LOCALAPPDATA%\\Programs\\verno-update, or a folder it may not write),\n"
+           "  it reads the catalogue and the shipped demo firmware beside itself, takes a firmware\n"
+           "  file you put in %LOCALAPPDATA%\\verno-update before the shipped one, and keeps backup\n"
+           "  files there until they are written back.";
+}
+
+// Installed per user below %LOCALAPPDATA%\Programs, or in a folder it may not write (Program
+// Files): the data beside the program, the user's own files in %LOCALAPPDATA%\verno-update.
+Places DecidePlaces(const std::filesystem::path& programFolder, bool programFolderWritable,
+                    const std::function<const char*(const char*)>& env) {
+    Places places;
+    places.programFolder = places.dataFolder = programFolder;
+    const bool installedLayout =
+        programFolder.filename() == kPackageFolderName && programFolder.parent_path().filename() == "Programs";
+    places.installed = installedLayout || !programFolderWritable;
+    if (!places.installed) {
+        places.userFirmwareFolder = places.backupFolder = programFolder;
+        return places;
+    }
+    places.userFirmwareFolder = places.backupFolder =
+        BaseFolder(env, "LOCALAPPDATA", "AppData/Local") / kPackageFolderName;
+    return places;
+}
+#else
 const char* PlacesHelp() {
     return "Files:\n"
            "  Run from a folder it may write (the build's bin/, an unpacked archive), the program\n"
@@ -55,5 +93,6 @@ Places DecidePlaces(const std::filesystem::path& programFolder, bool programFold
     places.backupFolder = BaseFolder(env, "XDG_STATE_HOME", ".local/state") / kPackageFolderName;
     return places;
 }
+#endif
 
 }  // namespace verno

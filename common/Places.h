@@ -7,6 +7,9 @@
 //   write): the catalogue and the shipped firmware in <prefix>/share/verno-update, a firmware
 //   file the user puts in $XDG_DATA_HOME/verno-update used before the shipped one, and the
 //   backup files in $XDG_STATE_HOME/verno-update.
+// On Windows, installed means %LOCALAPPDATA%\Programs\verno-update or a folder the program may
+// not write; the data lies beside the program, the user's firmware file and the backups in
+// %LOCALAPPDATA%\verno-update, private to the user by where it lies.
 
 #include <filesystem>
 #include <functional>
@@ -31,7 +34,7 @@ struct Places {
 // Where the files lie, for --help and the manual pages.
 const char* PlacesHelp();
 
-// env: the environment's value of a variable, nullptr when unset; programFolderWritable: whether
+// env: the environment's value of a variable in UTF-8, nullptr when unset; programFolderWritable: whether
 // the program may create files in its folder.
 Places DecidePlaces(const std::filesystem::path& programFolder, bool programFolderWritable,
                     const std::function<const char*(const char*)>& env);

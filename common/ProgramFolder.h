@@ -8,4 +8,7 @@ namespace verno {
 // from the working directory). Every file the program reads or writes lies in it.
 std::filesystem::path ProgramFolder();
 
+// Whether the program may create files in the folder, found by creating and removing one.
+bool FolderWritable(const std::filesystem::path& folder);
+
 }  // namespace verno

@@ -1,7 +1,11 @@
 #include "profile/BackupFile.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -18,9 +22,51 @@ namespace verno::profile {
 
 namespace {
 
+// The few file calls the atomic replace needs, on each system.
+#ifdef _WIN32
+using FileHandle = HANDLE;
+const FileHandle kNoFile = INVALID_HANDLE_VALUE;
+
+int LastError() { return static_cast<int>(GetLastError()); }
+std::string SystemReason(int error) { return std::error_code(error, std::system_category()).message(); }
+
+// CREATE_NEW fails on any name that exists, a link included: nothing is opened through one.
+FileHandle CreateFresh(const std::filesystem::path& file) {
+    return CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool WriteAll(FileHandle file, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
+        done += written;
+    }
+    return true;
+}
+
+bool FlushToDisk(FileHandle file) { return FlushFileBuffers(file) != 0; }
+bool CloseFile(FileHandle file) { return CloseHandle(file) != 0; }
+
+// Write-through: the rename is on the disk when this returns, so the folder needs no flush.
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void SyncFolder(const std::filesystem::path&) {}
+#else
+using FileHandle = int;
+constexpr FileHandle kNoFile = -1;
+
+int LastError() { return errno; }
 std::string SystemReason(int error) { return std::error_code(error, std::generic_category()).message(); }
 
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+FileHandle CreateFresh(const std::filesystem::path& file) {
+    return ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+bool WriteAll(FileHandle fd, std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -31,6 +77,29 @@ bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+bool FlushToDisk(FileHandle fd) { return ::fsync(fd) == 0; }
+bool CloseFile(FileHandle fd) { return ::close(fd) == 0; }
+
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// Makes a rename in the folder durable. Some file systems cannot sync a folder; the file is
+// complete under its name either way, so that is not a failure.
+void SyncFolder(const std::filesystem::path& folder) {
+    const int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+#endif
+
+void RemoveFile(const std::filesystem::path& file) {
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
 }
 
 // Made readable by its owner alone, when this program makes it. The first folder that cannot
@@ -135,31 +204,24 @@ BackupFileStatus ReadBackupFile(const std::filesystem::path& path, BackupContent
 BackupWriteResult WriteBackupFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
     std::error_code ec;
     // A link planted at the backup's name could send the dive log into somebody else's file.
-    if (std::filesystem::is_symlink(path, ec)) return {false, SystemReason(ELOOP)};
+    if (std::filesystem::is_symlink(path, ec))
+        return {false, std::make_error_code(std::errc::too_many_symbolic_link_levels).message()};
     if (const std::error_code made = MakePrivateFolders(path.parent_path())) return {false, made.message()};
     const std::filesystem::path temporary = FreshTemporaryName(path);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return {false, SystemReason(errno)};
-    if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.c_str());
+    const FileHandle file = CreateFresh(temporary);
+    if (file == kNoFile) return {false, SystemReason(LastError())};
+    if (!WriteAll(file, bytes) || !FlushToDisk(file)) {
+        const int error = LastError();
+        CloseFile(file);
+        RemoveFile(temporary);
         return {false, SystemReason(error)};
     }
-    if (::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
+    if (!CloseFile(file) || !ReplaceFile(temporary, path)) {
+        const int error = LastError();
+        RemoveFile(temporary);
         return {false, SystemReason(error)};
     }
-    // Makes the rename itself durable. Some file systems cannot sync a folder; the file is
-    // complete under its name either way, so that is not a failure.
-    std::filesystem::path folder = path.parent_path();
-    if (folder.empty()) folder = ".";
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    SyncFolder(path.parent_path());
     return {true, {}};
 }
 

@@ -335,7 +335,7 @@ TEST(FaultCampaign, TheProfileCheckSeesEveryChangedByte) {
     const std::filesystem::path file = bench.Folder() / "6978.123456.bin";
     std::vector<std::uint8_t> bytes(profile::kBackupFileSize);
     {
-        std::FILE* in = std::fopen(file.c_str(), "rb");
+        std::FILE* in = std::fopen(file.string().c_str(), "rb");
         ASSERT_NE(in, nullptr);
         ASSERT_EQ(std::fread(bytes.data(), 1, bytes.size(), in), bytes.size());
         std::fclose(in);

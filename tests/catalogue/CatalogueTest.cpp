@@ -35,7 +35,7 @@ protected:
 
     void Sql(const fs::path& file, const char* sql) {
         sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_open(reinterpret_cast<const char*>(file.u8string().c_str()), &db), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
         sqlite3_close(db);
     }
@@ -56,6 +56,16 @@ TEST_F(CatalogueTest, LooksUpTextsInTheChosenLanguage) {
     ASSERT_EQ(second.Open(file, 2), CatalogueStatus::Open);
     EXPECT_EQ(second.LoadText(800), "Weiter >");
     EXPECT_EQ(second.LoadText(280), "Fehler");
+}
+
+// A user name with letters beyond ASCII puts them in every path the program opens.
+TEST_F(CatalogueTest, AFolderNamedInAnyAlphabetHoldsACatalogue) {
+    const fs::path folder = dir_ / fs::path(u8"Dörte Ødegård");
+    fs::create_directories(folder);
+    fs::rename(WriteSmallCatalogue(), folder / "FirmwareUpdate.lng");
+    Catalogue catalogue;
+    ASSERT_EQ(catalogue.Open(folder / "FirmwareUpdate.lng", 3), CatalogueStatus::Open);
+    EXPECT_EQ(catalogue.LoadText(280), "Échec");
 }
 
 TEST_F(CatalogueTest, AbsentNumbersAndNonLanguageColumnsGiveEmptyText) {

@@ -34,6 +34,7 @@ TEST(Places, APortableBundleKeepsEverythingInItsFolder) {
     EXPECT_EQ(p.backupFolder, "/opt/bench/verno");
 }
 
+#ifndef _WIN32
 TEST(Places, AnInstalledProgramReadsItsDataFromShareAndKeepsBackupsInTheUsersStateFolder) {
     Environment env{{{"HOME", "/home/diver"}}};
     Places p = DecidePlaces("/usr/lib/verno-update", false, env.Lookup());
@@ -57,11 +58,36 @@ TEST(Places, AnInstalledProgramReadsItsDataFromShareAndKeepsBackupsInTheUsersSta
     EXPECT_EQ(p.backupFolder, "/home/diver/.local/state/verno-update");
 }
 
+#else
+TEST(Places, OnWindowsTheUsersFilesLieInLocalAppDataWhenInstalled) {
+    Environment env{{{"USERPROFILE", "C:\\Users\\Dörte"}, {"LOCALAPPDATA", "D:\\Profiles\\Dörte\\Local"}}};
+    Places p = DecidePlaces("C:\\Tools\\verno", true, env.Lookup());
+    EXPECT_FALSE(p.installed);
+    EXPECT_EQ(p.backupFolder, "C:\\Tools\\verno");
+
+    const fs::path perUser = fs::u8path("C:\\Users\\Dörte\\AppData\\Local\\Programs\\verno-update");
+    p = DecidePlaces(perUser, true, env.Lookup());  // the installer's folder, writable by its user
+    EXPECT_TRUE(p.installed);
+    EXPECT_EQ(p.dataFolder, perUser);
+    EXPECT_EQ(p.userFirmwareFolder, fs::u8path("D:\\Profiles\\Dörte\\Local\\verno-update"));
+    EXPECT_EQ(p.backupFolder, p.userFirmwareFolder);
+
+    // Program Files; a relative LOCALAPPDATA is ignored for the one below the user's profile.
+    env.values["LOCALAPPDATA"] = "Local";
+    p = DecidePlaces("C:\\Program Files\\verno-update", false, env.Lookup());
+    EXPECT_TRUE(p.installed);
+    EXPECT_EQ(p.dataFolder, "C:\\Program Files\\verno-update");
+    EXPECT_EQ(p.backupFolder, fs::u8path("C:\\Users\\Dörte\\AppData\\Local\\verno-update"));
+}
+#endif
+
 TEST(Places, TheUsersOwnFirmwareFileComesBeforeTheShippedOne) {
     TempFolder home;
-    const Environment env{{{"HOME", home.path().string()}}};
-    const Places p = DecidePlaces("/usr/lib/verno-update", false, env.Lookup());
-    EXPECT_EQ(p.FirmwareFile("VERNO.1B.FWR"), "/usr/share/verno-update/VERNO.1B.FWR");
+    const std::string homeText = reinterpret_cast<const char*>(home.path().u8string().c_str());
+    const Environment env{{{"HOME", homeText}, {"USERPROFILE", homeText}}};
+    const fs::path programs = home.path() / "lib" / "verno-update";
+    const Places p = DecidePlaces(programs, false, env.Lookup());
+    EXPECT_EQ(p.FirmwareFile("VERNO.1B.FWR"), p.dataFolder / "VERNO.1B.FWR");
     fs::create_directories(p.userFirmwareFolder);
     std::ofstream(p.userFirmwareFolder / "VERNO.1B.FWR") << "vendor's";
     EXPECT_EQ(p.FirmwareFile("VERNO.1B.FWR"), p.userFirmwareFolder / "VERNO.1B.FWR");

@@ -1,6 +1,10 @@
 #include "platform/ProcessPriority.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -75,6 +79,16 @@ TEST(ProcessPriority, UnknownClassChangesNothingAndUnreadableGivesZero) {
 }
 
 // The real process: whatever the rights of the user, the result is the class actually in force.
+#ifdef _WIN32
+TEST(ProcessPriority, OwnProcessReportsWhatTheSystemGranted) {
+    const std::uint32_t result = SetProcessPriority(0, 0, kRealtimePriorityClass);
+    EXPECT_EQ(result, GetPriorityClass(GetCurrentProcess()));
+    EXPECT_NE(result, 0u);
+    EXPECT_EQ(SetProcessPriority(0, 0, kHighPriorityClass), kHighPriorityClass);
+    EXPECT_EQ(SetProcessPriority(GetCurrentProcessId(), 0, kNormalPriorityClass), kNormalPriorityClass);
+    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), kNormalPriorityClass);
+}
+#else
 TEST(ProcessPriority, OwnProcessReportsWhatTheSystemGranted) {
     const std::uint32_t result = SetProcessPriority(0, 0, kHighPriorityClass);
     const int nice = getpriority(PRIO_PROCESS, 0);
@@ -82,6 +96,7 @@ TEST(ProcessPriority, OwnProcessReportsWhatTheSystemGranted) {
     EXPECT_EQ(SetProcessPriority(0, 0, kNormalPriorityClass), kNormalPriorityClass);
     setpriority(PRIO_PROCESS, 0, 0);  // in case the test runs with the right to raise it
 }
+#endif
 
 }  // namespace
 }  // namespace verno::platform

@@ -1,9 +1,9 @@
 #pragma once
 // A fresh folder per test, removed afterwards.
 
-#include <stdlib.h>
-
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -12,8 +12,18 @@ namespace verno {
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "verno-upd-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+        // create_directory is false for a name that exists: a fresh name is tried instead.
+        std::random_device seed;
+        std::mt19937_64 random{seed()};
+        std::error_code ec;
+        const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+        for (int attempt = 0; attempt < 100 && !ec && path_.empty(); ++attempt) {
+            char name[32];
+            std::snprintf(name, sizeof name, "verno-upd-%012llx",
+                          static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+            if (std::filesystem::create_directory(base / name, ec)) path_ = base / name;
+        }
+        if (!path_.empty()) std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
     }
     ~TempFolder() {
         std::error_code ignored;
