@@ -64,7 +64,8 @@ bool TryOnce(ProfileSession& s) {
     ProfileState& st = s.profile;
     s.setPriority(kHighPriorityClass);
     const auto showCall = [&s](int call, int of) {
-        s.surface.ShowCalling(FillPlaceholders(s.Text(text::kCallingDc), std::to_string(call), std::to_string(of)));
+        if (call > 1)
+            s.surface.ShowCalling(FillPlaceholders(s.Text(text::kCallingDc), std::to_string(call), std::to_string(of)));
     };
     if (s.comm.ReadIdentity(showCall) != link::LinkStatus::Ok) {
         s.setPriority(kNormalPriorityClass);

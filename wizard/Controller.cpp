@@ -209,7 +209,9 @@ void Controller::NextClick() {
     view_.SetBusy(true);
     const update::IdentityCheck identity =
         update::CheckDcIdentity(*session_, [this](int call, int of) {
-            ShowCalling(FillPlaceholders(LoadText(text::kCallingDc), std::to_string(call), std::to_string(of)));
+            // The first call is answered at once by a DC that is ready: only a silent one is told.
+            if (call > 1)
+                ShowCalling(FillPlaceholders(LoadText(text::kCallingDc), std::to_string(call), std::to_string(of)));
         });
     if (state_ != State::Testing) return;  // closed meanwhile
     view_.SetBusy(false);
