@@ -13,10 +13,12 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <system_error>
 
 #include "common/Sum8.h"
+#include "common/Text.h"
 
 namespace verno::profile {
 
@@ -131,7 +133,6 @@ bool RowSumsHold(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-std::string TwoDigits(unsigned v) { return std::string(1, static_cast<char>('0' + v / 10 % 10)) + static_cast<char>('0' + v % 10); }
 
 }  // namespace
 
@@ -139,6 +140,19 @@ std::string SerialText(std::int32_t serial) {
     char text[16];
     std::snprintf(text, sizeof text, "%06d", static_cast<int>(serial));
     return text;
+}
+
+std::array<std::uint8_t, 17> SerialDigitsOf(std::int32_t serial) {
+    std::array<std::uint8_t, 17> digits{};
+    const std::string text = SerialText(serial);
+    for (std::size_t i = 0; i < 6 && i < text.size(); ++i) digits[i] = static_cast<std::uint8_t>(text[i] - '0');
+    return digits;
+}
+
+std::int32_t SerialOf(const std::array<std::uint8_t, 17>& digits) {
+    std::int32_t serial = 0;
+    for (std::size_t i = 0; i < 6; ++i) serial = serial * 10 + digits[i] % 10;
+    return serial;
 }
 
 std::filesystem::path BackupFileName(const std::filesystem::path& folder, std::uint16_t modelNumber,
@@ -238,40 +252,41 @@ std::filesystem::path MoveAside(const std::filesystem::path& from, const std::fi
 
 namespace {
 
-std::string StampOf(std::chrono::system_clock::time_point at) {
+// A moment in UTC as text: "20261208T093512Z" for a file name, or "2026-12-08 09:35 UTC" for people.
+std::string UtcText(std::chrono::system_clock::time_point at, bool forFileName) {
     using namespace std::chrono;
-    const auto now = floor<seconds>(at);
-    const auto day = floor<days>(now);
+    const auto second = floor<seconds>(at);
+    const auto day = floor<days>(second);
     const year_month_day date{day};
-    const hh_mm_ss time{now - day};
-    return std::to_string(static_cast<int>(date.year())) + TwoDigits(static_cast<unsigned>(date.month())) +
-           TwoDigits(static_cast<unsigned>(date.day())) + "T" + TwoDigits(static_cast<unsigned>(time.hours().count())) +
-           TwoDigits(static_cast<unsigned>(time.minutes().count())) +
-           TwoDigits(static_cast<unsigned>(time.seconds().count())) + "Z";
+    const hh_mm_ss time{second - day};
+    const std::string year = std::to_string(static_cast<int>(date.year()));
+    const std::string month = TwoDigitNumber(static_cast<unsigned>(date.month()));
+    const std::string dayOfMonth = TwoDigitNumber(static_cast<unsigned>(date.day()));
+    const std::string hour = TwoDigitNumber(time.hours().count());
+    const std::string minute = TwoDigitNumber(time.minutes().count());
+    if (forFileName) return year + month + dayOfMonth + "T" + hour + minute + TwoDigitNumber(time.seconds().count()) + "Z";
+    return year + "-" + month + "-" + dayOfMonth + " " + hour + ":" + minute + " UTC";
+}
+
+std::optional<std::chrono::system_clock::time_point> WrittenAt(const std::filesystem::path& file) {
+    std::error_code ec;
+    const auto written = std::filesystem::last_write_time(file, ec);
+    if (ec) return std::nullopt;
+    return std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+        std::filesystem::file_time_type::clock::to_sys(written));
 }
 
 }  // namespace
 
-std::string UtcStamp() { return StampOf(std::chrono::system_clock::now()); }
+std::string UtcStamp() { return UtcText(std::chrono::system_clock::now(), true); }
 
 std::string UtcStamp(const std::filesystem::path& file) {
-    std::error_code ec;
-    const auto written = std::filesystem::last_write_time(file, ec);
-    return ec ? UtcStamp() : StampOf(std::filesystem::file_time_type::clock::to_sys(written));
+    return UtcText(WrittenAt(file).value_or(std::chrono::system_clock::now()), true);
 }
 
 std::string FileTimeText(const std::filesystem::path& file) {
-    using namespace std::chrono;
-    std::error_code ec;
-    const auto written = std::filesystem::last_write_time(file, ec);
-    if (ec) return {};
-    const auto at = floor<minutes>(std::filesystem::file_time_type::clock::to_sys(written));
-    const auto day = floor<days>(at);
-    const year_month_day date{day};
-    const hh_mm_ss time{at - day};
-    return std::to_string(static_cast<int>(date.year())) + "-" + TwoDigits(static_cast<unsigned>(date.month())) + "-" +
-           TwoDigits(static_cast<unsigned>(date.day())) + " " + TwoDigits(static_cast<unsigned>(time.hours().count())) +
-           ":" + TwoDigits(static_cast<unsigned>(time.minutes().count())) + " UTC";
+    const auto at = WrittenAt(file);
+    return at ? UtcText(*at, false) : std::string();
 }
 
 }  // namespace verno::profile

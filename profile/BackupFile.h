@@ -26,6 +26,9 @@ constexpr std::size_t BackupValueOffset(std::size_t row, std::size_t column) {
 
 // A serial number as the backup files write it: six digits, "004711".
 std::string SerialText(std::int32_t serial);
+// The serial record of a backup file: six decimal digits as values 0..9, the rest 0; and back.
+std::array<std::uint8_t, 17> SerialDigitsOf(std::int32_t serial);
+std::int32_t SerialOf(const std::array<std::uint8_t, 17>& digits);
 
 // "<model>.<serial as 000000>.bin" in the given folder.
 std::filesystem::path BackupFileName(const std::filesystem::path& folder, std::uint16_t modelNumber,

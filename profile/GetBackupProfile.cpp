@@ -14,17 +14,6 @@ namespace verno::profile {
 
 namespace {
 
-void SetSerialDigitsFromText(ProfileState& st, const std::string& serialText) {
-    st.SerialDigits.fill(0);
-    for (std::size_t i = 0; i < 6; ++i) st.SerialDigits[i] = static_cast<std::uint8_t>(serialText[i] - '0');
-}
-
-std::int32_t SerialOf(const std::array<std::uint8_t, 17>& digits) {
-    std::int32_t serial = 0;
-    for (std::size_t i = 0; i < 6; ++i) serial = serial * 10 + digits[i] % 10;
-    return serial;
-}
-
 // Whether the file's rows follow its header when read for that memory size.
 bool RowsFitMemory(const BackupContents& file, std::uint16_t dcMemoryBlocks) {
     const auto [start, end] = DecodeHeaderPointers(file.ProfileHeader, dcMemoryBlocks);
@@ -81,10 +70,10 @@ BackupLookup GetBackupProfile(ProfileSession& s) {
     const std::filesystem::path path = BackupFileName(s.backupFolder, s.fw.DcModelNumber, block0.Serial());
     const std::vector<std::filesystem::path> handledThisRun = st.FilesOnDisk();
     // The file this run relies on so far stays named at Close, whatever DC is attached now.
-    if (path != st.BackupFilePath && (!st.ProfileSafe() || st.where == ProfileWhere::KeptOnDisk)) st.Keep(st.BackupFilePath);
+    if (path != st.BackupFilePath && st.BackupOnDisk()) st.Keep(st.BackupFilePath);
     st.DcSerial = block0.Serial();
     st.BackupFilePath = path;
-    SetSerialDigitsFromText(st, serialText);
+    st.SerialDigits = SerialDigitsOf(block0.Serial());
 
     auto contents = std::make_unique<BackupContents>();
     switch (ReadBackupFile(path, *contents)) {

@@ -43,9 +43,7 @@ BackupWriteResult SaveToHistory(const std::filesystem::path& backupFolder, const
         copy->SerialDigits[kVersionByte + i] = static_cast<std::uint8_t>(readFrom.version[i]);
     copy->SerialDigits[kRevisionByte] = readFrom.revision;
 
-    std::string serial;
-    for (std::size_t i = 0; i < 6; ++i) serial += static_cast<char>('0' + state.SerialDigits[i] % 10);
-    const std::filesystem::path folder = HistoryFolder(backupFolder) / serial;
+    const std::filesystem::path folder = HistoryFolder(backupFolder) / SerialText(SerialOf(state.SerialDigits));
     written = folder / (UtcStamp() + ".bak");
     std::error_code ec;
     // Two reads within one second get names of their own.

@@ -6,8 +6,7 @@
 namespace verno::profile {
 
 void ProfileState::StartAttempt() {
-    if (where == ProfileWhere::Saved || where == ProfileWhere::WritingBack || where == ProfileWhere::KeptOnDisk)
-        Keep(BackupFilePath);
+    if (BackupOnDisk()) Keep(BackupFilePath);
     where = ProfileWhere::InDc;
     fromEarlierRun = false;
 }
@@ -19,8 +18,8 @@ void ProfileState::Keep(const std::filesystem::path& file) {
 
 std::vector<std::filesystem::path> ProfileState::FilesOnDisk() const {
     std::vector<std::filesystem::path> files = keptFiles;
-    if (where == ProfileWhere::Saved || where == ProfileWhere::WritingBack || where == ProfileWhere::KeptOnDisk)
-        if (std::find(files.begin(), files.end(), BackupFilePath) == files.end()) files.push_back(BackupFilePath);
+    if (BackupOnDisk() && std::find(files.begin(), files.end(), BackupFilePath) == files.end())
+        files.push_back(BackupFilePath);
     std::erase_if(files, [](const std::filesystem::path& f) {
         std::error_code ec;
         return !std::filesystem::is_regular_file(f, ec);

@@ -62,6 +62,10 @@ struct ProfileState {
     bool KeepProfile() const { return where != ProfileWhere::NotSaved; }
     // False while a saved profile still waits to be written back: Close then offers the recovery.
     bool ProfileSafe() const { return where != ProfileWhere::Saved && where != ProfileWhere::WritingBack; }
+    // The backup file in BackupFilePath holds the profile this run relies on.
+    bool BackupOnDisk() const {
+        return where == ProfileWhere::Saved || where == ProfileWhere::WritingBack || where == ProfileWhere::KeptOnDisk;
+    }
     // A new attempt: the profile is in the DC, and whatever an earlier attempt left on disk is
     // remembered, so that Close can still name it.
     void StartAttempt();

@@ -47,15 +47,13 @@ std::optional<RestoreFileResult> RefusalOf(Session& s, const std::filesystem::pa
     }
     st.DcBlock0 = block0.bytes;
     st.DcSerial = profile::Block0(st.DcBlock0).Serial();
-    std::string digits;
-    for (std::size_t i = 0; i < 6; ++i) digits += static_cast<char>('0' + contents.SerialDigits[i] % 10);
-    if (digits != profile::SerialText(st.DcSerial))
+    if (const std::int32_t inside = profile::SerialOf(contents.SerialDigits); inside != st.DcSerial)
         return Refuse(s, RestoreFileResult::OtherSerial, profile::Failure::RestoreOtherSerial,
-                      {file.string(), digits, profile::SerialText(st.DcSerial)});
+                      {file.string(), profile::SerialText(inside), profile::SerialText(st.DcSerial)});
     blocks = profile::BlockCount(contents, s.fw.DcMemoryBlocks);
     if (blocks < 0)
         return Refuse(s, RestoreFileResult::OtherSize, profile::Failure::RestoreOtherSize, {file.string()});
-    for (std::size_t i = 0; i < 6; ++i) st.SerialDigits[i] = static_cast<std::uint8_t>(digits[i] - '0');
+    st.SerialDigits = profile::SerialDigitsOf(st.DcSerial);
     return std::nullopt;
 }
 
