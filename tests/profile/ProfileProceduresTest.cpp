@@ -177,27 +177,6 @@ TEST_F(ProfileTest, AnUnchangedDcReusesItsBackupAndSaysWhatWasFound) {
     EXPECT_FALSE(st().ProfileSafe());
 }
 
-TEST_F(ProfileTest, ADcWhoseProfileChangedSinceItsBackupKeepsBothAndThePresentOneGoesBack) {
-    BackupProfile(*session);
-    const auto saved = FileBytes(BackupPath());
-    SetPointers(0x1000, 0x13F0);  // new dives since: eight blocks now
-    const auto present = MemoryRange(4096, 5120);
-    NewSession();
-    ui.rows.clear();
-
-    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);
-    ASSERT_EQ(ui.questions, std::vector<Question>{Question::WhichProfile});
-    EXPECT_EQ(st().ProfileBlockCount, 8) << "the present profile is the default";
-    EXPECT_EQ(FileBytes(BackupPath()), EncodeBackupFile(st()));
-    ASSERT_EQ(st().keptFiles.size(), 1u);
-    EXPECT_EQ(FileBytes(st().keptFiles[0]), saved) << "the older one is kept beside it";
-    EXPECT_EQ(ListHistory(dir.path()).size(), 2u);
-    std::fill(memory.begin() + 4096, memory.begin() + 5120, 0);  // what an upload may leave
-    ASSERT_TRUE(RestoreProfile(*session));
-    EXPECT_EQ(MemoryRange(4096, 5120), present) << "the present profile is back";
-    EXPECT_TRUE(std::filesystem::exists(st().keptFiles[0]));
-}
-
 TEST_F(ProfileTest, ChoosingTheSavedProfileKeepsThePresentOneUnderADatedName) {
     BackupProfile(*session);
     const auto saved = FileBytes(BackupPath());
@@ -205,6 +184,7 @@ TEST_F(ProfileTest, ChoosingTheSavedProfileKeepsThePresentOneUnderADatedName) {
     NewSession();
     ui.answers = {MessageAnswer::Saved};
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);
+    ASSERT_EQ(ui.questions, std::vector<Question>{Question::WhichProfile});
     EXPECT_EQ(st().ProfileBlockCount, 4);
     EXPECT_EQ(FileBytes(BackupPath()), saved);
     ASSERT_EQ(st().keptFiles.size(), 1u);
