@@ -1,6 +1,7 @@
 #pragma once
 // The PC's local date and time, for task-log stamps and the DC's clock record.
 
+#include <chrono>
 #include <string>
 
 namespace verno {
@@ -29,5 +30,15 @@ public:
 // "mm/dd/yy" and "hh:mm:ss" (24-hour, two digits each).
 std::string FormatDate(const LocalDateTime& t);
 std::string FormatTime(const LocalDateTime& t);
+
+// A moment on the PC's local clock, and how far its zone was then ahead of UTC.
+struct ZonedDateTime {
+    LocalDateTime local;
+    int utcOffsetMinutes = 0;  // east of Greenwich positive: +60 for UTC+01:00
+};
+ZonedDateTime LocalTimeAt(std::chrono::system_clock::time_point when);
+
+// The moment as ISO 8601 with the local zone: 2026-12-08T10:41:07+01:00.
+std::string IsoTime(std::chrono::system_clock::time_point when);
 
 }  // namespace verno

@@ -1,30 +1,22 @@
 #include "console/ConsoleApp.h"
 
+#include <unistd.h>
+
 #include <array>
-#include <csignal>
 #include <iostream>
 #include <optional>
-#include <unistd.h>
 
 #include "common/Text.h"
 #include "common/TextNumbers.h"
 #include "common/Version.h"
+#include "console/CloseRequest.h"
+#include "console/Terminal.h"
 #include "profile/BackupFile.h"
 #include "profile/History.h"
 
 namespace verno::console {
 
 namespace {
-
-volatile std::sig_atomic_t closeRequested = 0;
-volatile std::sig_atomic_t signalled = 0;  // the last signal that asked for Close
-
-// Whether a Ctrl-C (or a hang-up, or a termination request) came, clearing it.
-bool TakeCloseRequest() {
-    const bool requested = closeRequested != 0;
-    closeRequested = 0;
-    return requested;
-}
 
 // The user's line; nullopt when none came: the input ended, or Ctrl-C (or a hang-up) arrived
 // while the program waited for it.
@@ -53,17 +45,12 @@ const char* ConsoleApp::StartUpFailureText(wizard::StartUpFailure why) const {
     return nullptr;
 }
 
-void ConsoleApp::RequestClose(int signal) {
-    closeRequested = 1;
-    signalled = signal;
-}
-
 ConsoleApp::ConsoleApp(Options options)
     : SystemHost(options.ports.empty() ? std::nullopt : std::optional<std::string>(options.ports.front()),
                  options.firmware),
       options_(std::move(options)),
       texts_(*this),
-      interactive_(isatty(STDIN_FILENO) && isatty(STDERR_FILENO)),
+      interactive_(IsTerminal(STDIN_FILENO) && IsTerminal(STDERR_FILENO)),
       view_(stdout, stderr, options_.json ? ConsoleView::Format::Json : ConsoleView::Format::Text,
             DrawsInPlace(STDOUT_FILENO),
             [this](const std::string& title, const std::string&, MessageIcon, MessageButtons buttons) {
@@ -103,10 +90,7 @@ std::optional<int> ConsoleApp::DcSerial() {
 void ConsoleApp::RunPending() {
     SystemHost::Serial().RunPending();
     // During the Close handler a Ctrl-C waits for the recovery's next question.
-    if (closeRequested && controller_.CurrentState() != wizard::State::Closing) {
-        closeRequested = 0;
-        controller_.CloseClick();
-    }
+    if (controller_.CurrentState() != wizard::State::Closing && TakeCloseRequest()) controller_.CloseClick();
 }
 
 link::PortOpenResult ConsoleApp::OpenPort(const std::string& path) {
@@ -318,7 +302,7 @@ void ConsoleApp::EndProgram(int status) {
     } else if (const char* why = StartUpFailureText(controller_.StartUpFailed())) {
         std::cerr << "verno-update: " << why << "\n";
     }
-    if (signalled != 0) status = 128 + signalled;
+    if (CloseSignal() != 0) status = 128 + CloseSignal();
     if (log_) {
         if (const update::Session* session = controller_.UpdateSession(); session && !session->identity.empty())
             log_->Note("identity " + Latin1ToUtf8(session->identity));

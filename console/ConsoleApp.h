@@ -26,12 +26,10 @@ public:
     ConsoleApp(const ConsoleApp&) = delete;
     ConsoleApp& operator=(const ConsoleApp&) = delete;
 
-    // The whole run; ends the process with the controller's exit status.
+    // The whole run; ends the process with the controller's exit status. A Close request
+    // (CloseRequest.h) is acted on inside the pump, as a click of Close; the program then ends
+    // with 128 + the signal's number, as a shell expects of an interrupted command.
     [[noreturn]] void Run();
-
-    // Set from the signal handler; acted on inside the pump, as a click of Close. The program
-    // then ends with 128 + the signal's number, as a shell expects of an interrupted command.
-    static void RequestClose(int signal);
 
     // --- the host, where it differs from the window's ---
     link::Pump& Pump() override { return *this; }

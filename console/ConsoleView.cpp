@@ -1,13 +1,10 @@
 #include "console/ConsoleView.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
-#include <cstdlib>
-#include <ctime>
 #include <optional>
-#include <string_view>
+
+#include "common/WallClock.h"
 
 namespace verno::console {
 
@@ -25,13 +22,6 @@ std::optional<int> PercentOf(const std::string& status) {
 
 }  // namespace
 
-bool DrawsInPlace(int fd) {
-    if (isatty(fd) == 0) return false;
-    // A terminal that cannot move its cursor gets each row once, like a file.
-    const char* term = std::getenv("TERM");
-    return term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
-}
-
 char IconLetter(TaskIcon icon) {
     switch (icon) {
         case TaskIcon::Information: return 'i';
@@ -48,20 +38,6 @@ const char* IconName(TaskIcon icon) {
         case TaskIcon::Error: return "error";
     }
     return "";
-}
-
-std::string IsoTime(std::chrono::system_clock::time_point when) {
-    const std::time_t t = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char date[32];
-    if (std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local) == 0) return {};
-    // The zone in ISO 8601's extended form, +01:00 (strftime's %z writes +0100).
-    const long minutes = local.tm_gmtoff / 60;
-    const long away = minutes < 0 ? -minutes : minutes;
-    char zone[32];
-    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", minutes < 0 ? '-' : '+', away / 60, away % 60);
-    return std::string(date) + zone;
 }
 
 std::string JsonLine(const nlohmann::ordered_json& object) {

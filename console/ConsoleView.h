@@ -28,12 +28,7 @@ struct TaskRow {
 };
 
 const char* IconName(TaskIcon icon);  // "information", "warning", "error"
-// Whether rows on that output may be rewritten in place: a terminal whose TERM can move the cursor.
-bool DrawsInPlace(int fd);
 char IconLetter(TaskIcon icon);        // 'i', '!', 'x': the icon column on a terminal
-
-// The moment as ISO 8601 with the local zone: 2026-12-08T10:41:07+01:00.
-std::string IsoTime(std::chrono::system_clock::time_point when);
 
 // One line of --json output. Bytes from the DC that are not UTF-8 become U+FFFD, never an abort.
 std::string JsonLine(const nlohmann::ordered_json& object);

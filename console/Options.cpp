@@ -28,6 +28,8 @@ struct CommandLine {
 
     CommandLine() {
         host::WrapHelp(app);  // 80 columns
+        // A path such as /dev/ttyUSB0 is an argument on every system, never an option "/dev".
+        app.allow_windows_style_options(false);
         app.set_help_flag("-h,--help", "Print this help and exit");
         app.add_flag("-V,--version", options.version, "Print the program's version and exit");
         app.add_option("-p,--port", options.ports,

@@ -1,43 +1,75 @@
 #include "console/SupportLog.h"
 
-#include <chrono>
-#include <ctime>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <chrono>
 #include <system_error>
+
+#include "common/WallClock.h"
 
 namespace verno::console {
 
 namespace {
 
-// The local date and time now: "2026-12-08 09:07:05.123" (with milliseconds, or without).
-std::string Stamp(const char* format, bool milliseconds) {
+enum class Stamped { FileName, Line, Date, TimeOfDay };
+
+// The local date and time now: "2026-12-08-090705", "2026-12-08 09:07:05", "2026-12-08" or
+// "09:07:05.123" (with milliseconds).
+std::string Stamp(Stamped form) {
     const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[64];
-    std::strftime(text, sizeof text, format, &local);
-    std::string stamp = text;
-    if (milliseconds) {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-        char fraction[8];
-        std::snprintf(fraction, sizeof fraction, ".%03d", static_cast<int>(ms));
-        stamp += fraction;
+    const LocalDateTime t = LocalTimeAt(now).local;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    char text[96];
+    switch (form) {
+        case Stamped::FileName:
+            std::snprintf(text, sizeof text, "%04d-%02d-%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+            break;
+        case Stamped::Line:
+            std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+            break;
+        case Stamped::Date: std::snprintf(text, sizeof text, "%04d-%02d-%02d", t.year, t.month, t.day); break;
+        case Stamped::TimeOfDay:
+            std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", t.hour, t.minute, t.second, static_cast<int>(ms));
+            break;
     }
-    return stamp;
+    return text;
+}
+
+// The support engineer's file holds the dive log's bytes with --trace: its owner's alone (on
+// Windows by lying in the user's own folders), and no process this one starts inherits it.
+std::FILE* CreateLog(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"wbN");
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    std::FILE* file = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
+    if (file == nullptr && fd >= 0) ::close(fd);
+    return file;
+#endif
+}
+
+long ProcessId() {
+#ifdef _WIN32
+    return static_cast<long>(GetCurrentProcessId());
+#else
+    return static_cast<long>(::getpid());
+#endif
 }
 
 }  // namespace
 
-SupportLog::SupportLog(std::filesystem::path folder) : folder_(std::move(folder)), started_(Stamp("%Y-%m-%d-%H%M%S", false)) {
+SupportLog::SupportLog(std::filesystem::path folder) : folder_(std::move(folder)), started_(Stamp(Stamped::FileName)) {
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
-    partial_ = folder_ / (started_ + "-" + std::to_string(::getpid()) + ".log.part");
-    // The support engineer's file holds the dive log's bytes with --trace: its owner's alone.
-    const int fd = ::open(partial_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    file_ = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
-    if (file_ == nullptr && fd >= 0) ::close(fd);
+    partial_ = folder_ / (started_ + "-" + std::to_string(ProcessId()) + ".log.part");
+    errno = 0;
+    file_ = CreateLog(partial_);
     if (file_ == nullptr) problem_ = "cannot write " + partial_.string() + ": " + std::error_code(errno, std::generic_category()).message();
 }
 
@@ -48,14 +80,14 @@ SupportLog::~SupportLog() {
 void SupportLog::Note(const std::string& text) {
     if (file_ == nullptr) return;
     WriteWireLine();
-    std::fprintf(file_, "%s  %s\n", Stamp("%Y-%m-%d %H:%M:%S", false).c_str(), text.c_str());
+    std::fprintf(file_, "%s  %s\n", Stamp(Stamped::Line).c_str(), text.c_str());
     std::fflush(file_);
 }
 
 void SupportLog::Row(const TaskRow& row) {
     if (file_ == nullptr) return;
     WriteWireLine();
-    std::fprintf(file_, "%s %s  %-11s  %s%s%s\n", Stamp("%Y-%m-%d", false).c_str(), row.time.c_str(), IconName(row.icon),
+    std::fprintf(file_, "%s %s  %-11s  %s%s%s\n", Stamp(Stamped::Date).c_str(), row.time.c_str(), IconName(row.icon),
                  row.event.c_str(), row.status.empty() ? "" : "  ", row.status.c_str());
     std::fflush(file_);
 }
@@ -70,7 +102,7 @@ void SupportLog::Wire(bool fromPc, std::span<const std::uint8_t> bytes) {
             WriteWireLine();
         if (wire_.count == 0) {
             wire_.fromPc = fromPc;
-            wire_.stamp = Stamp("%H:%M:%S", true);
+            wire_.stamp = Stamp(Stamped::TimeOfDay);
         }
         char hex[4];
         std::snprintf(hex, sizeof hex, " %02X", b);

@@ -1,28 +1,24 @@
 #include "console/Workbench.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "console/CableProcess.h"
 #include "console/CableReport.h"
+#include "console/CloseRequest.h"
 #include "console/ConsoleTexts.h"
 #include "console/ConsoleView.h"
+#include "console/Terminal.h"
 #include "common/Text.h"
 #include "common/TextNumbers.h"
 #include "host/SystemHost.h"
@@ -32,15 +28,12 @@ namespace verno::console {
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
-volatile std::sig_atomic_t stopSignal = 0;
-
 // One cable's process and what it has said so far.
 struct Cable {
     std::string port;
-    pid_t pid = -1;
-    int out = -1;  // its JSON lines
-    int err = -1;  // its messages for people
+    std::optional<std::size_t> process;
+    bool outOpen = false;  // its JSON lines
+    bool errOpen = false;  // its messages for people
     std::string outPending;
     std::string errPending;
     std::optional<CableReport> report;
@@ -52,47 +45,10 @@ struct Cable {
     std::optional<std::chrono::steady_clock::time_point> ended;
 };
 
-pid_t Start(Cable& cable, const std::vector<std::string>& args) {
-    // Everything the child needs is made before the fork: after it only system calls run.
-    static char self[] = "/proc/self/exe";
-    std::vector<char*> argv = {self};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    int out[2];
-    int err[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return -1;
-    if (pipe2(err, O_CLOEXEC) != 0) {
-        close(out[0]);
-        close(out[1]);
-        return -1;
-    }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // A group of its own: Ctrl-C on the terminal reaches this program, which passes it on once.
-        setpgid(0, 0);
-        const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
-        dup2(nothing, STDIN_FILENO);
-        dup2(out[1], STDOUT_FILENO);
-        dup2(err[1], STDERR_FILENO);
-        execv(self, argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    if (pid < 0) {
-        close(out[0]);
-        close(err[0]);
-        return -1;
-    }
-    cable.out = out[0];
-    cable.err = err[0];
-    return pid;
-}
-
 // How a cable's process ended, when it said nothing of its own.
-std::string HowItEnded(int status, const ConsoleTexts& text) {
-    if (WIFSIGNALED(status)) return FillPlaceholders(text(text::kBenchKilled), std::to_string(WTERMSIG(status)));
-    return FillPlaceholders(text(text::kBenchNoResult), std::to_string(WEXITSTATUS(status)));
+std::string HowItEnded(const ProcessEnd& end, const ConsoleTexts& text) {
+    if (end.signal != 0) return FillPlaceholders(text(text::kBenchKilled), std::to_string(end.signal));
+    return FillPlaceholders(text(text::kBenchNoResult), std::to_string(end.exitCode));
 }
 
 char IconLetterNamed(const std::string& name) {
@@ -129,29 +85,20 @@ std::optional<std::string> TakeLine(Cable& cable, const std::string& line, bool 
     return std::nullopt;
 }
 
-// Reads what is there; false at the end of the stream.
-bool Drain(int fd, std::string& pending, const std::function<void(const std::string&)>& line) {
-    char buffer[4096];
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) return true;
-    if (n <= 0) {
+// A piece of a stream: each line it completes goes to line; at the stream's end (no bytes) the
+// unfinished rest too. False at the end.
+bool Take(const std::string& bytes, std::string& pending, const std::function<void(const std::string&)>& line) {
+    if (bytes.empty()) {
         if (!pending.empty()) line(pending);
         pending.clear();
         return false;
     }
-    pending.append(buffer, static_cast<std::size_t>(n));
+    pending += bytes;
     for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
         line(pending.substr(0, end));
         pending.erase(0, end + 1);
     }
     return true;
-}
-
-// The columns of the terminal, so that a live line never wraps (which would break the redraw).
-std::size_t TerminalColumns() {
-    winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) return size.ws_col;
-    return 80;
 }
 
 // text cut to at most columns characters, never inside a UTF-8 sequence.
@@ -181,7 +128,7 @@ public:
         const auto second = std::chrono::duration_cast<std::chrono::seconds>(now - start_);
         if (!enabled_ || (!changed && drawn_ > 0 && second == lastSecond_)) return;
         Clear();
-        const std::size_t columns = TerminalColumns() - 1;
+        const std::size_t columns = TerminalColumns(STDOUT_FILENO) - 1;
         for (const Cable& cable : cables) {
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(cable.ended.value_or(now) - cable.started);
             std::string line = cable.port + "  " + cable.serial + "  " + std::to_string(seconds.count()) + " s  " + cable.step;
@@ -201,77 +148,63 @@ private:
     std::chrono::seconds lastSecond_{-1};
 };
 
-void StartCables(std::vector<Cable>& cables, const std::vector<std::string>& ports, const Options& options,
-                 const ConsoleTexts& text, std::chrono::steady_clock::time_point start) {
+void StartCables(std::vector<Cable>& cables, CableProcesses& processes, const std::vector<std::string>& ports,
+                 const Options& options, const ConsoleTexts& text, std::chrono::steady_clock::time_point start) {
     for (std::size_t i = 0; i < ports.size(); ++i) {
         cables[i].port = ports[i];
         cables[i].started = start;
-        cables[i].pid = Start(cables[i], OneCableArguments(options, ports[i]));
-        if (cables[i].pid < 0) {
-            const std::string reason = std::generic_category().message(errno);
+        std::string reason;
+        cables[i].process = processes.Start(OneCableArguments(options, ports[i]), reason);
+        cables[i].outOpen = cables[i].errOpen = cables[i].process.has_value();
+        if (!cables[i].process) {
             std::cerr << "verno-update: " << FillPlaceholders(text(text::kBenchNotStarted), ports[i], reason) << "\n";
             cables[i].report = CableReport::Failed(ports[i], text(text::kBenchNotStartedReason));
         }
     }
 }
 
+// Passes a Close request on to the cables' processes, unless the console told them already.
+void PassOnClose(CableProcesses& processes) {
+    if (!TakeCloseRequest() || CloseWasConsoleWide() || processes.PassOnClose()) return;
+    std::cerr << "verno-update: Close could not be passed on to the cables' processes from here: each runs to its "
+                 "end; wait for the summary.\n";
+}
+
+// One piece of a cable's output or error: its lines printed, the end of the stream noted.
+void TakeOutput(Cable& cable, const ProcessOutput& piece, const Options& options, LiveLines& live) {
+    const auto print = [&](std::ostream& to, const std::string& text) {
+        live.Clear();
+        to << text << "\n" << std::flush;
+    };
+    if (piece.error) {
+        cable.errOpen = Take(piece.bytes, cable.errPending, [&](const std::string& line) {
+            if (!line.empty()) print(std::cerr, cable.port + ": " + line);
+        });
+    } else {
+        cable.outOpen = Take(piece.bytes, cable.outPending, [&](const std::string& line) {
+            if (const auto text = TakeLine(cable, line, options.json, live.Enabled())) print(std::cout, *text);
+        });
+    }
+    if (!cable.outOpen && !cable.errOpen) cable.ended = std::chrono::steady_clock::now();
+}
+
 // Reads what the cable's processes said until every one has closed its output.
-void Follow(std::vector<Cable>& cables, const Options& options, LiveLines& live) {
-    for (;;) {
-        if (stopRequested) {
-            stopRequested = 0;
-            for (const Cable& cable : cables)
-                if (cable.pid > 0) kill(cable.pid, SIGINT);
-        }
-        std::vector<pollfd> fds;
-        std::vector<std::pair<Cable*, bool>> owners;  // the cable, and whether it is its output
-        for (Cable& cable : cables) {
-            if (cable.out >= 0) {
-                fds.push_back({cable.out, POLLIN, 0});
-                owners.emplace_back(&cable, true);
-            }
-            if (cable.err >= 0) {
-                fds.push_back({cable.err, POLLIN, 0});
-                owners.emplace_back(&cable, false);
-            }
-        }
-        if (fds.empty()) break;
-        // The timeout bounds how late a stop that came just before the wait is passed on, and
+void Follow(std::vector<Cable>& cables, CableProcesses& processes, const Options& options, LiveLines& live) {
+    std::vector<Cable*> cableOf;  // by process number
+    for (Cable& cable : cables)
+        if (cable.process) cableOf.push_back(&cable);
+    const auto open = [](const Cable& c) { return c.outOpen || c.errOpen; };
+    while (std::any_of(cables.begin(), cables.end(), open)) {
+        PassOnClose(processes);
+        // The limit bounds how late a stop that came just before the wait is passed on, and
         // how late the live lines count the next second.
-        const bool ready = poll(fds.data(), fds.size(), 200) > 0;
-        bool changed = false;
-        for (std::size_t i = 0; ready && i < fds.size(); ++i) {
-            if (fds[i].revents == 0) continue;
-            changed = true;
-            Cable& cable = *owners[i].first;
-            const auto print = [&](std::ostream& to, const std::string& text) {
-                live.Clear();
-                to << text << "\n" << std::flush;
-            };
-            int& fd = owners[i].second ? cable.out : cable.err;
-            const bool open = owners[i].second
-                ? Drain(fd, cable.outPending, [&](const std::string& line) {
-                      if (const auto text = TakeLine(cable, line, options.json, live.Enabled())) print(std::cout, *text);
-                  })
-                : Drain(fd, cable.errPending, [&](const std::string& line) {
-                      if (!line.empty()) print(std::cerr, cable.port + ": " + line);
-                  });
-            if (!open) {
-                close(fd);
-                fd = -1;
-                if (cable.out < 0 && cable.err < 0) cable.ended = std::chrono::steady_clock::now();
-            }
-        }
-        live.Draw(cables, changed);
+        const std::vector<ProcessOutput> came = processes.Wait(std::chrono::milliseconds(200));
+        for (const ProcessOutput& piece : came) TakeOutput(*cableOf.at(piece.process), piece, options, live);
+        live.Draw(cables, !came.empty());
     }
 }
 
 }  // namespace
-
-void RequestWorkbenchStop(int signal) {
-    stopRequested = 1;
-    stopSignal = signal;
-}
 
 int RunWorkbench(const Options& options) {
     host::SystemHost host;
@@ -287,26 +220,25 @@ int RunWorkbench(const Options& options) {
     }
     std::vector<Cable> cables(ports.size());
     const auto start = std::chrono::steady_clock::now();
-    StartCables(cables, ports, options, text, start);
+    CableProcesses processes;
+    StartCables(cables, processes, ports, options, text, start);
     LiveLines live(!options.json && DrawsInPlace(STDOUT_FILENO), start);
-    Follow(cables, options, live);
+    Follow(cables, processes, options, live);
     live.Clear();
 
     std::vector<CableReport> reports;
     int worst = 0;  // the cables' own exit statuses: a start-up failure (2) outranks a failed update
     for (Cable& cable : cables) {
-        int status = 0;
-        if (cable.pid > 0)
-            while (waitpid(cable.pid, &status, 0) < 0 && errno == EINTR) {
-            }
-        if (!cable.report) cable.report = CableReport::Failed(cable.port, HowItEnded(status, text));
-        const int exit = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+        const ProcessEnd end = cable.process ? processes.Reap(*cable.process) : ProcessEnd{};
+        if (!cable.report) cable.report = CableReport::Failed(cable.port, HowItEnded(end, text));
+        // Ended by a signal, or by the system with a code of its own (Windows): a failure.
+        const int exit = end.signal == 0 && end.exitCode >= 0 && end.exitCode <= 255 ? static_cast<int>(end.exitCode) : 1;
         worst = std::max(worst, cable.report->Succeeded() ? 0 : std::clamp(exit, 1, 2));
         reports.push_back(*cable.report);
     }
     if (!options.json) std::cout << "\n" << SummaryTable(reports, text.Lookup()) << std::flush;
     // Interrupted: what a shell expects of a command ended by that signal.
-    return stopSignal != 0 ? 128 + stopSignal : worst;
+    return CloseSignal() != 0 ? 128 + CloseSignal() : worst;
 }
 
 }  // namespace verno::console

@@ -3,8 +3,8 @@
 // of its own (this program on that one port, speaking JSON), so that a cable that fails, hangs
 // or is pulled out never stops or slows the others. Their rows are shown with the cable's port
 // and, once known, the DC's serial number; at the end comes a summary, one line per cable.
-// Ctrl-C, a hang-up or a termination request is passed on to every cable's process, which ends
-// the safe way: each profile written back, or kept on disk and named.
+// Ctrl-C, a hang-up or a termination request (CloseRequest.h) is passed on to every cable's
+// process, which ends the safe way: each profile written back, or kept on disk and named.
 
 #include "console/Options.h"
 
@@ -14,8 +14,5 @@ namespace verno::console {
 // update (with --check: every dive computer answered), 2 when a cable's start-up failed (or no
 // cable is attached), else 1.
 int RunWorkbench(const Options& options);
-
-// From the signal handler: pass the stop on to the cables' processes.
-void RequestWorkbenchStop(int signal);
 
 }  // namespace verno::console

@@ -2,24 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <gmock/gmock.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "console/CableReport.h"
 #include "common/TextNumbers.h"
+#include "common/WallClock.h"
+#include "console/CableReport.h"
 #include "console/Options.h"
+#include "tests/support/Environment.h"
 
 namespace verno::console {
 namespace {
@@ -76,28 +73,6 @@ TEST(ConsoleView, OnATerminalTheStatusIsRewrittenInPlace) {
     EXPECT_EQ(Contents(f.out), "09:07:05  i  Backup  ...\r\x1b[K09:07:05  i  Backup  50%\n") << "each figure once";
 }
 
-TEST(ConsoleView, OnlyATerminalThatCanMoveItsCursorGetsRowsRewritten) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(grantpt(master), 0);
-    ASSERT_EQ(unlockpt(master), 0);
-    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-    ASSERT_GE(terminal, 0);
-    int pipeEnds[2];
-    ASSERT_EQ(pipe(pipeEnds), 0);
-    const char* before = std::getenv("TERM");
-    const std::string saved = before ? before : "";
-    setenv("TERM", "xterm", 1);
-    EXPECT_TRUE(DrawsInPlace(terminal));
-    EXPECT_FALSE(DrawsInPlace(pipeEnds[1]));
-    setenv("TERM", "dumb", 1);
-    EXPECT_FALSE(DrawsInPlace(terminal));
-    unsetenv("TERM");
-    EXPECT_FALSE(DrawsInPlace(terminal));
-    if (before) setenv("TERM", saved.c_str(), 1);
-    for (const int fd : {master, terminal, pipeEnds[0], pipeEnds[1]}) close(fd);
-}
-
 // The keys README.md documents for row and progress lines, in their order.
 const std::vector<std::string> kRowKeys{"type", "port", "serial", "time", "id", "level", "icon", "event", "status", "percent"};
 
@@ -143,13 +118,14 @@ TEST(ConsoleView, JsonLinesCarryTheCableEachStepItsProgressAndTheFinishedRowUnde
 }
 
 TEST(ConsoleView, IsoTimesCarryTheirZone) {
-    const char* before = std::getenv("TZ");
-    const std::string saved = before ? before : "";
-    setenv("TZ", "CET-1", 1);
-    tzset();
-    EXPECT_EQ(IsoTime(std::chrono::system_clock::from_time_t(1796722867)), "2026-12-08T10:41:07+01:00");
-    if (before) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
-    tzset();
+    const auto when = std::chrono::system_clock::from_time_t(1796722867);
+    {
+        const ScopedEnvironment zone("TZ", "CET-1");
+        EXPECT_EQ(IsoTime(when), "2026-12-08T10:41:07+01:00");
+    }
+    // West of Greenwich, and half an hour off: the sign and the minutes.
+    const ScopedEnvironment zone("TZ", "NST3:30");
+    EXPECT_EQ(IsoTime(when), "2026-12-08T06:11:07-03:30");
 }
 
 TEST(CableReport, ComesBackFromItsJsonLineAndSumsUpInTheTable) {
