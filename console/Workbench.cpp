@@ -85,7 +85,7 @@ std::optional<std::string> TakeLine(Cable& cable, const std::string& line, bool 
     return std::nullopt;
 }
 
-// A piece of a stream: each line it completes goes to line; at the stream's end (no bytes) the
+// A piece of a stream: each line it completes goes to line (without its end); at the stream's end (no bytes) the
 // unfinished rest too. False at the end.
 bool Take(const std::string& bytes, std::string& pending, const std::function<void(const std::string&)>& line) {
     if (bytes.empty()) {
@@ -95,7 +95,8 @@ bool Take(const std::string& bytes, std::string& pending, const std::function<vo
     }
     pending += bytes;
     for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-        line(pending.substr(0, end));
+        // A process on Windows ends its lines with CR LF.
+        line(pending.substr(0, end > 0 && pending[end - 1] == '\r' ? end - 1 : end));
         pending.erase(0, end + 1);
     }
     return true;
