@@ -49,6 +49,8 @@ std::filesystem::path SystemHost::FirmwareFile(const std::filesystem::path& name
 
 std::optional<std::string> SystemHost::FindPort() { return link::FindInterfacePort(portOverride_); }
 
+bool SystemHost::CableWithoutDriver() { return !portOverride_ && link::CableWithoutDriver(); }
+
 std::uint32_t SystemHost::SetPriority(std::uint32_t priorityClass) {
     return platform::SetProcessPriority(0, 0, priorityClass);
 }

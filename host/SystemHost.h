@@ -39,6 +39,7 @@ public:
     link::MonotonicClock& Clock() override { return clock_; }
     void Attach(link::CommModule& comm) override { port_.Attach(comm); }
     std::optional<std::string> FindPort() override;
+    bool CableWithoutDriver() override;
     link::PortOpenResult OpenPort(const std::string& path) override;
     void ClosePort() override { port_.Close(); }
 

@@ -32,5 +32,15 @@ TEST(CableDiscovery, OverrideComesBeforeTheEnvironment) {
     qunsetenv(kPortEnvironmentVariable);
 }
 
+TEST(CableDiscovery, NamesTheConvertersHardwareIdsInAnyCase) {
+    using namespace std::string_view_literals;
+    EXPECT_TRUE(NamesCable(L"USB\\VID_0403&PID_F460&REV_0600\0USB\\VID_0403&PID_F460\0\0"sv));
+    EXPECT_TRUE(NamesCable(L"USB\\VID_1234&PID_0001\0usb\\vid_0403&pid_f460\0\0"sv));
+    EXPECT_FALSE(NamesCable(L"USB\\VID_0403&PID_6001&REV_0600\0\0"sv));  // another converter
+    EXPECT_FALSE(NamesCable(L"USB\\VID_0403&PID_F4601\0\0"sv));
+    EXPECT_FALSE(NamesCable(L"\0USB\\VID_0403&PID_F460\0\0"sv));  // after the list's end
+    EXPECT_FALSE(NamesCable(L"USB\\VID_0403&PID_F46"sv));           // cut short
+}
+
 }  // namespace
 }  // namespace verno::link
