@@ -138,12 +138,13 @@ std::span<const std::uint8_t> SerialDevice::Read() {
     const auto start = std::chrono::steady_clock::now();
     const bool read = IsOpen() && ReadFile(system_->file, buffer_.data(), static_cast<DWORD>(buffer_.size()), &got, nullptr);
     if (read && got > 0) return std::span<const std::uint8_t>(buffer_.data(), got);
+    // An unplugged converter, or a closed peer under wine, fails every read at once; never spin on it.
     if (!read && IsOpen()) {
         DWORD errors = 0;
         ClearCommError(system_->file, &errors, nullptr);
     }
-    // An unplugged converter fails every read at once; never spin on it.
-    if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(1)) std::this_thread::sleep_for(kInputWait);
+    if (!read || std::chrono::steady_clock::now() - start < std::chrono::milliseconds(1))
+        std::this_thread::sleep_for(kInputWait);
     return {};
 }
 
