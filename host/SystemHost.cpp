@@ -1,5 +1,6 @@
 #include "host/SystemHost.h"
 
+#include <QLocale>
 #include <QString>
 #include <QtGlobal>
 
@@ -57,7 +58,17 @@ std::uint32_t SystemHost::SetPriority(std::uint32_t priorityClass) {
 
 std::string_view SystemHost::ConfigurationRecord() { return resources::kConfigurationRecord; }
 
-std::optional<int> SystemHost::DesktopLanguageColumn() { return catalogue::DesktopLanguageColumn([this](const char* name) { return environment_(name); }); }
+std::optional<int> SystemHost::DesktopLanguageColumn() {
+    const auto column = catalogue::DesktopLanguageColumn([this](const char* name) { return environment_(name); });
+#ifdef _WIN32
+    // Windows keeps the user's languages in its settings; the environment rarely names one.
+    if (!column) {
+        for (const QString& tag : QLocale::system().uiLanguages())
+            if (const auto listed = catalogue::LanguageColumn(tag.toStdString())) return listed;
+    }
+#endif
+    return column;
+}
 
 std::filesystem::path SystemHost::CatalogueFile() { return places_.dataFolder / resources::kCatalogueFileName; }
 
