@@ -213,6 +213,12 @@ inline constexpr int kHistoryVersion = 976;
 inline constexpr int kHistoryFile = 977;
 inline constexpr int kHistoryEmpty = 978;        // %1 the folder
 
+// The cable's port on Windows, where COM ports have their own causes and words.
+inline constexpr int kComPortMissing = 980;    // %1 port
+inline constexpr int kComPortInUse = 981;      // %1 port
+inline constexpr int kComPortNotSerial = 982;  // %1 port
+inline constexpr int kCableNoDriver = 983;
+
 inline constexpr std::array kAll{
     kClose, kInstructions, kTimeHeading, kStatusHeading, kBack, kNext, kEventHeading, kProductTitle,
     kFailed, kDone,
@@ -244,7 +250,7 @@ inline constexpr std::array kAll{
     kOutcomeNoUpdateNeeded, kOutcomeChecked, kOutcomeFailed, kOutcomeBecause, kSummaryWouldUpdate,
     kSummaryWouldNotUpdate, kSummaryKeptSentence, kSummaryKept, kStoppedEarly, kSeeRowsAbove, kBenchNoCable,
     kBenchNotStarted, kBenchNotStartedReason, kBenchKilled, kBenchNoResult, kHistoryDate, kHistoryBlocks,
-    kHistoryVersion, kHistoryFile, kHistoryEmpty,
+    kHistoryVersion, kHistoryFile, kHistoryEmpty, kComPortMissing, kComPortInUse, kComPortNotSerial, kCableNoDriver,
 };
 
 }  // namespace verno::text

@@ -122,7 +122,8 @@ bool Controller::InitInfo() {
         [this](std::uint32_t priorityClass) { return host_.SetPriority(priorityClass); });
 
     const auto port = TestInterface(
-        *this, [this] { return host_.FindPort(); }, [this](const std::string& path) { return host_.OpenPort(path); });
+        *this, [this] { return host_.FindPort(); }, [this](const std::string& path) { return host_.OpenPort(path); },
+        [this] { return host_.CableWithoutDriver(); });
     if (!port) {
         // Cancel in the cable search ends the program at once: nothing was done that needs a
         // Close, and no follow-up program is due.

@@ -31,6 +31,8 @@ public:
     virtual void Attach(link::CommModule& comm) = 0;
     // Looks for the cable afresh; its device, or nullopt when there is none.
     virtual std::optional<std::string> FindPort() = 0;
+    // When FindPort found none: whether the cable is plugged in but has no driver to give it a port.
+    virtual bool CableWithoutDriver() { return false; }
     virtual link::PortOpenResult OpenPort(const std::string& path) = 0;
     virtual void ClosePort() = 0;
 

@@ -3,7 +3,9 @@
 #include <QList>
 #include <QSerialPortInfo>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cwctype>
 #include <vector>
 
 namespace verno::link {
@@ -38,6 +40,26 @@ std::optional<std::string> ChooseCablePort(std::span<const PortCandidate> candid
 }
 
 std::vector<std::string> FindCablePorts() { return CablePorts(SystemPorts()); }
+
+bool NamesCable(std::wstring_view hardwareIds) {
+    // "USB\VID_0403&PID_F460&REV_0600", then "USB\VID_0403&PID_F460"; the letters in either case.
+    wchar_t cable[32];
+    std::swprintf(cable, std::size(cable), L"USB\\VID_%04X&PID_%04X", kCableVendorId, kCableProductId);
+    const std::wstring_view want(cable);
+    const auto sameLetter = [](wchar_t a, wchar_t b) { return std::towupper(a) == std::towupper(b); };
+    while (!hardwareIds.empty() && hardwareIds.front() != L'\0') {
+        const std::wstring_view id = hardwareIds.substr(0, hardwareIds.find(L'\0'));
+        if (id.size() >= want.size() && std::equal(want.begin(), want.end(), id.begin(), sameLetter) &&
+            (id.size() == want.size() || id[want.size()] == L'&'))
+            return true;
+        hardwareIds.remove_prefix(std::min(hardwareIds.size(), id.size() + 1));
+    }
+    return false;
+}
+
+#ifndef _WIN32
+bool CableWithoutDriver() { return false; }
+#endif
 
 std::optional<std::string> FindInterfacePort(const std::optional<std::string>& overridePath) {
     if (overridePath && !overridePath->empty()) return overridePath;

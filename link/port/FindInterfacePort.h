@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace verno::link {
@@ -24,6 +25,13 @@ std::optional<std::string> FindInterfacePort(const std::optional<std::string>& o
 
 // Every attached cable's device, looked up afresh; empty when there is none.
 std::vector<std::string> FindCablePorts();
+
+// Whether the cable's converter is plugged in but has no serial port, for want of a driver.
+// Only Windows can be without one: Linux brings its own.
+bool CableWithoutDriver();
+// Whether a device's hardware ids (Windows: a list of strings, each ended by a null, the
+// list by another) name the cable's converter.
+bool NamesCable(std::wstring_view hardwareIds);
 
 // One serial device as the system lists it.
 struct PortCandidate {

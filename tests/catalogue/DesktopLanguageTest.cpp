@@ -21,6 +21,9 @@ TEST(DesktopLanguage, TheLocalesVariablesInTheirOrderChooseOneOfTheCataloguesLan
     EXPECT_EQ(ColumnFor({{"LC_MESSAGES", "fr_FR.UTF-8"}, {"LC_ALL", "es_ES@euro"}}), 5);
     EXPECT_EQ(ColumnFor({{"LC_ALL", "de_AT"}, {"LANGUAGE", "pt_BR:it:de"}}), 4);  // the first it has
     EXPECT_EQ(ColumnFor({{"LANGUAGE", "pt_BR"}, {"LANG", "en_GB.UTF-8"}}), 1);   // none of the list
+    // Windows' own list of the user's languages.
+    EXPECT_EQ(LanguageColumn("it-CH"), 4);
+    EXPECT_EQ(LanguageColumn("pt-BR"), std::nullopt);
 }
 
 TEST(DesktopLanguage, AnotherLanguageOrNoneLeavesItToTheConfigurationRecord) {

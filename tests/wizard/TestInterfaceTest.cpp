@@ -67,10 +67,11 @@ TEST(TestInterface, CancelGivesUpWithoutOpening) {
 TEST(TestInterface, EachPortProblemGetsItsOwnAdviceWithThePortsPath) {
     ScriptedSurface surface;
     surface.texts[826] = "join %2 for %1";
-    surface.texts[831] = "no %1";
-    surface.texts[832] = "%1 busy";
+    // Linux's words, and Windows' for its COM ports.
+    surface.texts[831] = surface.texts[980] = "no %1";
+    surface.texts[832] = surface.texts[981] = "%1 busy";
     surface.texts[833] = "udev rule for %1";
-    surface.texts[834] = "%1 not serial";
+    surface.texts[834] = surface.texts[982] = "%1 not serial";
     surface.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok,
                        MessageAnswer::Cancel};
     using link::PortOpenError;
@@ -102,6 +103,20 @@ TEST(TestInterface, EachPortProblemGetsItsOwnAdviceWithThePortsPath) {
                      }));
     EXPECT_EQ(surface.messages[0].title, "T605");
     EXPECT_EQ(surface.messages[0].icon, MessageIcon::Critical);
+}
+
+TEST(TestInterface, ACableWithoutDriverIsToldAsSuchNotAsMissing) {
+    ScriptedSurface surface;
+    surface.answers = {MessageAnswer::Ok, MessageAnswer::Cancel};
+    int driverChecks = 0;
+    const auto result = TestInterface(
+        surface, []() -> std::optional<std::string> { return std::nullopt; },
+        [](const std::string&) { return PortOpenResult::Opened(); },
+        [&] { return ++driverChecks == 1; });
+    EXPECT_EQ(result, std::nullopt);
+    ASSERT_EQ(surface.messages.size(), 2u);
+    EXPECT_EQ(surface.messages[0].text, "T983\r\nT802");
+    EXPECT_EQ(surface.messages[1].text, "T593.\r\nT802");  // the driver came, the cable went
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "link/port/FindInterfacePort.h"
 
+#include <QByteArray>
+#include <QtGlobal>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -22,11 +25,21 @@ TEST(CableDiscovery, PicksOnlyTheCablesConverter) {
 }
 
 TEST(CableDiscovery, OverrideComesBeforeTheEnvironment) {
-    setenv(kPortEnvironmentVariable, "/tmp/verno-dc", 1);
+    qputenv(kPortEnvironmentVariable, QByteArray("/tmp/verno-dc"));
     EXPECT_EQ(FindInterfacePort("/dev/ttyUSB7"), "/dev/ttyUSB7");
     EXPECT_EQ(FindInterfacePort(), "/tmp/verno-dc");
     EXPECT_EQ(FindInterfacePort(""), "/tmp/verno-dc");
-    unsetenv(kPortEnvironmentVariable);
+    qunsetenv(kPortEnvironmentVariable);
+}
+
+TEST(CableDiscovery, NamesTheConvertersHardwareIdsInAnyCase) {
+    using namespace std::string_view_literals;
+    EXPECT_TRUE(NamesCable(L"USB\\VID_0403&PID_F460&REV_0600\0USB\\VID_0403&PID_F460\0\0"sv));
+    EXPECT_TRUE(NamesCable(L"USB\\VID_1234&PID_0001\0usb\\vid_0403&pid_f460\0\0"sv));
+    EXPECT_FALSE(NamesCable(L"USB\\VID_0403&PID_6001&REV_0600\0\0"sv));  // another converter
+    EXPECT_FALSE(NamesCable(L"USB\\VID_0403&PID_F4601\0\0"sv));
+    EXPECT_FALSE(NamesCable(L"\0USB\\VID_0403&PID_F460\0\0"sv));  // after the list's end
+    EXPECT_FALSE(NamesCable(L"USB\\VID_0403&PID_F46"sv));           // cut short
 }
 
 }  // namespace
