@@ -85,8 +85,8 @@ std::optional<std::string> TakeLine(Cable& cable, const std::string& line, bool 
     return std::nullopt;
 }
 
-// A piece of a stream: each line it completes goes to line (without its end); at the stream's end (no bytes) the
-// unfinished rest too. False at the end.
+// A piece of a stream: each line it completes goes to line (without its end); at the stream's
+// end (no bytes) the unfinished rest too. False at the end.
 bool Take(const std::string& bytes, std::string& pending, const std::function<void(const std::string&)>& line) {
     if (bytes.empty()) {
         if (!pending.empty()) line(pending);
@@ -129,6 +129,7 @@ public:
         const auto second = std::chrono::duration_cast<std::chrono::seconds>(now - start_);
         if (!enabled_ || (!changed && drawn_ > 0 && second == lastSecond_)) return;
         Clear();
+        // Cut to the terminal's width: a live line that wrapped would break the redraw.
         const std::size_t columns = TerminalColumns(STDOUT_FILENO) - 1;
         for (const Cable& cable : cables) {
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(cable.ended.value_or(now) - cable.started);
