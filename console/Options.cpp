@@ -80,11 +80,12 @@ struct CommandLine {
     void Finish() {
         for (int m = 0; m < 4; ++m)
             if (recover == kModes[m]) options.recover = static_cast<RecoverMode>(m);
-        if (!logFolder.empty()) options.logFolder = logFolder;
+        // The arguments are UTF-8, which a path on Windows takes only through u8path.
+        if (!logFolder.empty()) options.logFolder = std::filesystem::u8path(logFolder);
         if (!restoreFrom.empty()) options.restoreFrom = restoreFrom == "saved" ? RestoreFrom::Saved : RestoreFrom::Present;
-        if (!restore.empty()) options.restore = restore;
+        if (!restore.empty()) options.restore = std::filesystem::u8path(restore);
         // Absolute: each cable of a bench runs the same file whatever its working folder.
-        if (!firmware.empty()) options.firmware = std::filesystem::absolute(firmware);
+        if (!firmware.empty()) options.firmware = std::filesystem::absolute(std::filesystem::u8path(firmware));
     }
 };
 

@@ -221,6 +221,14 @@ TEST(ConsoleOptions, OneCableOrManyAndWhatEachOfManyIsGiven) {
     const auto firmware = std::filesystem::absolute("demo.fwr").string();
     EXPECT_EQ(OneCableArguments(*o, "/dev/a"),
               (std::vector<std::string>{"--port", "/dev/a", "--json", "--attempts", "3", "--check", "--firmware", firmware}));
+    // Letters beyond ASCII reach the file and every cable's process as they were given.
+    o = ParseOptions({"-p", "a", "-p", "b", "--log", "Dörte", "--firmware", "Grüße.fwr"}, error);
+    ASSERT_TRUE(o.has_value()) << error;
+    EXPECT_EQ(o->logFolder, std::filesystem::u8path("Dörte"));
+    EXPECT_EQ(o->firmware->filename(), std::filesystem::u8path("Grüße.fwr"));
+    const auto args = OneCableArguments(*o, "a");
+    EXPECT_TRUE(args.back().ends_with("Grüße.fwr")) << args.back();
+    EXPECT_EQ(args.at(args.size() - 3), "Dörte");
     o = ParseOptions({"-a", "-V"}, error);
     ASSERT_TRUE(o.has_value()) << error;
     EXPECT_TRUE(o->all && o->version);
