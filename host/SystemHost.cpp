@@ -1,8 +1,8 @@
 #include "host/SystemHost.h"
 
-#include <unistd.h>
+#include <QString>
+#include <QtGlobal>
 
-#include <cstdlib>
 #include <system_error>
 #include <utility>
 
@@ -19,18 +19,21 @@ namespace verno::host {
 
 namespace {
 
-const char* Environment(const char* name) { return std::getenv(name); }
-
 // Where the running program reads and writes: the one decision, for this machine and user.
-Places SystemPlaces() {
+Places SystemPlaces(Utf8Environment& environment) {
     const std::filesystem::path folder = verno::ProgramFolder();
-    return DecidePlaces(folder, access(folder.c_str(), W_OK) == 0, Environment);
+    return DecidePlaces(folder, FolderWritable(folder), [&environment](const char* name) { return environment(name); });
 }
 
 }  // namespace
 
+const char* Utf8Environment::operator()(const char* name) {
+    if (!qEnvironmentVariableIsSet(name)) return nullptr;
+    return values_.try_emplace(name, qEnvironmentVariable(name).toStdString()).first->second.c_str();
+}
+
 SystemHost::SystemHost(std::optional<std::string> portOverride, std::optional<std::filesystem::path> firmwareOverride)
-    : places_(SystemPlaces()), portOverride_(std::move(portOverride)), firmwareOverride_(std::move(firmwareOverride)) {}
+    : places_(SystemPlaces(environment_)), portOverride_(std::move(portOverride)), firmwareOverride_(std::move(firmwareOverride)) {}
 
 link::PortOpenResult SystemHost::OpenPort(const std::string& path) {
     link::PortOpenResult result = port_.Open(path);
@@ -52,7 +55,7 @@ std::uint32_t SystemHost::SetPriority(std::uint32_t priorityClass) {
 
 std::string_view SystemHost::ConfigurationRecord() { return resources::kConfigurationRecord; }
 
-std::optional<int> SystemHost::DesktopLanguageColumn() { return catalogue::DesktopLanguageColumn(Environment); }
+std::optional<int> SystemHost::DesktopLanguageColumn() { return catalogue::DesktopLanguageColumn([this](const char* name) { return environment_(name); }); }
 
 std::filesystem::path SystemHost::CatalogueFile() { return places_.dataFolder / resources::kCatalogueFileName; }
 

@@ -5,6 +5,7 @@
 // process. The window uses it as it is; verno-update adds Ctrl-C to the pump and its own words
 // to the end.
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,16 @@
 #include "wizard/Host.h"
 
 namespace verno::host {
+
+// The environment in UTF-8, whatever the system's own form (wide on Windows). A value once read
+// is kept for the run: callers hold on to its pointer.
+class Utf8Environment {
+public:
+    const char* operator()(const char* name);
+
+private:
+    std::map<std::string, std::string, std::less<>> values_;
+};
 
 class SystemHost : public wizard::Host {
 public:
@@ -52,6 +63,7 @@ protected:
     link::SerialPort& Serial() { return port_; }
 
 private:
+    Utf8Environment environment_;
     Places places_;
     std::optional<std::string> portOverride_;
     std::optional<std::filesystem::path> firmwareOverride_;

@@ -262,9 +262,9 @@ std::string UtcText(std::chrono::system_clock::time_point at, bool forFileName) 
     const std::string year = std::to_string(static_cast<int>(date.year()));
     const std::string month = TwoDigitNumber(static_cast<unsigned>(date.month()));
     const std::string dayOfMonth = TwoDigitNumber(static_cast<unsigned>(date.day()));
-    const std::string hour = TwoDigitNumber(time.hours().count());
-    const std::string minute = TwoDigitNumber(time.minutes().count());
-    if (forFileName) return year + month + dayOfMonth + "T" + hour + minute + TwoDigitNumber(time.seconds().count()) + "Z";
+    const std::string hour = TwoDigitNumber(static_cast<long>(time.hours().count()));
+    const std::string minute = TwoDigitNumber(static_cast<long>(time.minutes().count()));
+    if (forFileName) return year + month + dayOfMonth + "T" + hour + minute + TwoDigitNumber(static_cast<long>(time.seconds().count())) + "Z";
     return year + "-" + month + "-" + dayOfMonth + " " + hour + ":" + minute + " UTC";
 }
 

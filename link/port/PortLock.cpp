@@ -8,10 +8,8 @@
 #include <string_view>
 #include <system_error>
 
-#ifndef _WIN32
 #include <csignal>
 #include <sys/types.h>
-#endif
 
 namespace verno::link {
 
@@ -40,14 +38,7 @@ std::optional<long> OwnerPid(const std::filesystem::path& file) {
     return pid;
 }
 
-bool ProcessGone(long pid) {
-#ifndef _WIN32
-    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-#else
-    (void)pid;
-    return false;
-#endif
-}
+bool ProcessGone(long pid) { return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
 
 }  // namespace
 

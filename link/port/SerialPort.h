@@ -2,13 +2,12 @@
 // The cable's serial device under the link: frames go out through Write, received bytes go to
 // the attached CommModule, and only from inside RunPending.
 
-#include <QSerialPort>
-
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
 
+#include "link/port/SerialDevice.h"
 #include "link/protocol/CommModule.h"
 #include "link/protocol/Port.h"
 #include "link/protocol/Pump.h"
@@ -23,7 +22,7 @@ public:
     SerialPort& operator=(const SerialPort&) = delete;
 
     // 38400 baud, 8 data bits, no parity, 1 stop bit, no flow control, DTR and RTS asserted where
-    // the device has them; the driver is asked for low latency.
+    // the device has them; on Linux the driver is asked for low latency.
     PortOpenResult Open(const std::string& path);
     bool IsOpen() const;
     void Close();
@@ -41,10 +40,7 @@ public:
     void RunPending() override;
 
 private:
-    void RequestLowLatency();
-    void Deliver();
-
-    QSerialPort port_;
+    SerialDevice device_;
     CommModule* comm_ = nullptr;
     Tap tap_;
 };

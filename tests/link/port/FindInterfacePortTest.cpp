@@ -1,5 +1,8 @@
 #include "link/port/FindInterfacePort.h"
 
+#include <QByteArray>
+#include <QtGlobal>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -22,11 +25,11 @@ TEST(CableDiscovery, PicksOnlyTheCablesConverter) {
 }
 
 TEST(CableDiscovery, OverrideComesBeforeTheEnvironment) {
-    setenv(kPortEnvironmentVariable, "/tmp/verno-dc", 1);
+    qputenv(kPortEnvironmentVariable, QByteArray("/tmp/verno-dc"));
     EXPECT_EQ(FindInterfacePort("/dev/ttyUSB7"), "/dev/ttyUSB7");
     EXPECT_EQ(FindInterfacePort(), "/tmp/verno-dc");
     EXPECT_EQ(FindInterfacePort(""), "/tmp/verno-dc");
-    unsetenv(kPortEnvironmentVariable);
+    qunsetenv(kPortEnvironmentVariable);
 }
 
 }  // namespace

@@ -1,0 +1,185 @@
+#include "link/port/SerialDevice.h"
+
+#include "link/port/PortLock.h"
+
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QString>
+
+#include <cerrno>
+#include <system_error>
+#include <thread>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
+namespace verno::link {
+
+struct SerialDevice::System {
+    QSerialPort port;
+};
+
+namespace {
+
+std::string SystemReason(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+// What the device node says before it is opened: whether it is there, a serial device, and ours
+// to use. Opening it could not tell these apart (a lock held by another program is reported as
+// a permission error, as a device we may not use is).
+PortOpenResult Examine(const std::string& path) {
+    PortOpenResult result;
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        result.error = errno == ENOENT || errno == ENOTDIR ? PortOpenError::Missing : PortOpenError::Other;
+        result.reason = SystemReason(errno);
+        return result;
+    }
+    if (const group* owner = getgrgid(info.st_gid)) result.deviceGroup = owner->gr_name;
+    if (!S_ISCHR(info.st_mode)) {
+        result.error = PortOpenError::NotSerial;
+    } else if (access(path.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
+        result.error = PortOpenError::NoPermission;
+        result.reason = SystemReason(errno);
+    }
+    return result;
+}
+
+PortOpenError OpenError(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::DeviceNotFoundError: return PortOpenError::Missing;
+        // The device itself was ours to use: its lock, or an exclusive open, is another program's.
+        case QSerialPort::PermissionError: return PortOpenError::InUse;
+        case QSerialPort::UnsupportedOperationError: return PortOpenError::NotSerial;
+        default: return PortOpenError::Other;
+    }
+}
+
+// The converter otherwise holds received bytes back for up to 16 ms; a driver without the
+// setting (a pty) simply keeps its own timing.
+void RequestLowLatency([[maybe_unused]] QSerialPort& port) {
+#ifdef __linux__
+    serial_struct settings{};
+    const int fd = static_cast<int>(port.handle());
+    if (fd >= 0 && ioctl(fd, TIOCGSERIAL, &settings) == 0) {
+        settings.flags |= ASYNC_LOW_LATENCY;
+        ioctl(fd, TIOCSSERIAL, &settings);
+    }
+#endif
+}
+
+}  // namespace
+
+SerialDevice::SerialDevice() : system_(std::make_unique<System>()) {}
+
+SerialDevice::~SerialDevice() { Close(); }
+
+PortOpenResult SerialDevice::Open(const std::string& path) {
+    Close();
+    PortOpenResult result = Examine(path);
+    if (result.error != PortOpenError::None) return result;
+    QSerialPort& port = system_->port;
+    // A symlink (the simulated DC's pty, a udev alias) is opened as the device it names.
+    QString name = QString::fromStdString(path);
+    const QString canonical = QFileInfo(name).canonicalFilePath();
+    if (!canonical.isEmpty()) name = canonical;
+    port.setPortName(name);
+
+    const bool configured = port.open(QIODevice::ReadWrite) && port.setBaudRate(static_cast<qint32>(kBaudRate)) &&
+                            port.setDataBits(QSerialPort::Data8) && port.setParity(QSerialPort::NoParity) &&
+                            port.setStopBits(QSerialPort::OneStop) &&
+                            port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        result.error = OpenError(port.error());
+        result.reason = port.errorString().toStdString();
+        // A lock whose owner has ended, and that Qt could not clear away (another user's, or in a
+        // form it does not read): no program to close, but a file to delete.
+        if (result.error == PortOpenError::InUse) {
+            if (const auto stale = StaleLockFile(name.toStdString())) {
+                result.error = PortOpenError::StaleLock;
+                result.reason = stale->string();
+            }
+        }
+        if (port.isOpen()) port.close();
+        port.clearError();
+        return result;
+    }
+    // A pseudo-terminal has no modem lines; that is no error.
+    port.setDataTerminalReady(true);
+    port.setRequestToSend(true);
+    port.clearError();
+    RequestLowLatency(port);
+    result.opened = true;
+    return result;
+}
+
+void SerialDevice::Close() {
+    QSerialPort& port = system_->port;
+    if (port.isOpen()) {
+        port.flush();
+        port.close();
+    }
+    port.clearError();
+}
+
+bool SerialDevice::IsOpen() const { return system_->port.isOpen(); }
+
+PortResult SerialDevice::Write(std::span<const std::uint8_t> bytes) {
+    QSerialPort& port = system_->port;
+    if (!port.isOpen()) return PortResult::NotOpen;
+    const auto size = static_cast<qint64>(bytes.size());
+    if (port.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+        port.clearError();
+        return PortResult::WriteFailed;
+    }
+    // QSerialPort only writes from the event loop; push the frame out now, as the DC's reply
+    // timeout starts with the send.
+    const auto deadline = std::chrono::steady_clock::now() + kWriteDeadline;
+    port.flush();
+    while (port.bytesToWrite() > 0) {
+        const bool progressed = port.waitForBytesWritten(10);
+        const auto error = port.error();
+        const bool broken = !progressed && error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
+        if (broken || std::chrono::steady_clock::now() >= deadline) {
+            // Do not leave half a frame queued to go out ahead of the next one.
+            port.clear(QSerialPort::Output);
+            port.clearError();
+            return PortResult::WriteFailed;
+        }
+    }
+    return PortResult::Ok;
+}
+
+void SerialDevice::Clear() {
+    QSerialPort& port = system_->port;
+    if (!port.isOpen()) return;
+    // Both the driver's queues and what QSerialPort has already read but not delivered.
+    port.clear(QSerialPort::AllDirections);
+    port.readAll();
+}
+
+std::span<const std::uint8_t> SerialDevice::Read() {
+    QSerialPort& port = system_->port;
+    if (!port.isOpen()) {
+        std::this_thread::sleep_for(kInputWait);
+        return {};
+    }
+    if (port.bytesAvailable() == 0) {
+        const auto start = std::chrono::steady_clock::now();
+        if (!port.waitForReadyRead(static_cast<int>(kInputWait.count()))) {
+            // A vanished device or a closed peer makes the wait return at once; never spin on it.
+            if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(1))
+                std::this_thread::sleep_for(kInputWait);
+            port.clearError();
+        }
+    }
+    const qint64 got = port.read(reinterpret_cast<char*>(buffer_.data()), static_cast<qint64>(buffer_.size()));
+    if (got <= 0) return {};
+    return std::span<const std::uint8_t>(buffer_.data(), static_cast<std::size_t>(got));
+}
+
+}  // namespace verno::link
