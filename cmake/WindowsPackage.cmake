@@ -10,6 +10,22 @@ install(FILES ${VERNO_CATALOGUE_FILE} ${VERNO_BUNDLE_DIR}/VERNO.1B.FWR DESTINATI
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
 install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
 
+# Qt's own words (Yes, No, Cancel) in the program's other four languages: Debian's translations
+# of this Qt, found through the qt.conf beside the programs. The build's test and program runs
+# under wine get a qt.conf too, which adds the same translations to the cache's Qt.
+set(_verno_qt_translations /usr/share/qt6/translations)
+foreach(language de fr it es)
+  set(file ${_verno_qt_translations}/qtbase_${language}.qm)
+  if(NOT EXISTS ${file})
+    message(FATAL_ERROR "${file} is missing: run scripts/deps")
+  endif()
+  install(FILES ${file} DESTINATION translations)
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/qt.conf DESTINATION .)
+foreach(folder ${CMAKE_BINARY_DIR}/tests ${VERNO_BUNDLE_DIR})
+  file(WRITE ${folder}/qt.conf "[Paths]\nPrefix = Z:${VERNO_WIN_PREFIX}\nTranslations = Z:${_verno_qt_translations}\n")
+endforeach()
+
 # The licences, from the Debian packages the shipped pieces were built from: ours; Qt's (LGPL 3,
 # which builds on the GPL 3; the libraries Qt bundles are in its record) and Qt Serial Port's;
 # SQLite's; the GCC runtime's (with its library exception) and mingw-w64's (winpthreads).
