@@ -6,9 +6,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <optional>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "app/TerminationSignals.h"
 #include "common/Version.h"
@@ -41,6 +46,7 @@ std::optional<CommandLine> ReadCommandLine(int argc, char** argv, int& status) {
     app.add_option("--firmware", firmware, "The firmware file to use instead of the one the program looks for")
         ->type_name("FILE");
     app.allow_extras();
+    app.allow_windows_style_options(false);  // a path starting with / is no option
     app.footer(std::string("The cable's port: VERNO_PORT=PATH names it when it is not found by its USB "
                            "identity.\n\n") +
                verno::PlacesHelp());
@@ -59,6 +65,14 @@ std::optional<CommandLine> ReadCommandLine(int argc, char** argv, int& status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // A window program has no console of its own: --help and --version answer in the one it was
+    // started from, if any.
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
     int status = 0;
     const auto line = ReadCommandLine(argc, argv, status);
     if (!line) return status;

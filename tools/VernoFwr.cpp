@@ -188,6 +188,8 @@ int Pack(fw::FirmwareSource s, const PackOptions& o, const std::string& out) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Inspects, builds and checks firmware files for the VERNO 1B firmware update.", "verno-fwr"};
+    // A path such as /tmp/x.fwr is an operand on Windows too; the subcommands copy this setting.
+    app.allow_windows_style_options(false);
     verno::host::WrapHelp(app);  // before the subcommands, which take it over
     app.set_help_flag("-h,--help", "Print this help and exit");
     app.set_version_flag("--version", std::string("verno-fwr ") + verno::ProgramVersion(), "Print the program's version and exit");

@@ -111,12 +111,14 @@ TEST(GetCode, AMissingFileAFolderAndAnUnreadableOneSayWhich) {
     EXPECT_EQ(folder.Refusal(), FillPlaceholders(Text(text::kFirmwareFolder), folder.File().string()));
 }
 
+#ifdef __linux__
 TEST(LoadFirmwareFile, TheSystemsReasonComesWithAnUnreadableFile) {
     // A regular file the kernel refuses to read from its start, even to root.
     const DecodeResult r = LoadFirmwareFile("/proc/self/mem");
     EXPECT_EQ(r.cause, FileCause::Unreadable);
     EXPECT_EQ(r.systemReason, std::error_code(EIO, std::generic_category()).message());
 }
+#endif
 
 TEST(GetCode, AGarbledIdentityIsALineProblemNotAnotherModel) {
     dcsim::DcConfig config;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QPixmap>
 #include <QScrollBar>
@@ -94,6 +95,9 @@ TEST(TaskLog, StatusIconsArePaintedForADevicePixelRatioOfTwo) {
 }
 
 TEST(TaskLog, ALongRowWrapsOntoMoreLinesAndShowsItsWholeTextAsATooltip) {
+    // Qt's offscreen platform on Windows (the tests under wine) has no fonts: every glyph is a
+    // box, and no wrap can be measured.
+    if (QFontDatabase::families().isEmpty()) GTEST_SKIP() << "no fonts to measure the text with";
     TaskLog log;
     log.setGeometry(0, 0, 529, 361);
     log.show();

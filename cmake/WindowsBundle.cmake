@@ -1,0 +1,40 @@
+# Install-time step of the Windows packages (cmake/WindowsPackage.cmake sets VERNO_DLL_FOLDERS,
+# VERNO_OBJDUMP and VERNO_STRIP): adds the DLLs that the installed programs and plugins import,
+# and what those import in turn, then strips everything. A DLL found in none of the folders is
+# Windows' own. CMake's file(GET_RUNTIME_DEPENDENCIES) cannot serve here: it looks DLL names up
+# in lower case, which misses Qt6Core.dll on a Linux file system.
+cmake_policy(VERSION 3.25)  # install scripts start with none
+set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+file(GLOB_RECURSE queue "${root}/*.exe" "${root}/*.dll")
+set(seen)
+while(queue)
+  list(POP_FRONT queue binary)
+  execute_process(COMMAND "${VERNO_OBJDUMP}" -p "${binary}" OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${VERNO_OBJDUMP} could not read ${binary}")
+  endif()
+  string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+  foreach(entry IN LISTS imports)
+    string(REGEX REPLACE "^DLL Name: *" "" name "${entry}")
+    string(STRIP "${name}" name)
+    if(name IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen "${name}")
+    foreach(folder IN LISTS VERNO_DLL_FOLDERS)
+      if(EXISTS "${folder}/${name}")
+        file(INSTALL "${folder}/${name}" DESTINATION "${root}")
+        list(APPEND queue "${root}/${name}")
+        break()
+      endif()
+    endforeach()
+  endforeach()
+endwhile()
+
+file(GLOB_RECURSE binaries "${root}/*.exe" "${root}/*.dll")
+foreach(binary IN LISTS binaries)
+  execute_process(COMMAND "${VERNO_STRIP}" --strip-unneeded "${binary}" RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${VERNO_STRIP} could not strip ${binary}")
+  endif()
+endforeach()
