@@ -6,10 +6,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -19,6 +22,7 @@
 #include "common/Version.h"
 #include "host/SystemHost.h"
 #include "host/WrappedHelp.h"
+#include "platform/ProgramArguments.h"
 #include "shell/wizard.h"
 
 namespace {
@@ -33,7 +37,7 @@ struct CommandLine {
 
 // --help, --version and --firmware; Qt's own options (-platform, ...) pass through to it.
 // Nothing: end now with the status.
-std::optional<CommandLine> ReadCommandLine(int argc, char** argv, int& status) {
+std::optional<CommandLine> ReadCommandLine(std::vector<std::string> args, int& status) {
     CLI::App app{"The firmware update wizard for the VERNO 1B dive computer: it saves the dive computer's "
                  "profile, uploads the firmware over the USB interface cable and writes the profile back. "
                  "The window guides you.",
@@ -51,14 +55,15 @@ std::optional<CommandLine> ReadCommandLine(int argc, char** argv, int& status) {
                            "identity.\n\n") +
                verno::PlacesHelp());
     try {
-        app.parse(argc, argv);
+        std::reverse(args.begin(), args.end());  // CLI11 takes a vector from its end
+        app.parse(args);
     } catch (const CLI::ParseError& e) {
         status = app.exit(e);
         return std::nullopt;
     }
     CommandLine line;
     // Named on the command line: relative to where the user stands, not to the program.
-    if (!firmware.empty()) line.firmware = std::filesystem::absolute(firmware);
+    if (!firmware.empty()) line.firmware = std::filesystem::absolute(std::filesystem::u8path(firmware));
     return line;
 }
 
@@ -74,7 +79,7 @@ int main(int argc, char** argv) {
     }
 #endif
     int status = 0;
-    const auto line = ReadCommandLine(argc, argv, status);
+    const auto line = ReadCommandLine(verno::platform::ProgramArguments(argc, argv), status);
     if (!line) return status;
     verno::app::TerminationSignals termination;  // before Qt starts a thread
     QCoreApplication::setApplicationName(QString::fromLatin1(kDesktopEntryId));

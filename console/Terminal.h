@@ -1,11 +1,9 @@
 #pragma once
 // What verno-update needs of its terminal and its system, the part that differs between Linux
 // and Windows: whether an output is a terminal, whether rows may be redrawn in place there, its
-// width, the command line, and the user's requests to close (CloseRequest.h).
+// width, and the user's requests to close (CloseRequest.h).
 
 #include <cstddef>
-#include <string>
-#include <vector>
 
 namespace verno::console {
 
@@ -18,9 +16,6 @@ bool DrawsInPlace(int fd);
 
 // The columns of the terminal on fd; 80 when it cannot tell.
 std::size_t TerminalColumns(int fd);
-
-// The arguments after the program's name, in UTF-8 (on Windows read as the wide command line).
-std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // Sets up the console for the program's texts: UTF-8 on Windows; nothing to do elsewhere.
 void PrepareConsole();

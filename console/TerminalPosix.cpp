@@ -32,7 +32,6 @@ std::size_t TerminalColumns(int fd) {
     return 80;
 }
 
-std::vector<std::string> ProgramArguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
 
 void PrepareConsole() {}
 

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <io.h>
-#include <shellapi.h>
 
 #include <cstdlib>
 #include <string_view>
@@ -12,15 +11,6 @@
 namespace verno::console {
 
 namespace {
-
-std::string Utf8(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return {};
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.pop_back();  // the terminating 0
-    return out;
-}
 
 HANDLE ConsoleOf(int fd) {
     if (_isatty(fd) == 0) return nullptr;
@@ -67,17 +57,6 @@ std::size_t TerminalColumns(int fd) {
         if (columns > 1) return static_cast<std::size_t>(columns);
     }
     return 80;
-}
-
-std::vector<std::string> ProgramArguments(int argc, char** argv) {
-    // argv is in the ANSI code page, which cannot hold every path: the wide command line can.
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (wide == nullptr) return {argv + 1, argv + argc};
-    std::vector<std::string> args;
-    for (int i = 1; i < count; ++i) args.push_back(Utf8(wide[i]));
-    LocalFree(wide);
-    return args;
 }
 
 void PrepareConsole() { SetConsoleOutputCP(CP_UTF8); }

@@ -7,9 +7,10 @@
 #include "console/Options.h"
 #include "console/Terminal.h"
 #include "console/Workbench.h"
+#include "platform/ProgramArguments.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args = verno::console::ProgramArguments(argc, argv);
+    const std::vector<std::string> args = verno::platform::ProgramArguments(argc, argv);
     verno::console::PrepareConsole();
     std::string error;
     const auto options = verno::console::ParseOptions(args, error);

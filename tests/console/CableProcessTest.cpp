@@ -14,6 +14,7 @@
 
 #include "console/CloseRequest.h"
 #include "console/Terminal.h"
+#include "platform/ProgramArguments.h"
 #include "tests/support/Environment.h"
 
 namespace verno::console {
@@ -32,7 +33,7 @@ const std::vector<std::string> kArgs = {"--gtest_filter=CableProcesses.*", "a \"
     std::vector<std::string> given = ::testing::internal::GetArgvs();
     std::vector<char*> argv;
     for (std::string& a : given) argv.push_back(a.data());
-    for (const std::string& a : ProgramArguments(static_cast<int>(argv.size()), argv.data())) std::cout << "arg:" << a << "\n";
+    for (const std::string& a : platform::ProgramArguments(static_cast<int>(argv.size()), argv.data())) std::cout << "arg:" << a << "\n";
     std::cout << "ready" << std::endl;
     std::cerr << "a line for people" << std::endl;
     for (int i = 0; i < 300 && !CloseRequested(); ++i) std::this_thread::sleep_for(10ms);

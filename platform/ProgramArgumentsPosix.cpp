@@ -1,0 +1,7 @@
+#include "platform/ProgramArguments.h"
+
+namespace verno::platform {
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
+
+}  // namespace verno::platform
