@@ -71,16 +71,19 @@ std::optional<CommandLine> ReadCommandLine(std::vector<std::string> args, int& s
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
-    // A window program has no console of its own: --help and --version answer in the one it was
-    // started from, if any.
-    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
-        std::freopen("CONOUT$", "w", stdout);
-        std::freopen("CONOUT$", "w", stderr);
-    }
+    // A window program has no console of its own: --help, --version and a wrong option answer in
+    // the one it was started from, unless its output goes elsewhere already.
+    const bool console = AttachConsole(ATTACH_PARENT_PROCESS) != 0;
+    if (console && GetStdHandle(STD_OUTPUT_HANDLE) == nullptr) std::freopen("CONOUT$", "w", stdout);
+    if (console && GetStdHandle(STD_ERROR_HANDLE) == nullptr) std::freopen("CONOUT$", "w", stderr);
 #endif
     int status = 0;
     const auto line = ReadCommandLine(verno::platform::ProgramArguments(argc, argv), status);
     if (!line) return status;
+#ifdef _WIN32
+    // Attached, the console's Ctrl-C or its close would end the window in the middle of an update.
+    if (console) FreeConsole();
+#endif
     verno::app::TerminationSignals termination;  // before Qt starts a thread
     QCoreApplication::setApplicationName(QString::fromLatin1(kDesktopEntryId));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopEntryId));

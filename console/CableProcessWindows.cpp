@@ -74,7 +74,9 @@ struct CableProcesses::System {
         char buffer[4096];
         DWORD n = 0;
         for (bool open = true; open;) {
-            open = ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0;
+            // A write of no bytes reads as no bytes; the pipe has ended only when the read fails.
+            open = ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) != 0;
+            if (open && n == 0) continue;
             ProcessOutput piece{process, error, open ? std::string(buffer, n) : std::string()};
             const std::lock_guard lock(mutex);
             queue.push_back(std::move(piece));

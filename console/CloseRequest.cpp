@@ -1,6 +1,7 @@
 #include "console/CloseRequest.h"
 
 #include <atomic>
+#include <thread>
 
 namespace verno::console {
 
@@ -23,6 +24,14 @@ void RequestClose(int signal, bool consoleWide) {
 bool TakeCloseRequest() { return requested.exchange(false); }
 
 bool CloseRequested() { return requested.load(); }
+
+bool CloseRequestWithin(std::chrono::milliseconds limit) {
+    for (auto left = limit; !CloseRequested(); left -= std::chrono::milliseconds(10)) {
+        if (left <= std::chrono::milliseconds(0)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
 
 int CloseSignal() { return lastSignal.load(); }
 

@@ -5,6 +5,8 @@
 // by the program's one thread: inside the pump as a click of Close, or by the bench, which
 // passes it on to the cables' processes.
 
+#include <chrono>
+
 namespace verno::console {
 
 // The POSIX signal numbers that the exit status is made of (128 + the number), on both systems.
@@ -20,6 +22,8 @@ void RequestClose(int signal, bool consoleWide = false);
 bool TakeCloseRequest();
 // Whether a request waits, leaving it.
 bool CloseRequested();
+// Whether a request waits or comes within limit, leaving it; checked every 10 ms.
+bool CloseRequestWithin(std::chrono::milliseconds limit);
 // The signal of the last request; 0 when none came in this run.
 int CloseSignal();
 // Whether the last request reached every process of the console by itself.

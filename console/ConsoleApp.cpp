@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <iostream>
 #include <optional>
 
@@ -25,7 +26,9 @@ std::optional<std::string> AskLine(const std::string& prompt) {
     std::string line;
     if (std::getline(std::cin, line)) return line;
     std::cerr << "\n";
-    if (!std::cin.eof()) std::cin.clear();  // an interrupted read: a later question may still be asked
+    // An interrupted read: a later question may still be asked. On Windows Ctrl-C ends the read as
+    // an end of input, and its request comes a moment later from a thread of the system's own.
+    if (!std::cin.eof() || CloseRequestWithin(std::chrono::milliseconds(100))) std::cin.clear();
     return std::nullopt;
 }
 

@@ -96,8 +96,14 @@ PortOpenResult SerialDevice::Open(const std::string& path) {
         result.reason = SystemReason(error);
         return result;
     }
-    if (GetFileType(file) != FILE_TYPE_CHAR || !Configure(file)) {
+    if (GetFileType(file) != FILE_TYPE_CHAR) {
         result.error = PortOpenError::NotSerial;
+        CloseHandle(file);
+        return result;
+    }
+    // A COM port that takes no settings is broken or busy, not another kind of device.
+    if (!Configure(file)) {
+        result.error = PortOpenError::Other;
         result.reason = SystemReason(GetLastError());
         CloseHandle(file);
         return result;
