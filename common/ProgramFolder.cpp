@@ -12,28 +12,31 @@
 namespace verno {
 
 #ifdef _WIN32
-std::filesystem::path ProgramFolder() {
+std::filesystem::path ProgramFile() {
     // The buffer grows until the whole path fits: a long path is cut short without an error.
     std::wstring name(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
-        if (length == 0) {
-            std::error_code ec;
-            return std::filesystem::current_path(ec);
-        }
-        if (length < name.size()) return std::filesystem::path(name.substr(0, length)).parent_path();
+        if (length == 0) return {};
+        if (length < name.size()) return std::filesystem::path(name.substr(0, length));
         if (name.size() >= 32768) return {};
         name.resize(name.size() * 2);
     }
 }
 #else
-std::filesystem::path ProgramFolder() {
+std::filesystem::path ProgramFile() {
     std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return std::filesystem::current_path(ec);
-    return exe.parent_path();
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return {};
+    return exe;
 }
 #endif
+
+std::filesystem::path ProgramFolder() {
+    const std::filesystem::path file = ProgramFile();
+    std::error_code ec;
+    return file.empty() ? std::filesystem::current_path(ec) : file.parent_path();
+}
 
 bool FolderWritable(const std::filesystem::path& folder) {
     // Trying is the one answer every system gives alike: modes, access lists and read-only media.

@@ -4,22 +4,17 @@
 
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include "common/ProgramFolder.h"
+
 namespace verno::console {
 
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
-    return out;
-}
 
 // One argument as the C runtime's parser takes it apart again: quoted when it holds a blank or
 // a quote, each quote escaped, and backslashes doubled only where a quote follows them.
@@ -38,18 +33,6 @@ std::wstring Quoted(const std::wstring& arg) {
     }
     out.append(2 * backslashes, L'\\');
     return out + L"\"";
-}
-
-std::wstring ThisProgram() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
 }
 
 std::string LastError() { return std::system_category().message(static_cast<int>(GetLastError())); }
@@ -97,9 +80,10 @@ CableProcesses::~CableProcesses() {
 }
 
 std::optional<std::size_t> CableProcesses::Start(const std::vector<std::string>& args, std::string& reason) {
-    const std::wstring self = ThisProgram();
+    const std::wstring self = ProgramFile().wstring();
     std::wstring commandLine = Quoted(self);
-    for (const std::string& a : args) commandLine += L" " + Quoted(Wide(a));
+    // The arguments are UTF-8; the standard library's path conversion widens them.
+    for (const std::string& a : args) commandLine += L" " + Quoted(std::filesystem::u8path(a).wstring());
     // Only the child's ends are inherited, and they are closed here at once: a pipe ends when
     // its child does, not when the last of the bench's children does.
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
