@@ -94,6 +94,7 @@ bool ApplyNumberFault(std::string_view name, std::string_view arg, DcFaults& fau
     if (name == "lose-ack") faults.loseAckOfCodeBlock = value;
     if (name == "power-loss") faults.powerLossAtBlock = value;
     if (name == "garbage") faults.garbageBeforeReply = value;
+    if (name == "garble-reads") faults.garbledReads = value;
     return true;
 }
 
@@ -110,7 +111,8 @@ bool ApplyFault(const std::string& text, DcFaults& faults) {
         if (ApplySwitch(name, faults)) return true;
     } else if (name == "unanswered" || name == "refuse" || name == "refuse-payload" || name == "arm") {
         return ApplyCommandFault(name, arg, faults);
-    } else if (name == "refuse-write" || name == "lose-ack" || name == "power-loss" || name == "garbage") {
+    } else if (name == "refuse-write" || name == "lose-ack" || name == "power-loss" || name == "garbage" ||
+               name == "garble-reads") {
         return ApplyNumberFault(name, arg, faults);
     } else if (name == "latency") {
         return Seconds(arg, faults.replyLatency);

@@ -59,6 +59,9 @@ struct DcFaults {
     bool byteAtATime = false;     // every reply byte its own chunk
     double replyLatency = 0.0;    // seconds before the first byte of every reply
     int garbageBeforeReply = 0;   // noise bytes ahead of every reply
+    // The first N memory reads answered with one byte of the block changed, each a different
+    // one: the reply carries no checksum that would show it.
+    int garbledReads = 0;
     bool refuseSpecialWrites = false;  // NAK 0xB5 payloads at units 3072 and 3080
     std::optional<std::uint16_t> refuseWriteAt;  // NAK 0xB5 payloads at this unit
     std::optional<std::uint8_t> unansweredCommand;  // frames of this command are heard, never answered
@@ -71,7 +74,7 @@ struct DcFaults {
 };
 
 // Parses one "--fault" argument: NAME or NAME=ARG. Names: silent, refuse=CMD[:N] (CMD in hex),
-// lose-ack=K, power-loss=K, byte-at-a-time, latency=SECONDS, garbage=N, refuse-special-writes,
+// lose-ack=K, power-loss=K, byte-at-a-time, latency=SECONDS, garbage=N, garble-reads=N, refuse-special-writes,
 // refuse-write=UNIT, unanswered=CMD[@UNIT] (CMD in hex), refuse-payload=CMD[:N] (hex),
 // corrupt-header, long-restart[=SECONDS]
 // (default 60), arm=CMD:N (CMD in hex). False for an unknown name or a bad argument.

@@ -413,6 +413,11 @@ void SimulatedDc::AnswerQuery(Seconds at, std::uint16_t value) {
         const std::size_t offset = std::size_t{value} * 16;
         for (std::size_t i = 0; i < kBlockBytes; ++i)
             if (offset + i < memory_.size()) reply[1 + i] = memory_[offset + i];
+        if (Armed() && readsGarbled_ < faults_.garbledReads) {
+            // A different byte each time, so that no two garbled reads agree.
+            reply[1 + (readsGarbled_ * 37) % kBlockBytes] ^= static_cast<std::uint8_t>(1 + readsGarbled_ % 255);
+            ++readsGarbled_;
+        }
         Send(at, reply);
     }
 }

@@ -166,6 +166,7 @@ private:
     int codePayloads_ = 0;
     int refused_ = 0;
     int payloadsRefused_ = 0;
+    int readsGarbled_ = 0;
     int protocolErrors_ = 0;
     int restarts_ = 0;
     int connectionsEnded_ = 0;
