@@ -33,5 +33,7 @@ inline constexpr std::string_view kUpdateDone = "update.done";
 inline constexpr std::string_view kUpdateFailed = "update.failed";
 inline constexpr std::string_view kUpdateFailedHint = "update.failed-hint";
 inline constexpr std::string_view kBackupUnusable = "profile.backup-unusable";
+inline constexpr std::string_view kClosedAtQuestion = "profile.closed-at-question";
+inline constexpr std::string_view kRecoveryVerdict = "recovery.verdict";
 
 }  // namespace verno::row

@@ -119,6 +119,38 @@ inline constexpr int kCheckingHeader = 876;
 inline constexpr int kCallingDc = 877;  // %1 the call, %2 how many there can be
 inline constexpr int kCallStatus = 878;  // the same, short, for a row's status
 
+// Custody of the profile: reads that disagree, copies that cannot be kept, files that are not
+// profiles, what each kept file is, and the verdict after a recovery.
+inline constexpr int kProfileUnreliable = 887;       // %1 the block
+inline constexpr int kCopyNotKept = 888;             // %1 the file, %2 the system's reason
+inline constexpr int kRestoreMissing = 889;          // %1 the path
+inline constexpr int kRestoreNotAFile = 890;         // %1 the path
+inline constexpr int kRestoreUnreadable = 891;       // %1 the file, %2 the system's reason
+inline constexpr int kRestoreNotProfile = 892;       // %1 the file
+inline constexpr int kBackupEmpty = 893;             // %1 file, %2 where it went
+inline constexpr int kClosedAtQuestion = 894;
+inline constexpr int kRecoveryQuestionChosen = 895;  // %1 the chosen file
+inline constexpr int kDiscardNoCopy = 896;           // %1 file, %2 the system's reason
+// What each file kept at the end is: %1 the file.
+inline constexpr int kKeptWaits = 897;
+inline constexpr int kKeptChosen = 898;
+inline constexpr int kKeptPresent = 899;
+inline constexpr int kKeptSaved = 900;
+inline constexpr int kKeptPrevious = 901;
+inline constexpr int kKeptAside = 902;
+inline constexpr int kVerdictFirmware = 903;     // %1 the version
+inline constexpr int kVerdictNewFirmware = 904;  // %1 the version
+inline constexpr int kVerdictOldFirmware = 905;  // %1 the version
+inline constexpr int kVerdictNoAnswer = 906;
+inline constexpr int kVerdictProfileBack = 907;
+inline constexpr int kVerdictProfileOnDisk = 908;
+inline constexpr int kHistoryPruned = 910;       // %1 files removed, %2 kept of each
+inline constexpr int kRestoreButton = 911;
+inline constexpr int kChooseProfileTitle = 912;
+inline constexpr int kProfileFilesFilter = 913;
+inline constexpr int kBackupKeptNoCopy = 914;    // %1 file, %2 the system's reason
+inline constexpr int kOutcomeRestored = 915;
+
 // The console's own words where the window's speak of buttons: at a keyboard, and with nobody
 // at the terminal. The controller picks them by the view's wording.
 inline constexpr int kPlugInCableKeyboard = 920;
@@ -238,6 +270,11 @@ inline constexpr std::array kAll{
     kConfirmDiscard, kHistoryNotWritten, kRestoreConfirm, kChoiceWrite, kChoiceDoNotWrite, kRestoreOtherSerial,
     kRestoreOtherSize, kRestoredFromFile, kProfilesKept, kAskRecover, kAskDiscard, kAskWhich, kAskRestore,
     kWritingHeader, kCheckingHeader, kCallingDc, kCallStatus,
+    kProfileUnreliable, kCopyNotKept, kRestoreMissing, kRestoreNotAFile, kRestoreUnreadable, kRestoreNotProfile,
+    kBackupEmpty, kClosedAtQuestion, kRecoveryQuestionChosen, kDiscardNoCopy, kKeptWaits, kKeptChosen, kKeptPresent,
+    kKeptSaved, kKeptPrevious, kKeptAside, kVerdictFirmware, kVerdictNewFirmware, kVerdictOldFirmware, kVerdictNoAnswer,
+    kVerdictProfileBack, kVerdictProfileOnDisk, kHistoryPruned, kRestoreButton, kChooseProfileTitle,
+    kProfileFilesFilter, kBackupKeptNoCopy, kOutcomeRestored,
     kPlugInCableKeyboard, kPlugInCableUnattended, kDcSilentRunAgain, kUpdateFailedHintRunAgain,
     kBackupNotWrittenRunAgain, kBackupUnusableRunAgain, kRecoveryStep4Keyboard, kRecoveryStep4Unattended,
     kRecoveryStep6Keyboard, kRecoveryStep6Unattended, kAskSearchAgain, kAskReady, kCableOn,

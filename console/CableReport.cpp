@@ -43,6 +43,8 @@ nlohmann::ordered_json CableReport::ToJson() const {
     line["outcome"] = outcome;
     line["reason"] = reason;
     line["profile_kept_in"] = profileKeptIn.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(profileKeptIn);
+    line["kept"] = nlohmann::ordered_json::array();
+    for (const Kept& k : kept) line["kept"].push_back({{"file", k.file}, {"why", k.why}});
     line["seconds"] = std::round(seconds * 10) / 10;
     if (wouldUpdate) line["would_update"] = *wouldUpdate;
     if (profileBlocks) line["profile_blocks"] = *profileBlocks;
@@ -59,6 +61,8 @@ CableReport CableReport::FromJson(const nlohmann::json& line) {
     r.outcome = TextOr(line, "outcome");
     r.reason = TextOr(line, "reason");
     r.profileKeptIn = TextOr(line, "profile_kept_in");
+    if (line.contains("kept") && line["kept"].is_array())
+        for (const auto& k : line["kept"]) r.kept.push_back({TextOr(k, "file"), TextOr(k, "why")});
     r.seconds = line.value("seconds", 0.0);
     r.wouldUpdate = Optional<bool>(line, "would_update");
     r.profileBlocks = Optional<int>(line, "profile_blocks");
@@ -72,6 +76,7 @@ int OutcomeText(const std::string& outcome) {
     if (outcome == "updated") return text::kOutcomeUpdated;
     if (outcome == "no update needed") return text::kOutcomeNoUpdateNeeded;
     if (outcome == "checked") return text::kOutcomeChecked;
+    if (outcome == "restored") return text::kOutcomeRestored;
     return text::kOutcomeFailed;
 }
 

@@ -17,9 +17,17 @@ struct CableReport {
     std::optional<int> serial;  // once block 0 was read
     std::string versionBefore;  // what the DC ran when it was met
     std::string versionAfter;   // what it runs now
-    std::string outcome;        // "updated", "no update needed", "checked", "failed": stable, for machines
+    // "updated", "no update needed", "checked", "restored", "failed": stable, for machines.
+    std::string outcome;
     std::string reason;         // why it failed
-    std::string profileKeptIn;  // a backup file left on disk for the next run
+    std::string profileKeptIn;  // the file the profile waits in: for the next update, or to be written again
+    // Every file with a profile that the run left on disk, and why (profile::KeptWhyName).
+    struct Kept {
+        std::string file;
+        std::string why;
+        bool operator==(const Kept&) const = default;
+    };
+    std::vector<Kept> kept;
     double seconds = 0;
 
     // --check only.

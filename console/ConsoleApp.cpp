@@ -14,6 +14,7 @@
 #include "console/Terminal.h"
 #include "profile/BackupFile.h"
 #include "profile/History.h"
+#include "profile/ProfileFiles.h"
 
 namespace verno::console {
 
@@ -85,9 +86,7 @@ ConsoleApp::ConsoleApp(Options options)
 
 std::optional<int> ConsoleApp::DcSerial() {
     if (check_ && check_->result == update::CheckResult::Checked) return check_->serial;
-    const update::Session* session = controller_.UpdateSession();
-    if (session == nullptr || session->profile.BackupFilePath.empty()) return std::nullopt;
-    return session->profile.DcSerial;
+    return controller_.Summary().serial;
 }
 
 void ConsoleApp::RunPending() {
@@ -179,8 +178,11 @@ MessageAnswer ConsoleApp::AnswerQuestion(const QuestionBox& box) {
         case Question::WhichProfile: {
             if (options_.restoreFrom)
                 return *options_.restoreFrom == RestoreFrom::Saved ? MessageAnswer::Saved : MessageAnswer::Present;
-            const auto line = ask ? AskLine(controller_.LoadText(text::kAskWhich)) : std::nullopt;
-            return line && (*line == "s" || *line == "S") ? MessageAnswer::Saved : MessageAnswer::Present;
+            if (!ask) return MessageAnswer::Saved;
+            // Ctrl-C here ends the run before any code goes out, the saved profile kept.
+            const auto line = AskLine(controller_.LoadText(text::kAskWhich));
+            if (!line || TakeCloseRequest()) return MessageAnswer::Interrupted;
+            return *line == "p" || *line == "P" ? MessageAnswer::Present : MessageAnswer::Saved;
         }
         case Question::ConfirmRestore: {
             if (options_.yes) return MessageAnswer::Yes;
@@ -192,21 +194,24 @@ MessageAnswer ConsoleApp::AnswerQuestion(const QuestionBox& box) {
 }
 
 void ConsoleApp::PrintHistory() {
-    const auto entries = profile::ListHistory(BackupFolder());
+    profile::ProfileFiles files(Files());
+    const auto entries = profile::ListHistory(files, BackupFolder(), options_.serial);
     std::vector<std::vector<std::string>> rows = {{texts_(text::kSummarySerial), texts_(text::kHistoryDate),
                                                    texts_(text::kHistoryBlocks), texts_(text::kHistoryVersion),
                                                    texts_(text::kHistoryFile)}};
     for (const profile::HistoryEntry& e : entries) {
-        const std::string version = e.readFrom.version.empty() ? "" : Latin1ToUtf8(e.readFrom.version);
+        const std::string version = Latin1ToUtf8(e.firmware.version);
+        const std::string date = e.readAt ? IsoTime(*e.readAt) : "";
         if (options_.json) {
-            nlohmann::ordered_json line = {{"type", "history"}, {"serial", e.serial}, {"date", e.date}};
+            nlohmann::ordered_json line = {{"type", "history"}, {"serial", e.serial}};
+            line["date"] = e.readAt ? nlohmann::ordered_json(date) : nlohmann::ordered_json(nullptr);
             line["blocks"] = e.blocks >= 0 ? nlohmann::ordered_json(e.blocks) : nlohmann::ordered_json(nullptr);
             line["version"] = version;
-            line["revision"] = e.readFrom.revision;
+            line["revision"] = e.firmware.revision ? nlohmann::ordered_json(*e.firmware.revision) : nlohmann::ordered_json(nullptr);
             line["file"] = e.file.string();
             std::cout << JsonLine(line) << "\n";
         } else {
-            rows.push_back({e.serial, e.date, e.blocks >= 0 ? std::to_string(e.blocks) : "-",
+            rows.push_back({e.serial, date.empty() ? "-" : date, e.blocks >= 0 ? std::to_string(e.blocks) : "-",
                             version.empty() ? "-" : version, e.file.string()});
         }
     }
@@ -218,17 +223,32 @@ void ConsoleApp::PrintHistory() {
     std::cout << std::flush;
 }
 
+void ConsoleApp::PruneHistory() {
+    profile::ProfileFiles files(Files());
+    const int keep = options_.keep.value_or(kDefaultHistoryKept);
+    const auto removed = profile::PruneHistory(files, BackupFolder(), keep, options_.serial);
+    for (const auto& file : removed) {
+        if (options_.json)
+            std::cout << JsonLine({{"type", "pruned"}, {"file", file.string()}}) << "\n";
+    }
+    if (!options_.json)
+        std::cout << FillPlaceholders(texts_(text::kHistoryPruned), std::to_string(removed.size()), std::to_string(keep)) << "\n";
+    std::cout << std::flush;
+}
+
 CableReport ConsoleApp::Report(double seconds) {
     wizard::Controller& controller = controller_;
+    const wizard::RunSummary summary = controller.Summary();
     CableReport r;
     r.port = port_;
     r.serial = DcSerial();
     r.seconds = seconds;
-    for (const auto& file : controller.KeptProfiles())
-        r.profileKeptIn += (r.profileKeptIn.empty() ? "" : ", ") + file.string();
-    const update::Session* session = controller.UpdateSession();
-    r.versionBefore = Latin1ToUtf8(controller.VersionMet());
-    if (session != nullptr && !r.versionBefore.empty()) r.versionAfter = Latin1ToUtf8(session->DcVersion);
+    for (const profile::KeptFile& kept : summary.kept) {
+        r.profileKeptIn += (r.profileKeptIn.empty() ? "" : ", ") + kept.file.string();
+        r.kept.push_back({kept.file.string(), profile::KeptWhyName(kept.why)});
+    }
+    r.versionBefore = Latin1ToUtf8(summary.versionMet);
+    if (!r.versionBefore.empty()) r.versionAfter = Latin1ToUtf8(summary.versionNow);
     r.outcome = "failed";
     if (const char* why = StartUpFailureText(controller.StartUpFailed())) {
         r.reason = why;
@@ -246,18 +266,19 @@ CableReport ConsoleApp::Report(double seconds) {
             case update::CheckResult::OtherModel: r.reason = otherModel_; break;
             case update::CheckResult::NoBlock0: r.reason = controller.LoadText(text::kBackupFailed); break;
         }
-    } else if (controller.LastNext() == wizard::NextResult::NoAnswer) {
-        r.reason = notAnswering_;
-    } else if (controller.LastNext() == wizard::NextResult::OtherModel) {
-        r.reason = otherModel_;
-    } else if (const auto update = controller.LastUpdate()) {
-        if (*update == update::UpdateResult::Updated) r.outcome = "updated";
-        if (*update == update::UpdateResult::NoUpdateNeeded) r.outcome = "no update needed";
-        if (r.outcome == "failed") r.reason = view_.LastError();
     } else {
-        r.reason = texts_(text::kStoppedEarly);
+        switch (summary.outcome) {
+            case wizard::Outcome::Updated: r.outcome = "updated"; break;
+            case wizard::Outcome::NoUpdateNeeded: r.outcome = "no update needed"; break;
+            case wizard::Outcome::Restored: r.outcome = "restored"; break;
+            case wizard::Outcome::NotAnswering: r.reason = notAnswering_; break;
+            case wizard::Outcome::OtherModel: r.reason = controller.LastNext() == wizard::NextResult::OtherModel ? otherModel_ : view_.LastError(); break;
+            case wizard::Outcome::Failed: r.reason = view_.LastError(); break;
+            case wizard::Outcome::Closed:
+            case wizard::Outcome::NotTried: r.reason = texts_(text::kStoppedEarly); break;
+        }
     }
-    if (session != nullptr && r.versionAfter.empty() && !r.versionBefore.empty()) r.versionAfter = r.versionBefore;
+    if (r.versionAfter.empty() && !r.versionBefore.empty()) r.versionAfter = r.versionBefore;
     if (!r.Succeeded() && r.reason.empty()) r.reason = texts_(text::kSeeRowsAbove);
     return r;
 }
@@ -307,8 +328,8 @@ void ConsoleApp::EndProgram(int status) {
     }
     if (CloseSignal() != 0) status = 128 + CloseSignal();
     if (log_) {
-        if (const update::Session* session = controller_.UpdateSession(); session && !session->identity.empty())
-            log_->Note("identity " + Latin1ToUtf8(session->identity));
+        if (const std::string identity = controller_.Summary().identity; !identity.empty())
+            log_->Note("identity " + Latin1ToUtf8(identity));
         log_->Note("result " + JsonLine(report.ToJson()));
         log_->Finish(report.serial ? std::optional<std::string>(report.SerialText()) : std::nullopt);
     }
@@ -318,6 +339,10 @@ void ConsoleApp::EndProgram(int status) {
 void ConsoleApp::Run() {
     if (options_.history) {
         PrintHistory();
+        SystemHost::EndProgram(wizard::kExitUpdated);
+    }
+    if (options_.pruneHistory) {
+        PruneHistory();
         SystemHost::EndProgram(wizard::kExitUpdated);
     }
     if (controller_.Load()) {

@@ -20,6 +20,9 @@
 
 namespace verno::console {
 
+// History files of each DC that --prune-history keeps unless told otherwise.
+inline constexpr int kDefaultHistoryKept = 10;
+
 class ConsoleApp final : public host::SystemHost, private link::Pump {
 public:
     explicit ConsoleApp(Options options);
@@ -42,6 +45,7 @@ private:
     MessageAnswer AnswerQuestion(const QuestionBox& box);
     MessageAnswer AskRecovery();
     void PrintHistory();
+    void PruneHistory();
     std::optional<int> DcSerial();
     CableReport Report(double seconds);
     void PrintCheck(const CableReport& report) const;

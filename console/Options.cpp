@@ -41,8 +41,8 @@ struct CommandLine {
         app.add_flag("-a,--all", options.all, "Every attached cable (USB 0403:F460), each updated on its own");
         app.add_option("--recover", recover,
                        "When the saved profile could not be written back: ask (default on a terminal, one cable "
-                       "only), yes (recover, at most --attempts tries), no (discard the saved profile), keep "
-                       "(default otherwise: leave it on disk for the next run)")
+                       "only), yes (recover, at most --attempts tries), no (discard the saved profile; the "
+                       "history keeps a copy), keep (default otherwise: leave it on disk for the next run)")
             ->check(CLI::IsMember({"ask", "yes", "no", "keep"}).description(""))
             ->type_name("ask|yes|no|keep");
         app.add_option("--attempts", options.attempts, "Recovery attempts with --recover yes (default 3)")
@@ -61,12 +61,21 @@ struct CommandLine {
         app.add_flag("--trace", options.trace, "With --log: every byte on the wire too, with its time");
         app.add_option("--restore-from", restoreFrom,
                        "When the dive computer's profile changed since a kept backup of it was saved: which one "
-                       "goes back after the update (both are kept); asked on a terminal, else present")
+                       "goes back after the update (both are kept); asked on a terminal, else saved")
             ->check(CLI::IsMember({"present", "saved"}).description(""))
             ->type_name("present|saved");
         app.add_flag("--history", options.history,
-                     "List the profiles kept in the history folder (serial number, date, blocks, firmware "
+                     "List the profiles kept in the history folder (serial number, date read, blocks, firmware "
                      "version), with --json as JSON lines, and end");
+        app.add_option("--serial", options.serial, "With --history or --prune-history: that dive computer's only")
+            ->check(CLI::Range(0, 999999).description(""))
+            ->type_name("N");
+        app.add_flag("--prune-history", options.pruneHistory,
+                     "Remove all but the newest --keep history files of each dive computer (never its newest), "
+                     "and end");
+        app.add_option("--keep", options.keep, "With --prune-history: how many of each to keep (default 10)")
+            ->check(CLI::Range(1, 1000000).description(""))
+            ->type_name("N");
         app.add_option("--restore", restore,
                        "Write the profile in FILE (a history file or a kept backup) back into the attached dive "
                        "computer it was read from, after one confirmation; the file is kept")
@@ -110,6 +119,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     if (o.ManyCables() && o.recover == RecoverMode::Ask) error = "--recover ask takes one cable: nobody could answer for the others";
     if (o.restore && (o.ManyCables() || o.check)) error = "--restore takes one cable and no --check";
     if (o.yes && !o.restore) error = "--yes goes with --restore";
+    if (o.serial && !o.history && !o.pruneHistory) error = "--serial goes with --history or --prune-history";
+    if (o.keep && !o.pruneHistory) error = "--keep goes with --prune-history";
     if (!error.empty()) return std::nullopt;
     return o;
 }

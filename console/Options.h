@@ -28,8 +28,11 @@ struct Options {
     bool check = false;
     std::optional<std::filesystem::path> logFolder;
     bool trace = false;  // with --log: every byte on the wire
-    std::optional<RestoreFrom> restoreFrom;  // default: ask on a terminal, else the present one
+    std::optional<RestoreFrom> restoreFrom;  // default: ask on a terminal, else the saved one
     bool history = false;                    // list the profiles kept in the history
+    std::optional<int> serial;               // the history of one DC only
+    bool pruneHistory = false;               // remove all but the newest `keep` of each DC's history
+    std::optional<int> keep;                 // default 10
     std::optional<std::filesystem::path> restore;  // write this profile file into the DC
     bool yes = false;                        // --restore confirmed in advance
     std::optional<std::filesystem::path> firmware;  // instead of the one the places give

@@ -7,157 +7,154 @@
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/MemoryFile.h"
 #include "fuzz/Targets.h"
+#include "platform/Files.h"
 #include "profile/BackupFile.h"
+#include "profile/ProfileFiles.h"
 #include "profile/ProfileRange.h"
 
 namespace verno::fuzz {
 
 namespace {
 
-using profile::BackupContents;
-using profile::BackupFileStatus;
+using profile::BackupCheck;
 using profile::kBackupFileSize;
 using profile::kProfileColumns;
 using profile::kProfileRows;
 
 constexpr std::size_t kFrontBytes = profile::kBackupBlocksOffset;  // header and serial digits
 constexpr std::size_t kPatchBytes = 5;                              // value index (3), value (2)
-constexpr std::uint8_t kUntouchedByte = 0xEE;
-constexpr std::int16_t kUntouchedValue = -7;
 
-const char* StatusName(BackupFileStatus s) {
-    switch (s) {
-        case BackupFileStatus::Ok: return "ok";
-        case BackupFileStatus::Missing: return "missing";
-        case BackupFileStatus::Damaged: return "damaged";
-        case BackupFileStatus::Unreadable: return "unreadable";
+const char* CheckName(BackupCheck c) {
+    switch (c) {
+        case BackupCheck::Ok: return "ok";
+        case BackupCheck::Empty: return "empty";
+        case BackupCheck::OtherSize: return "other-size";
+        case BackupCheck::Damaged: return "damaged";
     }
     return "?";
 }
 
-// Raw reads: the callers have checked the size, and these loops run over every value.
-std::int16_t ValueAt(const std::uint8_t* bytes, std::size_t row, std::size_t column) {
+// Raw reads: the callers have checked the size.
+std::int16_t ValueAt(std::span<const std::uint8_t> bytes, std::size_t row, std::size_t column) {
     const std::size_t at = profile::BackupValueOffset(row, column);
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8));
 }
 
-// What the format allows: the whole size, write addresses 0..32767, bytes and sums 0..255, and
-// every row's bytes adding up to its sum.
-bool WellFormed(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() != kBackupFileSize) return false;
-    for (std::size_t r = 0; r < kProfileRows; ++r) {
+// The rows in use of a file for a DC of that memory size, worked out from the bytes alone:
+// -1 when it holds no whole profile for it (equal pointers, a range past the table, a row in
+// use out of range, not adding up or not where the header puts it).
+int RowsInUse(std::span<const std::uint8_t> bytes, std::uint16_t memoryBlocks) {
+    const std::int32_t start = profile::DecodePointer(bytes[8], bytes[9], memoryBlocks);
+    const std::int32_t end = profile::DecodePointer(bytes[10], bytes[11], memoryBlocks);
+    if (start == end) return -1;
+    const profile::ProfileRange range = profile::ApplyRangeRule(start, end, memoryBlocks);
+    if (!range.Fits()) return -1;
+    for (std::int32_t r = 0; r < range.blockCount; ++r) {
+        const auto row = static_cast<std::size_t>(r);
+        if (ValueAt(bytes, row, 0) != range.firstReadAddress + 8 * r - 256) return -1;
         unsigned sum = 0;
-        for (std::size_t c = 0; c < kProfileColumns; ++c) {
-            const std::int16_t v = ValueAt(bytes.data(), r, c);
-            if (v < 0 || (c > 0 && v > 255)) return false;
-            if (c > 0 && c < profile::kSumColumn) sum += static_cast<unsigned>(v);
+        for (std::size_t c = 1; c < kProfileColumns; ++c) {
+            const std::int16_t v = ValueAt(bytes, row, c);
+            if (v < 0 || v > 255) return -1;
+            if (c < profile::kSumColumn) sum += static_cast<unsigned>(v);
         }
-        if (static_cast<unsigned>(ValueAt(bytes.data(), r, profile::kSumColumn)) != sum % 256) return false;
+        if (static_cast<unsigned>(ValueAt(bytes, row, profile::kSumColumn)) != sum % 256) return -1;
     }
-    return true;
+    return range.blockCount;
 }
 
-void MarkUntouched(BackupContents& c) {
-    c.ProfileHeader.fill(kUntouchedByte);
-    c.SerialDigits.fill(kUntouchedByte);
-    for (auto& row : c.ProfileBlocks) row.fill(kUntouchedValue);
+BackupCheck Expected(std::span<const std::uint8_t> bytes, std::uint16_t memoryBlocks) {
+    if (bytes.size() != kBackupFileSize) return BackupCheck::Damaged;
+    unsigned headerSum = 0;
+    for (std::size_t i = 0; i < 16; ++i) headerSum += bytes[i];
+    if (headerSum % 256 != bytes[16]) return BackupCheck::Damaged;
+    if (profile::DecodePointer(bytes[8], bytes[9], memoryBlocks) == profile::DecodePointer(bytes[10], bytes[11], memoryBlocks))
+        return BackupCheck::Empty;
+    const int own = RowsInUse(bytes, memoryBlocks);
+    const int theirs = RowsInUse(bytes, memoryBlocks == 1024 ? 512 : 1024);
+    if (own >= 0 && theirs <= own) return BackupCheck::Ok;
+    return theirs >= 0 ? BackupCheck::OtherSize : BackupCheck::Damaged;
 }
 
-bool Untouched(const BackupContents& c) {
-    for (const std::uint8_t b : c.ProfileHeader)
-        if (b != kUntouchedByte) return false;
-    for (const std::uint8_t b : c.SerialDigits)
-        if (b != kUntouchedByte) return false;
-    for (const auto& row : c.ProfileBlocks)
-        for (const std::int16_t v : row)
-            if (v != kUntouchedValue) return false;
-    return true;
-}
-
-// The contents are the file's bytes, value for value, where the format puts them.
-bool HoldsTheFile(const BackupContents& c, std::span<const std::uint8_t> bytes) {
-    if (!std::equal(c.ProfileHeader.begin(), c.ProfileHeader.end(), bytes.begin() + profile::kBackupHeaderOffset))
-        return false;
-    if (!std::equal(c.SerialDigits.begin(), c.SerialDigits.end(), bytes.begin() + profile::kBackupSerialOffset))
-        return false;
-    for (std::size_t r = 0; r < kProfileRows; ++r)
-        for (std::size_t col = 0; col < kProfileColumns; ++col)
-            if (c.ProfileBlocks[r][col] != ValueAt(bytes.data(), r, col)) return false;
-    return true;
-}
-
-// A loaded profile whose range the table holds never sends the restore outside its rows or
-// below the profile area.
-void CheckRange(const BackupContents& c, std::uint16_t dcMemoryBlocks) {
-    const std::int32_t start = profile::DecodePointer(c.ProfileHeader[8], c.ProfileHeader[9], dcMemoryBlocks);
-    const std::int32_t end = profile::DecodePointer(c.ProfileHeader[10], c.ProfileHeader[11], dcMemoryBlocks);
-    VERNO_FUZZ_CHECK(start >= 0 && end >= 0 && start <= 0xFFFF && end <= 0xFFFF);
-    if (start == end) return;
-    const profile::ProfileRange range = profile::ApplyRangeRule(start, end, dcMemoryBlocks);
-    VERNO_FUZZ_CHECK(range.start >= 256 && range.end >= 256);
-    VERNO_FUZZ_CHECK(range.firstReadAddress % 8 == 0 && range.firstReadAddress <= range.start);
-    VERNO_FUZZ_CHECK(range.blockCount >= 0);
-    if (!range.Fits()) return;
-    VERNO_FUZZ_CHECK(range.blockCount <= static_cast<std::int32_t>(kProfileRows));
-    if (range.blockCount == 0) return;
-    const std::int32_t firstWrite = range.firstReadAddress - 256;
-    const std::int32_t lastWrite = firstWrite + 8 * (range.blockCount - 1);
+// An image holds the file's profile: header, serial digits and every row in use, value for value,
+// and encodes back to the same bytes there; its range sends the restore nowhere outside its rows.
+void CheckImage(const profile::ProfileImage& image, std::span<const std::uint8_t> bytes, std::uint16_t memoryBlocks) {
+    VERNO_FUZZ_CHECK(std::equal(image.ProfileHeader.begin(), image.ProfileHeader.end(), bytes.begin()));
+    VERNO_FUZZ_CHECK(std::equal(image.SerialDigits.begin(), image.SerialDigits.begin() + 6, bytes.begin() + 17));
+    VERNO_FUZZ_CHECK(image.ProfileBlockCount == RowsInUse(bytes, memoryBlocks));
+    const auto rows = static_cast<std::size_t>(image.ProfileBlockCount);
+    VERNO_FUZZ_CHECK(rows >= 1 && rows <= kProfileRows);
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t c = 0; c < kProfileColumns; ++c) VERNO_FUZZ_CHECK(image.ProfileBlocks[r][c] == ValueAt(bytes, r, c));
+    const std::int32_t firstWrite = image.ProfileBlocks[0][0];
+    const std::int32_t lastWrite = image.ProfileBlocks[rows - 1][0];
     VERNO_FUZZ_CHECK(firstWrite >= 0 && lastWrite <= 32767);
+    const std::vector<std::uint8_t> again = profile::EncodeBackupFile(image);
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t c = 0; c < kProfileColumns; ++c) VERNO_FUZZ_CHECK(ValueAt(again, r, c) == ValueAt(bytes, r, c));
 }
 
-// Ok exactly for a well-formed file, then holding it; otherwise the caller's contents untouched.
-void CheckOutcome(std::span<const std::uint8_t> bytes, BackupFileStatus status, const BackupContents& out) {
-    VERNO_FUZZ_CHECK(status == BackupFileStatus::Ok || status == BackupFileStatus::Damaged);
-    VERNO_FUZZ_CHECK((status == BackupFileStatus::Ok) == WellFormed(bytes));
-    VERNO_FUZZ_CHECK(status == BackupFileStatus::Ok ? HoldsTheFile(out, bytes) : Untouched(out));
-}
-
-BackupFileStatus DecodeAndCheck(std::span<const std::uint8_t> bytes, BackupContents& out) {
-    MarkUntouched(out);
-    const BackupFileStatus status = profile::DecodeBackupFile(bytes, out);
-    CheckOutcome(bytes, status, out);
-    if (status == BackupFileStatus::Ok) {
-        // The memory sizes a firmware header can name: the two real ones and the extremes.
-        for (const std::uint16_t blocks : {std::uint16_t{512}, std::uint16_t{1024}, std::uint16_t{0}, std::uint16_t{0xFFFF}})
-            CheckRange(out, blocks);
+// The check of both memory sizes, each against the one worked out from the bytes.
+BackupCheck DecodeAndCheck(std::span<const std::uint8_t> bytes) {
+    BackupCheck first = BackupCheck::Damaged;
+    for (const std::uint16_t memoryBlocks : {std::uint16_t{512}, std::uint16_t{1024}}) {
+        const profile::DecodedBackup decoded = profile::DecodeBackupFile(bytes, memoryBlocks);
+        VERNO_FUZZ_CHECK(decoded.check == Expected(bytes, memoryBlocks));
+        VERNO_FUZZ_CHECK((decoded.image != nullptr) == (decoded.check == BackupCheck::Ok));
+        if (decoded.image) CheckImage(*decoded.image, bytes, memoryBlocks);
+        if (memoryBlocks == 512) first = decoded.check;
     }
-    return status;
+    return first;
 }
 
-// The same bytes as a file on disk: the reader stops one read past the size and answers alike.
-void ReadAndCheck(std::span<const std::uint8_t> bytes, BackupFileStatus decoded, BackupContents& out) {
+// The same bytes as a file on disk: the reader answers alike.
+void ReadAndCheck(std::span<const std::uint8_t> bytes, BackupCheck decoded) {
     const MemoryFile file(bytes);
     if (!file.Ok()) return;
-    MarkUntouched(out);
-    const BackupFileStatus status = profile::ReadBackupFile(file.Path(), out);
-    VERNO_FUZZ_CHECK(status == decoded);
-    CheckOutcome(bytes, status, out);
+    platform::SystemFiles disk;
+    profile::ProfileFiles files(disk);
+    const profile::ProfileFile read = files.Read(file.Path(), 512);
+    using profile::ProfileFileStatus;
+    switch (decoded) {
+        case BackupCheck::Ok: VERNO_FUZZ_CHECK(read.status == ProfileFileStatus::Ok); break;
+        case BackupCheck::Empty: VERNO_FUZZ_CHECK(read.status == ProfileFileStatus::Empty); break;
+        case BackupCheck::OtherSize: VERNO_FUZZ_CHECK(read.status == ProfileFileStatus::OtherSize); break;
+        case BackupCheck::Damaged: VERNO_FUZZ_CHECK(read.status == ProfileFileStatus::Damaged); break;
+    }
 }
 
-// A valid backup of a 48-block profile for the edits to start from.
+// A valid backup of a 48-block profile on a 512-block DC, units 256..639, for the edits to
+// start from.
 std::vector<std::uint8_t> BaseFile() {
-    auto state = std::make_unique<profile::ProfileState>();
+    auto image = std::make_unique<profile::ProfileImage>();
+    const std::uint8_t header[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x10, 0xF0, 0x27, 0, 0, 0, 0};
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < 16; ++i) {
+        image->ProfileHeader[i] = header[i];
+        sum += header[i];
+    }
+    image->ProfileHeader[16] = static_cast<std::uint8_t>(sum % 256);
+    image->SerialDigits = {1, 2, 3, 4, 5, 6};
+    image->ProfileBlockCount = 48;
     for (std::size_t r = 0; r < 48; ++r) {
-        auto& row = state->ProfileBlocks[r];
+        auto& row = image->ProfileBlocks[r];
         row[0] = static_cast<std::int16_t>(8 * r);
-        unsigned sum = 0;
+        unsigned rowSum = 0;
         for (std::size_t c = 1; c <= 128; ++c) {
             row[c] = static_cast<std::int16_t>((r * 31 + c * 7) & 0xFF);
-            sum += static_cast<unsigned>(row[c]);
+            rowSum += static_cast<unsigned>(row[c]);
         }
-        row[profile::kSumColumn] = static_cast<std::int16_t>(sum % 256);
+        row[profile::kSumColumn] = static_cast<std::int16_t>(rowSum % 256);
     }
-    return profile::EncodeBackupFile(*state);
+    return profile::EncodeBackupFile(*image);
 }
 
 }  // namespace
 
 std::string BackupFileTarget(std::span<const std::uint8_t> input) {
-    // One set of contents for every decoding: a backup's table is too big to allocate often.
-    auto out = std::make_unique<BackupContents>();
-    const BackupFileStatus status = DecodeAndCheck(input, *out);
-    ReadAndCheck(input, status, *out);
-    std::string account = std::string("backup ") + StatusName(status);
+    const BackupCheck check = DecodeAndCheck(input);
+    ReadAndCheck(input, check);
+    std::string account = std::string("backup ") + CheckName(check);
     if (input.size() == kBackupFileSize) return account;
 
     // Random bytes are almost never a whole backup: the input also edits a valid one, its first
@@ -176,7 +173,7 @@ std::string BackupFileTarget(std::span<const std::uint8_t> input) {
         edited[at] = reader.Byte();
         edited[at + 1] = reader.Byte();
     }
-    account += std::string(", edited ") + StatusName(DecodeAndCheck(edited, *out));
+    account += std::string(", edited ") + CheckName(DecodeAndCheck(edited));
     return account;
 }
 

@@ -2,6 +2,7 @@
 // OUT/backup and OUT/receive. Backups come from the backup file writer; ReceiveData scripts
 // carry the DC's replies as they appear on the wire.
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -53,8 +54,8 @@ Bytes BlockZero(int memoryBlocks, std::uint16_t startUnits, std::uint16_t endUni
 }
 
 // The profile as the backup saves it: header and serial digits from block 0, one row a block.
-std::unique_ptr<profile::ProfileState> SavedProfile(int memoryBlocks, std::uint16_t startUnits, std::uint16_t endUnits) {
-    auto st = std::make_unique<profile::ProfileState>();
+std::unique_ptr<profile::ProfileImage> SavedProfile(int memoryBlocks, std::uint16_t startUnits, std::uint16_t endUnits) {
+    auto st = std::make_unique<profile::ProfileImage>();
     const Bytes block0 = BlockZero(memoryBlocks, startUnits, endUnits);
     unsigned headerSum = 0;
     for (std::size_t i = 0; i < 16; ++i) {
@@ -70,6 +71,7 @@ std::unique_ptr<profile::ProfileState> SavedProfile(int memoryBlocks, std::uint1
     const std::int32_t end = profile::DecodePointer(st->ProfileHeader[10], st->ProfileHeader[11], blocks);
     if (start == end) return st;
     const profile::ProfileRange range = profile::ApplyRangeRule(start, end, blocks);
+    st->ProfileBlockCount = static_cast<std::int16_t>(std::min<std::int32_t>(range.blockCount, profile::kProfileRows));
     for (std::int32_t j = 0; j < range.blockCount && j < static_cast<std::int32_t>(profile::kProfileRows); ++j) {
         auto& row = st->ProfileBlocks[static_cast<std::size_t>(j)];
         row[0] = static_cast<std::int16_t>(range.firstReadAddress + 8 * j - 256);
@@ -99,7 +101,7 @@ bool MakeBackupSeeds(const fs::path& folder) {
     bool ok = true;
     for (const Seed& s : seeds) {
         const Bytes file = profile::EncodeBackupFile(*SavedProfile(s.memoryBlocks, s.start, s.end));
-        ok = profile::WriteBackupFile(folder / (std::string(s.name) + ".bin"), file).ok && ok;
+        ok = WriteFile(folder / (std::string(s.name) + ".bin"), file) && ok;
         // The same backup as edits: its header and serial digits, then two edits of values.
         Bytes edits(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(profile::kBackupBlocksOffset));
         const Bytes negativeAddress = Hex("05 00 00  00 80");  // row 5, column 0: -32768

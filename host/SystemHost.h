@@ -53,6 +53,7 @@ public:
     std::filesystem::path FirmwareFile(const std::filesystem::path& name) override;
     std::filesystem::path UserFirmwareFolder() override { return places_.userFirmwareFolder; }
     std::filesystem::path BackupFolder() override;
+    platform::FileSystem& Files() override { return files_; }
 
     void StartProgram(const std::filesystem::path& program) override;
     [[noreturn]] void EndProgram(int status) override;
@@ -71,6 +72,7 @@ private:
     link::SerialPort port_;
     link::SteadyClock clock_;
     SystemWallClock wall_;
+    platform::SystemFiles files_;
 };
 
 }  // namespace verno::host

@@ -1,15 +1,17 @@
 #pragma once
 // The backup file of one DC's profile: header, serial digits and the whole block table, always
-// 266,274 bytes, no header or version field of its own.
+// 266,274 bytes, no header or version field of its own. Only the bytes; where files lie and how
+// they are written is ProfileFiles'.
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "profile/ProfileState.h"
+#include "profile/ProfileImage.h"
 
 namespace verno::profile {
 
@@ -34,47 +36,26 @@ std::int32_t SerialOf(const std::array<std::uint8_t, 17>& digits);
 std::filesystem::path BackupFileName(const std::filesystem::path& folder, std::uint16_t modelNumber,
                                      std::int32_t serial);
 
-std::vector<std::uint8_t> EncodeBackupFile(const ProfileState& state);
+// The same profile always gives the same bytes: rows past the count and the serial record's
+// spare bytes are written as zero.
+std::vector<std::uint8_t> EncodeBackupFile(const ProfileImage& image);
 
-// What a backup file holds; the block count is not stored, it follows from the header.
-struct BackupContents {
-    std::array<std::uint8_t, 17> ProfileHeader{};
-    std::array<std::uint8_t, 17> SerialDigits{};
-    ProfileTable ProfileBlocks{};
-};
-
-enum class BackupFileStatus {
-    Ok,
-    Missing,     // no normal file of that name
-    // Wrong size, a byte value outside 0..255, a negative write address, or a row whose bytes do
-    // not add up to its sum.
+enum class BackupCheck {
+    Ok,         // a profile for this memory size, every row in use whole and where its header says
+    Empty,      // its pointers are equal: it holds no profile
+    OtherSize,  // whole, but made with a firmware file of the other memory size
+    // Not 266,274 bytes, a header whose sum does not hold, or a row in use with a value out of
+    // range, bytes that do not add up to its sum, or another address than its header gives it.
     Damaged,
-    Unreadable,  // exists but cannot be opened or read
 };
 
-// Decodes and checks the bytes of a backup file; out is written only on Ok.
-BackupFileStatus DecodeBackupFile(std::span<const std::uint8_t> bytes, BackupContents& out);
-BackupFileStatus ReadBackupFile(const std::filesystem::path& path, BackupContents& out);
-
-struct BackupWriteResult {
-    bool ok = false;
-    std::string reason;  // the system's reason when not ok
+struct DecodedBackup {
+    BackupCheck check = BackupCheck::Damaged;
+    std::unique_ptr<ProfileImage> image;  // Ok only: the profile, its block count set
 };
 
-// Never leaves a half-written backup under the final name: the bytes go to a fresh temporary file
-// in the same folder (created exclusively, never through a link), reach the disk, and only then
-// replace the backup by a rename. The file is readable by its owner alone, and so is a folder
-// made for it. A backup path that is a symbolic link is refused.
-BackupWriteResult WriteBackupFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
-
-// Moves a file aside to `to`, or, when that name is taken, to `to` with a number before its
-// extension: never over another file. The name it now has, or empty when it could not be moved.
-std::filesystem::path MoveAside(const std::filesystem::path& from, const std::filesystem::path& to);
-
-// Now, or when a file was last written, in UTC as a file name can carry it: "20261208T093512Z".
-std::string UtcStamp();
-std::string UtcStamp(const std::filesystem::path& file);
-// A file's modification time in UTC, "2026-12-08 09:35 UTC"; empty when it cannot be read.
-std::string FileTimeText(const std::filesystem::path& file);
+// Takes a backup file's bytes apart for a DC of that memory size. Rows past the block count
+// carry no meaning and are not looked at.
+DecodedBackup DecodeBackupFile(std::span<const std::uint8_t> bytes, std::uint16_t dcMemoryBlocks);
 
 }  // namespace verno::profile

@@ -1,196 +1,217 @@
 #include "profile/BackupProfile.h"
 
-#include <algorithm>
 #include <memory>
 
-#include "common/Sum8.h"
+#include "common/RowIds.h"
 #include "common/Text.h"
 #include "common/TextNumbers.h"
 #include "profile/BackupFile.h"
-#include "profile/Block0.h"
-#include "profile/Geometry.h"
 #include "profile/History.h"
-#include "profile/ProfileRange.h"
-#include "common/RowIds.h"
+#include "profile/ProfileRead.h"
 
 namespace verno::profile {
 
 namespace {
 
+std::string DateText(std::chrono::system_clock::time_point at) { return IsoTime(at); }
+
+// The failure rows for a profile read that did not give a profile.
+void FailRead(ProfileSession& s, const ProfileRead& read) {
+    if (read.outcome == ProfileReadOutcome::Unreliable)
+        s.Fail(Failure::ProfileUnreliable, {std::to_string(read.failedBlock)});
+    else
+        s.Fail(Failure::BackupNotRead);
+}
+
+// Nothing was written to the DC, and nothing is kept around this attempt.
 BackupOutcome Refuse(ProfileSession& s, Failure failure, std::initializer_list<std::string_view> values = {}) {
-    // Nothing was saved and the DC is left untouched, so there is nothing to put back.
-    s.profile.where = ProfileWhere::NotSaved;
+    if (s.Profile().Where() == ProfileWhere::InDc) s.Profile().NothingToSave();
     s.Fail(failure, values);
     return BackupOutcome::Refused;
 }
 
-BackupOutcome RefuseUnwritable(ProfileSession& s, const std::filesystem::path& file, const std::string& reason) {
-    return Refuse(s, Failure::BackupNotWritten, {file.string(), reason});
+HistoryCopy CopyToHistory(ProfileSession& s, const ProfileImage& image) {
+    return KeepInHistory(s.Files(), s.BackupFolder(), image, s.DcRuns(), std::chrono::system_clock::now());
 }
 
-// The header as block 0 holds it (read by GetBackupProfile), with its sum.
-void TakeHeader(ProfileSession& s, ProfileState& into) {
-    const ProfileHeaderBytes header = Block0(s.profile.DcBlock0).Header();
-    std::copy(header.begin(), header.end(), into.ProfileHeader.begin());
-    into.ProfileHeader[kProfileHeaderSize] = Sum8(header);
+// Every profile read from a DC also goes into the history; where the backup file holds it too,
+// a failure there is told, not fatal.
+void AlsoInHistory(ProfileSession& s, const ProfileImage& image) {
+    const HistoryCopy copy = CopyToHistory(s, image);
+    if (copy.error)
+        s.Ui().InsertTaskList(TaskIcon::Warning,
+                              FillPlaceholders(s.Text(text::kHistoryNotWritten), copy.file.string(), copy.error.message()),
+                              "", row::kHistoryNotWritten);
 }
 
-// Reads the range's blocks into the table, with the backup row's percentages; false when a
-// block did not come in.
-bool ReadProfileBlocks(ProfileSession& s, const ProfileRange& range, ProfileState& into) {
-    into.ProfileBlockCount = static_cast<std::int16_t>(range.blockCount);
-    for (std::int32_t j = 1; j <= range.blockCount; ++j) {
-        s.surface.SetTaskStatus(Percent(j, range.blockCount));
-        const auto unit = static_cast<std::uint16_t>(range.firstReadAddress + UnitOfBlock(j - 1));
-        const link::MemoryBlock read = s.comm.ReadMemory(unit, unit);
-        if (read.status != link::LinkStatus::Ok) return false;
-        ProfileRow& row = into.ProfileBlocks[static_cast<std::size_t>(j - 1)];
-        row[0] = static_cast<std::int16_t>(WriteAddress(unit));
-        std::copy(read.bytes.begin(), read.bytes.end(), row.begin() + 1);
-        row[kSumColumn] = Sum8(read.bytes);
-    }
-    return true;
-}
-
-// Every profile read from a DC also goes into the history; a failure there is told, not fatal.
-void KeepInHistory(ProfileSession& s, const ProfileState& profile) {
-    std::filesystem::path written;
-    const BackupWriteResult result = SaveToHistory(s.backupFolder, profile, s.dcFirmware, written);
-    if (!result.ok)
-        s.surface.InsertTaskList(TaskIcon::Warning,
-                                 FillPlaceholders(s.Text(text::kHistoryNotWritten), written.string(), result.reason), "",
-                                 row::kHistoryNotWritten);
-}
-
-std::filesystem::path DatedName(const std::filesystem::path& backup, const std::string& stamp) {
-    return backup.parent_path() / (backup.stem().string() + "." + stamp + ".bin");
-}
-
-// The DC holds a profile that changed since the backup was saved: both are kept, and the one
-// chosen lies under the backup's name, where the restore and the recovery look for it.
-BackupOutcome KeepBoth(ProfileSession& s, ProfileState& present) {
-    ProfileState& st = s.profile;
-    const std::string savedOn = FileTimeText(st.BackupFilePath);
-    const std::vector<Choice> choices{{MessageAnswer::Present, s.Text(text::kChoicePresent)},
-                                      {MessageAnswer::Saved, s.Text(text::kChoiceSaved)}};
-    const MessageAnswer answer = s.surface.Ask(
+// The user's choice when the DC's profile changed since the backup was saved: the saved one
+// unless they choose the present one; nullopt when they closed the program at the question.
+std::optional<bool> PresentChosen(ProfileSession& s, const FoundBackup& found, const ProfileImage& present) {
+    const std::vector<Choice> choices{{MessageAnswer::Saved, s.Text(text::kChoiceSaved)},
+                                      {MessageAnswer::Present, s.Text(text::kChoicePresent)}};
+    const MessageAnswer answer = s.Ui().Ask(
         {Question::WhichProfile, s.Text(text::kRecoveryTitle),
-         FillPlaceholders(s.Text(text::kProfileChanged), savedOn, std::to_string(present.ProfileBlockCount),
-                          std::to_string(st.ProfileBlockCount)),
+         FillPlaceholders(s.Text(text::kProfileChanged), DateText(found.savedAt), std::to_string(present.ProfileBlockCount),
+                          std::to_string(found.image->ProfileBlockCount)),
          MessageIcon::Question, choices});
-    const bool takeSaved = answer == MessageAnswer::Saved;
+    if (answer == MessageAnswer::Interrupted) return std::nullopt;
+    return answer == MessageAnswer::Present;
+}
 
-    // The other one gets a name beside it, dated when it was read, and is kept.
-    const std::filesystem::path other =
-        takeSaved ? DatedName(st.BackupFilePath, UtcStamp())
-                  : MoveAside(st.BackupFilePath, DatedName(st.BackupFilePath, UtcStamp(st.BackupFilePath)));
-    if (other.empty()) return RefuseUnwritable(s, st.BackupFilePath, "rename");
-    st.Keep(other);
-    const std::filesystem::path presentFile = takeSaved ? other : st.BackupFilePath;
-    if (const BackupWriteResult w = WriteBackupFile(presentFile, EncodeBackupFile(present)); !w.ok)
-        return RefuseUnwritable(s, presentFile, w.reason);
-
-    const int blocks = takeSaved ? st.ProfileBlockCount : present.ProfileBlockCount;
-    if (!takeSaved) {
-        st.ProfileHeader = present.ProfileHeader;
-        st.ProfileBlocks = present.ProfileBlocks;
-        st.ProfileBlockCount = present.ProfileBlockCount;
-        st.fromEarlierRun = false;
+// The present profile goes back instead of the saved one: the saved one is kept in the history
+// first, then the backup file is replaced by the present profile (removed, and made anew).
+BackupOutcome TakePresent(ProfileSession& s, FoundBackup& found, std::unique_ptr<ProfileImage> present) {
+    ProfileState& st = s.Profile();
+    const HistoryCopy saved = CopyToHistory(s, *found.image);
+    if (saved.error) {
+        st.Keep(found.record.file, KeptWhy::WaitsForUpdate);
+        return Refuse(s, Failure::CopyNotKept, {saved.file.string(), saved.error.message()});
     }
-    s.surface.InsertTaskList(TaskIcon::Warning,
-                             FillPlaceholders(s.Text(takeSaved ? text::kWritesBackSaved : text::kWritesBackPresent),
-                                              std::to_string(blocks), other.string()),
-                             "", takeSaved ? row::kWritesBackSaved : row::kWritesBackPresent);
+    st.Keep(saved.file, KeptWhy::SavedProfile);
+    if (!s.Files().RemoveIfUnchanged(found.record)) {
+        // Somebody else changed it meanwhile: it is theirs now, and stays.
+        st.Keep(found.record.file, KeptWhy::Unusable);
+        return Refuse(s, Failure::BackupUnusable, {found.record.file.string()});
+    }
+    const ProfileFiles::Created created = s.Files().CreateVerified(found.record.file, EncodeBackupFile(*present));
+    if (created.error) return Refuse(s, Failure::BackupNotWritten, {found.record.file.string(), created.error.message()});
+    const int blocks = present->ProfileBlockCount;
+    st.Saved(std::move(present), created.record);
+    s.Ui().InsertTaskList(TaskIcon::Warning,
+                          FillPlaceholders(s.Text(text::kWritesBackPresent), std::to_string(blocks), saved.file.string()),
+                          "", row::kWritesBackPresent);
     return BackupOutcome::Reused;
 }
 
 }  // namespace
 
-BackupOutcome ReadPresentProfile(ProfileSession& s, ProfileState& into) {
-    into.SerialDigits = s.profile.SerialDigits;
-    TakeHeader(s, into);
-    const auto [start, end] = DecodeHeaderPointers(into.ProfileHeader, s.fw.DcMemoryBlocks);
-    if (start == end) return BackupOutcome::Empty;
-    const ProfileRange range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);
-    // A damaged header: its range would run past the table.
-    if (!range.Fits()) return BackupOutcome::Refused;
-    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "", row::kBackup);
-    if (!ReadProfileBlocks(s, range, into)) {
+Guard CopyWhatTheDcHolds(ProfileSession& s, KeptWhy why) {
+    ProfileState& st = s.Profile();
+    const std::optional<Block0Bytes> block0 = ReadBlock0(s);
+    if (!block0) {
         s.Fail(Failure::BackupNotRead);
-        return BackupOutcome::ReadFailed;
+        return Guard::NotRead;
     }
-    s.surface.SetTaskStatus(s.Text(text::kDone));
-    KeepInHistory(s, into);
-    return BackupOutcome::Saved;
+    if (st.CopiedFrom(*block0)) return Guard::Ok;
+    const ProfileRead present = ReadProfile(s, *block0);
+    // No profile described there: nothing of the diver's to keep.
+    if (present.outcome == ProfileReadOutcome::Empty || present.outcome == ProfileReadOutcome::Unfit) return Guard::Ok;
+    if (present.outcome != ProfileReadOutcome::Read) {
+        FailRead(s, present);
+        return Guard::NotRead;
+    }
+    const HistoryCopy copy = CopyToHistory(s, *present.image);
+    if (copy.error) {
+        s.Fail(Failure::CopyNotKept, {copy.file.string(), copy.error.message()});
+        return Guard::NotKept;
+    }
+    s.Ui().SetTaskStatus(s.Text(text::kDone));
+    st.Keep(copy.file, why);
+    st.Copied(*block0);
+    return Guard::Ok;
 }
 
-BackupOutcome TakeFoundProfile(ProfileSession& s, BackupLookup lookup) {
-    ProfileState& st = s.profile;
-    BackupOutcome outcome = BackupOutcome::Reused;
-    if (lookup == BackupLookup::FoundChanged) {
-        auto present = std::make_unique<ProfileState>();
-        // An empty or damaged header holds nothing to keep: the saved profile goes back.
-        const BackupOutcome read = ReadPresentProfile(s, *present);
-        if (read == BackupOutcome::Saved)
-            outcome = KeepBoth(s, *present);
-        else if (read == BackupOutcome::ReadFailed)
-            outcome = read;
-    } else if (st.fromEarlierRun) {
-        s.surface.InsertTaskList(TaskIcon::Warning,
-                                 FillPlaceholders(s.Text(text::kFoundSaved), FileTimeText(st.BackupFilePath),
-                                                  st.BackupFilePath.string()),
-                                 "", row::kFoundSaved);
+BackupOutcome TakeFoundProfile(ProfileSession& s, FoundBackup found) {
+    ProfileState& st = s.Profile();
+    const Block0Bytes block0 = st.DcBlock0();
+    const bool ours = st.CopiedFrom(block0);
+    if (!ours)
+        s.Ui().InsertTaskList(TaskIcon::Warning,
+                              FillPlaceholders(s.Text(text::kFoundSaved), DateText(found.savedAt), found.record.file.string()),
+                              "", row::kFoundSaved);
+    if (ours) {
+        // This run saved it from this very DC: what the DC holds now is what the run wrote there.
+        st.FoundSaved(std::move(found.image), found.record);
+        return BackupOutcome::Reused;
     }
-    // From now on the saved profile waits to be written back: Close offers the recovery.
-    if (outcome == BackupOutcome::Reused)
-        st.where = ProfileWhere::Saved;
-    else
-        st.Keep(st.BackupFilePath);
-    return outcome;
+
+    ProfileRead present = ReadProfile(s, block0);
+    if (present.outcome == ProfileReadOutcome::NotRead || present.outcome == ProfileReadOutcome::Unreliable) {
+        st.Keep(found.record.file, KeptWhy::WaitsForUpdate);
+        FailRead(s, present);
+        st.NothingToSave();
+        return BackupOutcome::ReadFailed;
+    }
+    if (present.outcome != ProfileReadOutcome::Read) {
+        // No profile in the DC now (an empty or damaged header): the saved one goes back.
+        st.Copied(block0);
+        st.FoundSaved(std::move(found.image), found.record);
+        return BackupOutcome::Reused;
+    }
+    if (present.image->SameProfile(*found.image)) {
+        // The backup file holds what the DC holds.
+        s.Ui().SetTaskStatus(s.Text(text::kDone));
+        AlsoInHistory(s, *present.image);
+        st.Copied(block0);
+        st.FoundSaved(std::move(found.image), found.record);
+        return BackupOutcome::Reused;
+    }
+    const HistoryCopy copy = CopyToHistory(s, *present.image);
+    if (copy.error) {
+        st.Keep(found.record.file, KeptWhy::WaitsForUpdate);
+        return Refuse(s, Failure::CopyNotKept, {copy.file.string(), copy.error.message()});
+    }
+    s.Ui().SetTaskStatus(s.Text(text::kDone));
+    st.Copied(block0);
+
+    // The header cannot tell new dives from damage that an interrupted update did: only a
+    // changed header is worth the question, and the saved profile is the default.
+    std::optional<bool> takePresent = false;
+    if (present.image->ProfileHeader != found.image->ProfileHeader) takePresent = PresentChosen(s, found, *present.image);
+    if (!takePresent) {
+        st.Keep(copy.file, KeptWhy::PresentProfile);
+        st.FoundSaved(std::move(found.image), found.record);
+        st.KeptForLater();
+        s.Ui().InsertTaskList(TaskIcon::Warning, s.Text(text::kClosedAtQuestion), "", row::kClosedAtQuestion);
+        return BackupOutcome::Closed;
+    }
+    if (*takePresent) return TakePresent(s, found, std::move(present.image));
+    st.Keep(copy.file, KeptWhy::PresentProfile);
+    const int blocks = found.image->ProfileBlockCount;
+    st.FoundSaved(std::move(found.image), found.record);
+    s.Ui().InsertTaskList(TaskIcon::Warning,
+                          FillPlaceholders(s.Text(text::kWritesBackSaved), std::to_string(blocks), copy.file.string()), "",
+                          row::kWritesBackSaved);
+    return BackupOutcome::Reused;
 }
 
 BackupOutcome BackupProfile(ProfileSession& s) {
-    ProfileState& st = s.profile;
-    const BackupLookup lookup = GetBackupProfile(s);
-    if (lookup == BackupLookup::Unanswered) {
-        s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "", row::kBackup);
-        s.Fail(Failure::BackupNotRead);
-        return BackupOutcome::ReadFailed;
-    }
-    if (lookup == BackupLookup::Found || lookup == BackupLookup::FoundChanged) {
-        // No backup row of its own: the status goes to the row before it.
-        s.surface.SetTaskStatus(s.Text(text::kDone));
-        return TakeFoundProfile(s, lookup);
-    }
-    if (IsUnusable(lookup)) {
-        // Never replace a file that may hold the only copy of an earlier profile.
-        s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "", row::kBackup);
-        return Refuse(s, Failure::BackupUnusable, {st.BackupFilePath.string()});
+    ProfileState& st = s.Profile();
+    FoundBackup found = GetBackupProfile(s);
+    switch (found.lookup) {
+        case BackupLookup::Unanswered:
+            s.Ui().InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "", row::kBackup);
+            s.Fail(Failure::BackupNotRead);
+            return BackupOutcome::ReadFailed;
+        case BackupLookup::Unusable:
+            // Never replace a file that may hold the only copy of an earlier profile.
+            s.Ui().InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "", row::kBackup);
+            return Refuse(s, Failure::BackupUnusable, {found.record.file.string()});
+        case BackupLookup::Found:
+            // No backup row of its own: the status goes to the row before it.
+            s.Ui().SetTaskStatus(s.Text(text::kDone));
+            return TakeFoundProfile(s, std::move(found));
+        case BackupLookup::NotFound: break;
     }
 
-    TakeHeader(s, st);
-    const auto [start, end] = DecodeHeaderPointers(st.ProfileHeader, s.fw.DcMemoryBlocks);
-    if (start == end) {
-        st.where = ProfileWhere::NotSaved;
-        return BackupOutcome::Empty;
+    ProfileRead read = ReadProfile(s, st.DcBlock0());
+    switch (read.outcome) {
+        case ProfileReadOutcome::Empty: st.NothingToSave(); return BackupOutcome::Empty;
+        case ProfileReadOutcome::Unfit:
+            s.Ui().InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "", row::kBackup);
+            return Refuse(s, Failure::BackupNotRead);
+        case ProfileReadOutcome::NotRead:
+        case ProfileReadOutcome::Unreliable: FailRead(s, read); return BackupOutcome::ReadFailed;
+        case ProfileReadOutcome::Read: break;
     }
-    const ProfileRange range = ApplyRangeRule(start, end, s.fw.DcMemoryBlocks);
-    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kBackupRow), "", row::kBackup);
-    if (!range.Fits()) {
-        // A damaged header: its range would run past the table.
-        st.ProfileBlockCount = 0;
-        return Refuse(s, Failure::BackupNotRead);
-    }
-    if (!ReadProfileBlocks(s, range, st)) {
-        s.Fail(Failure::BackupNotRead);
-        return BackupOutcome::ReadFailed;
-    }
-    if (const BackupWriteResult written = WriteBackupFile(st.BackupFilePath, EncodeBackupFile(st)); !written.ok)
-        return RefuseUnwritable(s, st.BackupFilePath, written.reason);
+    const std::filesystem::path& path = st.BackupFilePath();
+    const ProfileFiles::Created created = s.Files().CreateVerified(path, EncodeBackupFile(*read.image));
+    if (created.error) return Refuse(s, Failure::BackupNotWritten, {path.string(), created.error.message()});
     // From now on the saved profile waits to be written back: Close offers the recovery.
-    st.where = ProfileWhere::Saved;
-    KeepInHistory(s, st);
-    s.surface.SetTaskStatus(s.Text(text::kDone));
+    st.Copied(st.DcBlock0());
+    st.Saved(std::move(read.image), created.record);
+    s.Ui().SetTaskStatus(s.Text(text::kDone));
+    AlsoInHistory(s, st.Image());
     return BackupOutcome::Saved;
 }
 

@@ -16,10 +16,15 @@ enum class Failure {
     NewerRevision,    // it runs a newer revision than the file's
     WrongModelAfterRestart,
     BackupNotRead,
-    BackupNotWritten,  // %1 the file, %2 the system's reason
-    BackupUnusable,    // %1 the file
+    ProfileUnreliable,  // %1 the block that never read the same twice
+    BackupNotWritten,   // %1 the file, %2 the system's reason
+    BackupUnusable,     // %1 the file
+    CopyNotKept,        // %1 the file, %2 the system's reason: what the DC holds could not be kept
     DataNotAccepted,
     HeaderMismatch,
+    RestoreMissing,      // %1 the path
+    RestoreNotAFile,     // %1 the path
+    RestoreUnreadable,   // %1 the file, %2 the system's reason
     RestoreUnusable,     // %1 the file
     RestoreOtherSerial,  // %1 the file, %2 the serial number in it, %3 the DC's
     RestoreOtherSize,    // %1 the file
@@ -41,11 +46,16 @@ constexpr FailureRows RowsOf(Failure failure) {
         case Failure::NewerRevision: return {text::kNoUpdateNeeded, TaskIcon::Warning, false, true, "dc.newer-revision"};
         case Failure::WrongModelAfterRestart: return {text::kVerifyWrongModel, TaskIcon::Error, false, true, "verify.other-model"};
         case Failure::BackupNotRead: return {text::kBackupFailed, TaskIcon::Error, true, false, "profile.backup-not-read"};
+        case Failure::ProfileUnreliable: return {text::kProfileUnreliable, TaskIcon::Error, true, false, "profile.read-unreliable"};
         case Failure::BackupNotWritten: return {text::kBackupNotWritten, TaskIcon::Error, true, false, "profile.backup-not-written"};
         case Failure::BackupUnusable: return {text::kBackupUnusable, TaskIcon::Error, true, false, "profile.backup-unusable"};
+        case Failure::CopyNotKept: return {text::kCopyNotKept, TaskIcon::Error, true, false, "profile.copy-not-kept"};
         case Failure::DataNotAccepted: return {text::kDataNotAccepted, TaskIcon::Error, true, false, "transfer.not-accepted"};
         case Failure::HeaderMismatch: return {text::kHeaderMismatch, TaskIcon::Error, true, false, "profile.header-mismatch"};
-        case Failure::RestoreUnusable: return {text::kBackupUnusable, TaskIcon::Error, false, true, "restore.unusable"};
+        case Failure::RestoreMissing: return {text::kRestoreMissing, TaskIcon::Error, false, true, "restore.missing"};
+        case Failure::RestoreNotAFile: return {text::kRestoreNotAFile, TaskIcon::Error, false, true, "restore.not-a-file"};
+        case Failure::RestoreUnreadable: return {text::kRestoreUnreadable, TaskIcon::Error, false, true, "restore.unreadable"};
+        case Failure::RestoreUnusable: return {text::kRestoreNotProfile, TaskIcon::Error, false, true, "restore.unusable"};
         case Failure::RestoreOtherSerial: return {text::kRestoreOtherSerial, TaskIcon::Error, false, true, "restore.other-serial"};
         case Failure::RestoreOtherSize: return {text::kRestoreOtherSize, TaskIcon::Error, false, true, "restore.other-size"};
     }

@@ -1,32 +1,35 @@
 #pragma once
 
+#include <chrono>
+#include <memory>
+
 #include "profile/ProfileSession.h"
 
 namespace verno::profile {
 
 enum class BackupLookup {
-    // Block 0 did not come in: the serial number is unknown, and BackupFilePath and DcSerial
-    // still name the DC of the last good read.
+    // Block 0 did not come in twice the same: the serial number is unknown, and the DC met
+    // before stays the one named.
     Unanswered,
-    Found,  // a backup of this DC's non-empty profile is loaded into the profile state
-    // A backup of this DC from an earlier run is loaded, but the DC's profile header is no longer
-    // the one saved in it: the DC holds a profile that changed since (new dives).
-    FoundChanged,
-    // No file, or an empty profile in it. A file that is not this DC's to write back (another
-    // DC's serial number inside, another memory size) has been moved aside and named in a row.
-    NotFound,
-    // The file exists but is damaged (wrong size, values out of range, wrong row sums, rows that
-    // do not match its header); it is kept and nothing of it is loaded.
-    Damaged,
-    Unreadable,  // the file exists but cannot be read; it is kept
+    Found,     // a backup of this DC's profile is on disk; it is in `image`, nothing is loaded yet
+    NotFound,  // no file of this DC's to write back: none, or one set aside with a row that says where
+    Unusable,  // a file under this DC's name is damaged, unreadable or no file at all: left as it is
 };
 
-inline bool IsUnusable(BackupLookup lookup) {
-    return lookup == BackupLookup::Damaged || lookup == BackupLookup::Unreadable;
-}
+struct FoundBackup {
+    BackupLookup lookup = BackupLookup::Unanswered;
+    std::unique_ptr<ProfileImage> image;  // Found only
+    FileRecord record;                    // the file as read
+    std::chrono::system_clock::time_point savedAt{};
+};
 
-// Reads block 0 of the attached DC (kept in DcBlock0 for the backup), names its backup file in
-// BackupFilePath and loads the file when it is this DC's.
-BackupLookup GetBackupProfile(ProfileSession& s);
+// Reads block 0 of the attached DC twice, names its backup file, clears what a killed run of
+// ours left beside it and reads the file when there is one. A file that is not this DC's to
+// write back (another serial number inside, the other memory size, no profile) is set aside
+// under a name no run reads by itself.
+FoundBackup GetBackupProfile(ProfileSession& s);
+
+// Block 0 read until two reads agree (a few tries); nullopt when they never do.
+std::optional<Block0Bytes> ReadBlock0(ProfileSession& s);
 
 }  // namespace verno::profile

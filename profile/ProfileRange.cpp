@@ -1,7 +1,7 @@
 #include "profile/ProfileRange.h"
 
 #include "profile/Geometry.h"
-#include "profile/ProfileState.h"
+#include "profile/ProfileImage.h"
 
 namespace verno::profile {
 

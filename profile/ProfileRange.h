@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "profile/ProfileState.h"
+#include "profile/ProfileImage.h"
 
 namespace verno::profile {
 

@@ -1,24 +1,19 @@
 #include "profile/ProfileRecovering.h"
 
-#include <system_error>
-
-#include "profile/BackupProfile.h"
-#include "profile/GetBackupProfile.h"
-#include "profile/RestoreProfile.h"
+#include "common/RowIds.h"
 #include "common/Text.h"
 #include "common/TextNumbers.h"
-#include "common/RowIds.h"
+#include "firmware/Identity.h"
+#include "profile/Block0.h"
+#include "profile/GetBackupProfile.h"
+#include "profile/History.h"
+#include "profile/RestoreProfile.h"
 
 namespace verno::profile {
 
 namespace {
 
 constexpr const char* kCrLf = "\r\n";
-
-void DeleteBackupFile(const ProfileState& st) {
-    std::error_code ignored;
-    std::filesystem::remove(st.BackupFilePath, ignored);
-}
 
 }  // namespace
 
@@ -40,102 +35,123 @@ std::string RecoveryInstructions(WizardSurface& surface) {
 
 namespace {
 
-// Write back now (the default), keep for later, or discard. Nobody there to answer means keep.
+// Write back now (the default), keep for later, or discard a backup. Nobody there to answer
+// means keep. A file the user chose is never discarded: it is theirs.
 MessageAnswer AskWhatToDo(ProfileSession& s, const std::string& title) {
-    const std::vector<Choice> choices{{MessageAnswer::WriteBack, s.Text(text::kChoiceWriteBack)},
-                                      {MessageAnswer::Keep, s.Text(text::kChoiceKeep)},
-                                      {MessageAnswer::Discard, s.Text(text::kChoiceDiscard)}};
-    return s.surface.Ask({Question::RecoverProfile, title,
-                          FillPlaceholders(s.Text(text::kRecoveryQuestion), s.profile.BackupFilePath.string()),
-                          MessageIcon::Exclamation, choices});
+    const ProfileState& st = s.Profile();
+    std::vector<Choice> choices{{MessageAnswer::WriteBack, s.Text(text::kChoiceWriteBack)},
+                                {MessageAnswer::Keep, s.Text(text::kChoiceKeep)}};
+    if (!st.SourceIsChosenFile()) choices.push_back({MessageAnswer::Discard, s.Text(text::kChoiceDiscard)});
+    const int question = st.SourceIsChosenFile() ? text::kRecoveryQuestionChosen : text::kRecoveryQuestion;
+    const MessageAnswer answer = s.Ui().Ask({Question::RecoverProfile, title,
+                                             FillPlaceholders(s.Text(question), st.Source().file.string()),
+                                             MessageIcon::Exclamation, choices});
+    if (answer == MessageAnswer::Discard && st.SourceIsChosenFile()) return MessageAnswer::Keep;
+    return answer;
 }
 
-// A discard is asked once more, naming the file: it may hold the only copy of the dive log.
+// A discard is asked once more, naming the file.
 bool DiscardConfirmed(ProfileSession& s, const std::string& title) {
     const std::vector<Choice> choices{{MessageAnswer::Keep, s.Text(text::kChoiceKeep)},
                                       {MessageAnswer::Discard, s.Text(text::kChoiceDelete)}};
-    return s.surface.Ask({Question::ConfirmDiscard, title,
-                          FillPlaceholders(s.Text(text::kConfirmDiscard), s.profile.BackupFilePath.string()),
-                          MessageIcon::Exclamation, choices}) == MessageAnswer::Discard;
+    return s.Ui().Ask({Question::ConfirmDiscard, title,
+                       FillPlaceholders(s.Text(text::kConfirmDiscard), s.Profile().Source().file.string()),
+                       MessageIcon::Exclamation, choices}) == MessageAnswer::Discard;
+}
+
+// The backup file goes only with a copy of it in the history, and only while it is still the
+// file that was read; otherwise it stays, and the user is told why.
+void Discard(ProfileSession& s) {
+    ProfileState& st = s.Profile();
+    const HistoryCopy copy =
+        KeepInHistory(s.Files(), s.BackupFolder(), st.Image(), s.DcRuns(), std::chrono::system_clock::now());
+    if (copy.error) {
+        s.Ui().InsertTaskList(
+            TaskIcon::Warning,
+            FillPlaceholders(s.Text(text::kDiscardNoCopy), st.Source().file.string(), copy.error.message()), "",
+            row::kHistoryNotWritten);
+        st.KeptForLater();
+        return;
+    }
+    if (!s.Files().RemoveIfUnchanged(st.Source())) {
+        st.KeptForLater();
+        return;
+    }
+    st.Discarded();
 }
 
 // One attempt after the user said the DC is ready; false when the loop is to end.
-bool TryOnce(ProfileSession& s) {
-    ProfileState& st = s.profile;
-    s.setPriority(kHighPriorityClass);
+bool TryOnce(ProfileSession& s, RecoveryOutcome& outcome) {
+    ProfileState& st = s.Profile();
+    s.SetPriority(kHighPriorityClass);
     const auto showCall = [&s](int call, int of) {
         if (call > 1)
-            s.surface.ShowCalling(FillPlaceholders(s.Text(text::kCallingDc), std::to_string(call), std::to_string(of)));
+            s.Ui().ShowCalling(FillPlaceholders(s.Text(text::kCallingDc), std::to_string(call), std::to_string(of)));
     };
-    if (s.comm.ReadIdentity(showCall) != link::LinkStatus::Ok) {
-        s.setPriority(kNormalPriorityClass);
+    if (s.Comm().ReadIdentity(showCall) != link::LinkStatus::Ok) {
+        s.SetPriority(kNormalPriorityClass);
         return true;
     }
-    const BackupLookup lookup = GetBackupProfile(s);
-    switch (lookup) {
-        case BackupLookup::Unanswered:
-            // Without block 0 the serial number is unknown: naming a file from it would end the
-            // recovery as if this DC had no backup. Treat it as a DC that did not answer.
-            s.setPriority(kNormalPriorityClass);
-            return true;
-        case BackupLookup::Damaged:
-        case BackupLookup::Unreadable:
-            // The file may still hold the only copy of the dive log: keep it and say where it is.
-            st.where = ProfileWhere::KeptOnDisk;
-            s.surface.InsertTaskList(
-                TaskIcon::Error, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()), "",
-                row::kBackupUnusable);
-            return false;
-        case BackupLookup::NotFound:
-            // Another DC, or nothing of this one on disk: the file of the updated DC stays where
-            // it is, and Close names it.
-            st.where = ProfileWhere::KeptOnDisk;
-            return false;
-        case BackupLookup::Found:
-        case BackupLookup::FoundChanged:
-            if (TakeFoundProfile(s, lookup) != BackupOutcome::Reused) {
-                st.where = ProfileWhere::KeptOnDisk;
-                return false;
-            }
-            return !RestoreProfile(s);
+    std::string identity = s.Comm().Identity();
+    std::string version = s.DcVersion();
+    if (firmware::CheckIdentity(identity, s.Fw(), version)) {
+        s.DcIdentified(identity, version);
+        outcome.dcVersion = version;
     }
-    return false;
+    // Without block 0 the serial number is unknown: treat it as a DC that did not answer.
+    const std::optional<Block0Bytes> block0 = ReadBlock0(s);
+    if (!block0) {
+        s.SetPriority(kNormalPriorityClass);
+        return true;
+    }
+    const std::int32_t serial = Block0(*block0).Serial();
+    st.MetDc(*block0, serial, BackupFileName(s.BackupFolder(), s.Fw().DcModelNumber, serial));
+    if (serial != SerialOf(st.Image().SerialDigits)) {
+        // Another DC: the file of the one that was updated stays where it is, and Close names it.
+        st.KeptForLater();
+        return false;
+    }
+    return !RestoreProfile(s);
 }
 
 }  // namespace
 
-void ProfileRecovering(ProfileSession& s) {
-    ProfileState& st = s.profile;
-    WizardSurface& ui = s.surface;
+RecoveryOutcome ProfileRecovering(ProfileSession& s) {
+    ProfileState& st = s.Profile();
+    RecoveryOutcome outcome;
+    // Close came in the middle of writing: the profile is still in its file.
+    if (st.Where() == ProfileWhere::WritingBack) st.WriteBackFailed();
+    WizardSurface& ui = s.Ui();
     const std::string title = s.Text(text::kRecoveryTitle);
 
     const MessageAnswer recover = AskWhatToDo(s, title);
     if (recover == MessageAnswer::Discard && DiscardConfirmed(s, title)) {
-        DeleteBackupFile(st);
-        st.where = ProfileWhere::Discarded;
-        return;
+        Discard(s);
+        return outcome;
     }
     if (recover != MessageAnswer::WriteBack) {
-        st.where = ProfileWhere::KeptOnDisk;
-        return;
+        st.KeptForLater();
+        return outcome;
     }
 
+    outcome.ran = true;
     bool again = true;
     while (again) {
         const MessageAnswer ready =
             ui.ShowMessage(title, RecoveryInstructions(ui), MessageIcon::Information, MessageButtons::OkCancel);
         if (ready != MessageAnswer::Ok) {
-            // Cancel keeps the file: the next update of this DC writes it back.
-            st.where = ProfileWhere::KeptOnDisk;
-            if (ready == MessageAnswer::Interrupted) return;
+            // Cancel keeps the file for later.
+            st.KeptForLater();
+            if (ready == MessageAnswer::Interrupted) return outcome;
             break;
         }
-        again = TryOnce(s);
+        again = TryOnce(s, outcome);
     }
 
     s.SetDcClock();
     // The recovery is over whatever the DC answers; the end of the program follows.
-    static_cast<void>(s.comm.EndConnection());
+    static_cast<void>(s.Comm().EndConnection());
+    return outcome;
 }
 
 }  // namespace verno::profile

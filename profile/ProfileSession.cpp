@@ -2,40 +2,53 @@
 
 #include <utility>
 
+#include "common/RowIds.h"
 #include "common/Text.h"
 #include "common/TextNumbers.h"
-#include "common/RowIds.h"
 
 namespace verno::profile {
 
-ProfileSession::ProfileSession(link::CommModule& commModule, const firmware::FirmwareImage& image,
-                               WizardSurface& frontEnd, const WallClock& pcClock, std::filesystem::path folder,
-                               PrioritySetter prioritySetter)
-    : comm(commModule),
-      fw(image),
-      surface(frontEnd),
-      wallClock(pcClock),
-      backupFolder(std::move(folder)),
-      setPriority(std::move(prioritySetter)) {}
+ProfileSession::ProfileSession(link::CommModule& comm, const firmware::FirmwareImage& fw, WizardSurface& surface,
+                               const WallClock& wallClock, platform::FileSystem& fs, std::filesystem::path backupFolder,
+                               PrioritySetter setPriority)
+    : comm_(comm),
+      fw_(fw),
+      surface_(surface),
+      wallClock_(wallClock),
+      files_(fs),
+      backupFolder_(std::move(backupFolder)),
+      setPriority_(std::move(setPriority)) {}
+
+void ProfileSession::DcIdentified(std::string identity, std::string version) {
+    identity_ = std::move(identity);
+    // An identity that carries no version leaves the one known so far.
+    if (!version.empty()) dcVersion_ = std::move(version);
+}
 
 void ProfileSession::Fail(Failure failure, std::initializer_list<std::string_view> values) {
     const FailureRows rows = RowsOf(failure);
-    attemptFailed = true;
-    if (rows.marksStatus) surface.SetTaskStatus(Text(text::kFailed));
+    attemptFailed_ = true;
+    if (rows.marksStatus) surface_.SetTaskStatus(Text(text::kFailed));
     const std::string row = rows.text != 0 ? FillPlaceholders(Text(rows.text), values)
                                            : std::string(values.size() > 0 ? *values.begin() : std::string_view());
-    surface.InsertTaskList(rows.icon, row, "", rows.id);
-    if (rows.endsConnection) static_cast<void>(comm.EndConnection());
-    surface.ResetStage();
+    surface_.InsertTaskList(rows.icon, row, "", rows.id);
+    if (rows.endsConnection) static_cast<void>(comm_.EndConnection());
+    surface_.ResetStage();
 }
 
 void ProfileSession::SetDcClock() {
-    const LocalDateTime now = wallClock.Now();
-    const link::LinkStatus set = comm.SetDateTime(FormatDate(now), FormatTime(now), link::wire::kClockExtraByte);
+    const LocalDateTime now = wallClock_.Now();
+    const link::LinkStatus set = comm_.SetDateTime(FormatDate(now), FormatTime(now), link::wire::kClockExtraByte);
     if (set == link::LinkStatus::Refused)
-        surface.InsertTaskList(TaskIcon::Warning, Text(text::kClockNotSet), "", row::kClockNotSet);
+        surface_.InsertTaskList(TaskIcon::Warning, Text(text::kClockNotSet), "", row::kClockNotSet);
     else if (set != link::LinkStatus::Ok)
-        attemptFailed = true;
+        attemptFailed_ = true;
+}
+
+std::vector<KeptFile> ProfileSession::FilesKept() {
+    std::vector<KeptFile> files = profile_.FilesKept();
+    std::erase_if(files, [this](const KeptFile& k) { return files_.Fs().Look(k.file).kind != platform::FileKind::File; });
+    return files;
 }
 
 }  // namespace verno::profile

@@ -1,19 +1,26 @@
 #pragma once
 // What the profile procedures work with: the link, the firmware image, the front end, the PC's
-// clock, the folder of the backup files, the process priority and the shared profile state.
+// clock, the files, the process priority, the custody of the profile, the attached DC's
+// firmware and whether this attempt has failed. Built by the wizard, handed to the procedures
+// by reference; its state changes only through its methods.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "common/WallClock.h"
 #include "common/WizardSurface.h"
 #include "firmware/FirmwareImage.h"
 #include "link/protocol/CommModule.h"
+#include "platform/Files.h"
 #include "platform/ProcessPriority.h"
 #include "profile/Failure.h"
+#include "profile/History.h"
+#include "profile/ProfileFiles.h"
 #include "profile/ProfileState.h"
 
 namespace verno::profile {
@@ -28,23 +35,35 @@ using platform::kRealtimePriorityClass;
 class ProfileSession {
 public:
     ProfileSession(link::CommModule& comm, const firmware::FirmwareImage& fw, WizardSurface& surface,
-                   const WallClock& wallClock, std::filesystem::path backupFolder, PrioritySetter setPriority);
+                   const WallClock& wallClock, platform::FileSystem& fs, std::filesystem::path backupFolder,
+                   PrioritySetter setPriority);
     ProfileSession(const ProfileSession&) = delete;
     ProfileSession& operator=(const ProfileSession&) = delete;
     virtual ~ProfileSession() = default;
 
-    link::CommModule& comm;
-    const firmware::FirmwareImage& fw;
-    WizardSurface& surface;
-    const WallClock& wallClock;
-    std::filesystem::path backupFolder;  // where backup files of DC profiles lie
-    PrioritySetter setPriority;
-    ProfileState profile;
-    ReadFrom dcFirmware;  // the attached DC's version, once its identity was read
-    // This attempt has failed: a step said so with its rows. Back starts a new attempt.
-    bool attemptFailed = false;
+    link::CommModule& Comm() { return comm_; }
+    const firmware::FirmwareImage& Fw() const { return fw_; }
+    WizardSurface& Ui() { return surface_; }
+    ProfileFiles& Files() { return files_; }
+    const std::filesystem::path& BackupFolder() const { return backupFolder_; }
+    std::uint32_t SetPriority(std::uint32_t priorityClass) { return setPriority_(priorityClass); }
+    ProfileState& Profile() { return profile_; }
+    const ProfileState& Profile() const { return profile_; }
 
-    std::string Text(int n) { return surface.LoadText(n); }
+    // The attached DC's identity and firmware, as its identity and revision were last read.
+    const std::string& Identity() const { return identity_; }
+    const std::string& DcVersion() const { return dcVersion_; }
+    std::uint8_t DcRevision() const { return dcRevision_.value_or(0); }
+    DcFirmware DcRuns() const { return {dcVersion_, dcRevision_}; }
+    void DcIdentified(std::string identity, std::string version);
+    void DcRevisionRead(std::uint8_t revision) { dcRevision_ = revision; }
+
+    // This attempt has failed: a step said so with its rows. Back starts a new attempt.
+    bool AttemptFailed() const { return attemptFailed_; }
+    void FailAttempt() { attemptFailed_ = true; }
+    void NewAttempt() { attemptFailed_ = false; }
+
+    std::string Text(int n) { return surface_.LoadText(n); }
     // A step failed: the attempt has failed, and the rows the failure table gives say what went
     // wrong (values fill the row's text, or are the row itself when the table gives none); the
     // stage is reset.
@@ -53,6 +72,22 @@ public:
     // record keeps its old time: a warning row says so. A clock record that did not get through
     // fails the attempt.
     void SetDcClock();
+    // Every file with a profile that this run leaves on disk and why, as far as they are there.
+    std::vector<KeptFile> FilesKept();
+
+private:
+    link::CommModule& comm_;
+    const firmware::FirmwareImage& fw_;
+    WizardSurface& surface_;
+    const WallClock& wallClock_;
+    ProfileFiles files_;
+    std::filesystem::path backupFolder_;
+    PrioritySetter setPriority_;
+    ProfileState profile_;
+    std::string identity_;
+    std::string dcVersion_;  // two single-byte characters; empty until an identity gave one
+    std::optional<std::uint8_t> dcRevision_;
+    bool attemptFailed_ = false;
 };
 
 }  // namespace verno::profile

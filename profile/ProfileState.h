@@ -1,77 +1,134 @@
 #pragma once
-// The DC's profile as saved around an update: held in memory for the restore and mirrored in
-// the backup file for the recovery after an interrupted update.
+// Custody of the diver's profile during one run: where it is, the profile to write back and the
+// file it lies in, the DC met last, and every other file with a profile that the run leaves on
+// disk and why. It changes only through the transitions below, all in ProfileState.cpp, each
+// checked against the state it leaves: a transition from any other state is a programming
+// error, and the program ends there rather than write anything more.
+//
+//   InDc --Saved / FoundSaved--> Saved --WritingBack--> WritingBack --WrittenBack--> WrittenBack
+//   InDc --ChoseFile--> FromFile --WritingBack--> WritingBack --WriteBackFailed--> Saved / FromFile
+//   InDc --NothingToSave--> NotSaved          Saved / FromFile --KeptForLater--> KeptOnDisk
+//   Saved --Discarded--> Discarded            any but WritingBack --StartAttempt--> InDc
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <string>
+#include <memory>
 #include <vector>
+
+#include "profile/ProfileFiles.h"
+#include "profile/ProfileImage.h"
 
 namespace verno::profile {
 
-inline constexpr std::size_t kProfileRows = 1024;
-inline constexpr std::size_t kProfileColumns = 130;  // write address, 128 bytes, row sum
-inline constexpr std::size_t kSumColumn = 129;
-
-// Row r is saved block r: column 0 its write address (read address - 256, in units), columns
-// 1..128 its bytes, column 129 the 8-bit sum of those bytes.
-using ProfileRow = std::array<std::int16_t, kProfileColumns>;
-using ProfileTable = std::array<ProfileRow, kProfileRows>;
-
-// Where the diver's profile is, as this run knows it. Close, the recovery and the verdict all
-// read this one value.
 enum class ProfileWhere {
-    InDc,         // in the DC only; saved before any code is sent
+    InDc,         // in the DC only; nothing of it saved by this attempt yet
     NotSaved,     // in the DC only, and nothing is kept around this update (empty, or refused)
-    Saved,        // in the backup file (BackupFilePath), waiting to be written back
-    WritingBack,  // being written back from the backup file
-    WrittenBack,  // written back and its header read back equal; the backup file is gone
-    KeptOnDisk,   // left in the backup file on purpose, for later
-    Discarded,    // the user deleted the backup file, confirmed
+    Saved,        // in the backup file, waiting to be written back: Close offers the recovery
+    FromFile,     // a file the user chose waits to be written into the DC; the file stays as it is
+    WritingBack,  // being written into the DC
+    WrittenBack,  // written into the DC and its header read back equal
+    KeptOnDisk,   // left in its file on purpose, for later
+    Discarded,    // the user removed the backup file; the history holds a copy
 };
 
-// The DC's firmware version when a profile was read; history files carry it in the serial
-// record's spare bytes 6..8 (zero in a plain backup file).
-struct ReadFrom {
-    std::string version;  // two characters, empty when unknown
-    std::uint8_t revision = 0;
+const char* WhereName(ProfileWhere where);
+
+// Why a file with a profile stays on disk when the run ends.
+enum class KeptWhy {
+    WaitsForUpdate,   // this DC's backup file: its next update writes it back
+    ChosenFile,       // the file the user chose to write back; it was not (wholly) written
+    PresentProfile,   // what the DC held before the saved profile went back (history)
+    SavedProfile,     // the saved profile that the user chose not to write back (history)
+    PreviousProfile,  // what the DC held before a chosen file was written into it (history)
+    OtherSerial,      // set aside: another DC's serial number inside
+    OtherSize,        // set aside: made with a firmware file of the other memory size
+    Unusable,         // under this DC's backup name, but damaged or not to be read: left as it is
 };
 
-struct ProfileState {
-    // Bytes 0..15 the profile header of block 0, byte 16 their 8-bit sum.
-    std::array<std::uint8_t, 17> ProfileHeader{};
-    // Bytes 0..5 the serial number's decimal digits as values 0..9, the rest 0.
-    std::array<std::uint8_t, 17> SerialDigits{};
-    ProfileTable ProfileBlocks{};
-    std::int16_t ProfileBlockCount = 0;  // rows of ProfileBlocks in use, 0..1024
-    std::filesystem::path BackupFilePath;
-    std::int32_t DcSerial = 0;
-    // Block 0 of the DC as the last good read of it gave it.
-    std::array<std::uint8_t, 128> DcBlock0{};
+const char* KeptWhyName(KeptWhy why);
 
-    ProfileWhere where = ProfileWhere::InDc;
-    // The backup file in BackupFilePath was found on disk, not saved by this run.
-    bool fromEarlierRun = false;
-    // Every other file with a profile that this run left on disk: an earlier attempt's backup,
-    // the one of two profiles that was not written back, files set aside. Close names them.
-    std::vector<std::filesystem::path> keptFiles;
+struct KeptFile {
+    std::filesystem::path file;
+    KeptWhy why;
+    bool operator==(const KeptFile&) const = default;
+};
 
+using Block0Bytes = std::array<std::uint8_t, 128>;
+
+class ProfileState {
+public:
+    ProfileState();
+
+    ProfileWhere Where() const { return where_; }
     // True while the profile is to be saved before and restored after the update.
-    bool KeepProfile() const { return where != ProfileWhere::NotSaved; }
-    // False while a saved profile still waits to be written back: Close then offers the recovery.
-    bool ProfileSafe() const { return where != ProfileWhere::Saved && where != ProfileWhere::WritingBack; }
-    // The backup file in BackupFilePath holds the profile this run relies on.
-    bool BackupOnDisk() const {
-        return where == ProfileWhere::Saved || where == ProfileWhere::WritingBack || where == ProfileWhere::KeptOnDisk;
-    }
-    // A new attempt: the profile is in the DC, and whatever an earlier attempt left on disk is
-    // remembered, so that Close can still name it.
+    bool KeepProfile() const { return where_ != ProfileWhere::NotSaved; }
+    // False while a profile waits to be written into the DC: Close then offers the recovery.
+    bool ProfileSafe() const;
+    // The profile to write back, and the file it lies in: the backup file, or the chosen file.
+    const ProfileImage& Image() const { return *image_; }
+    const FileRecord& Source() const { return source_; }
+    bool SourceIsChosenFile() const { return chosenFile_; }
+
+    // The DC whose block 0 was read last: its serial number and where its backup file belongs.
+    bool DcMet() const { return dcMet_; }
+    std::int32_t DcSerial() const { return dcSerial_; }
+    const Block0Bytes& DcBlock0() const { return dcBlock0_; }
+    const std::filesystem::path& BackupFilePath() const { return backupFilePath_; }
+    // This run holds on disk what a DC with exactly this block 0 held in its profile area before
+    // the run wrote anything there.
+    bool CopiedFrom(const Block0Bytes& block0) const;
+
+    // Every file with a profile that the run leaves on disk, and why; the file waiting to be
+    // written back included.
+    std::vector<KeptFile> FilesKept() const;
+
+    // --- transitions ---
+    // A new attempt: the profile is in the DC; a file the last attempt left stays named.
     void StartAttempt();
-    void Keep(const std::filesystem::path& file);
-    // Every file with a profile that this run leaves on disk, the waiting backup included.
-    std::vector<std::filesystem::path> FilesOnDisk() const;
+    // Block 0 of the attached DC came in.
+    void MetDc(const Block0Bytes& block0, std::int32_t serial, std::filesystem::path backupFilePath);
+    // What the DC with this block 0 held is now on disk, in a file this run made or read back.
+    void Copied(const Block0Bytes& block0);
+    // InDc -> NotSaved: nothing to save, or saving was refused; nothing will be written back.
+    void NothingToSave();
+    // InDc -> Saved: read from the DC and written to its backup file by this run.
+    void Saved(std::unique_ptr<ProfileImage> image, FileRecord backup);
+    // InDc -> Saved: a backup an earlier attempt or run left is the one to write back.
+    void FoundSaved(std::unique_ptr<ProfileImage> image, FileRecord backup);
+    // InDc -> FromFile: a file the user chose is to be written into the DC.
+    void ChoseFile(std::unique_ptr<ProfileImage> image, FileRecord file);
+    // Saved, FromFile -> WritingBack.
+    void WritingBack();
+    // WritingBack -> Saved or FromFile: the DC did not take it; the file is still there.
+    void WriteBackFailed();
+    // WritingBack -> WrittenBack; a backup file that could not be removed stays named.
+    void WrittenBack(bool sourceRemoved);
+    // Saved, FromFile -> KeptOnDisk: left for later.
+    void KeptForLater();
+    // Saved -> Discarded: the backup file removed, a copy in the history.
+    void Discarded();
+    // Any state: another file with a profile that the run leaves on disk.
+    void Keep(std::filesystem::path file, KeptWhy why);
+    // The program has ended: custody stays as it is now. (Only a test's end returns; the
+    // command it interrupted then runs out against a cut link and must change nothing.)
+    void ProgramEnded();
+
+private:
+    void Require(bool allowed, const char* transition) const;
+    void TakeSource(std::unique_ptr<ProfileImage> image, FileRecord file, bool chosen);
+
+    ProfileWhere where_ = ProfileWhere::InDc;
+    std::unique_ptr<ProfileImage> image_;
+    FileRecord source_;
+    bool chosenFile_ = false;
+    bool dcMet_ = false;
+    std::int32_t dcSerial_ = 0;
+    Block0Bytes dcBlock0_{};
+    std::filesystem::path backupFilePath_;
+    std::vector<Block0Bytes> copiedFrom_;
+    std::vector<KeptFile> kept_;
+    bool ended_ = false;
 };
 
 }  // namespace verno::profile

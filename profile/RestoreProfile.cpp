@@ -1,12 +1,13 @@
 #include "profile/RestoreProfile.h"
 
 #include <algorithm>
-#include <system_error>
 
 #include "common/Sum8.h"
 #include "common/Text.h"
 #include "common/TextNumbers.h"
+#include "profile/BackupProfile.h"
 #include "profile/Block0.h"
+#include "profile/History.h"
 #include "profile/Geometry.h"
 #include "common/RowIds.h"
 
@@ -30,7 +31,7 @@ bool SendPieces(ProfileSession& s, const ProfileRow& row) {
         std::array<std::uint8_t, kPieceBytes + 1> piece{};
         for (std::size_t i = 0; i < kPieceBytes; ++i) piece[i] = static_cast<std::uint8_t>(row[1 + p * kPieceBytes + i]);
         piece[kPieceBytes] = Sum8(std::span(piece).first(kPieceBytes));
-        taken = s.comm.WriteProfileBlock(static_cast<std::uint16_t>(first + p), piece) == link::LinkStatus::Ok && taken;
+        taken = s.Comm().WriteProfileBlock(static_cast<std::uint16_t>(first + p), piece) == link::LinkStatus::Ok && taken;
     }
     return taken;
 }
@@ -38,22 +39,22 @@ bool SendPieces(ProfileSession& s, const ProfileRow& row) {
 // Writes the blocks; a refused write of one of the two special blocks sends the rest in pieces.
 // True when the DC took everything.
 bool WriteBlocks(ProfileSession& s, int count) {
-    const ProfileTable& rows = s.profile.ProfileBlocks;
+    const ProfileTable& rows = s.Profile().Image().ProfileBlocks;
     int failedAt = 0;  // 1-based position of the block the DC did not take
     for (int j = 1; j <= count && failedAt == 0; ++j) {
-        s.surface.SetTaskStatus(Percent(j, count));
+        s.Ui().SetTaskStatus(Percent(j, count));
         const ProfileRow& row = rows[static_cast<std::size_t>(j - 1)];
-        if (s.comm.WriteCodeBlock(static_cast<std::uint16_t>(row[0]), link::wire::kWriteArea1Block, Payload(row)) !=
+        if (s.Comm().WriteCodeBlock(static_cast<std::uint16_t>(row[0]), link::wire::kWriteArea1Block, Payload(row)) !=
             link::LinkStatus::Ok)
             failedAt = j;
     }
     if (failedAt == 0) return true;
     const std::int16_t address = rows[static_cast<std::size_t>(failedAt - 1)][0];
     if (address != kFallbackAddressA && address != kFallbackAddressB) return false;
-    s.comm.ClearFailure();
+    s.Comm().ClearFailure();
     bool taken = true;
     for (int k = failedAt; k <= count; ++k) {
-        s.surface.SetTaskStatus(Percent(k, count));
+        s.Ui().SetTaskStatus(Percent(k, count));
         taken = SendPieces(s, rows[static_cast<std::size_t>(k - 1)]) && taken;
     }
     return taken;
@@ -61,42 +62,59 @@ bool WriteBlocks(ProfileSession& s, int count) {
 
 // Writes the header last and reads it back: only an equal header read back counts.
 bool HeaderWrittenBack(ProfileSession& s) {
-    const ProfileState& st = s.profile;
+    const ProfileImage& image = s.Profile().Image();
     // The fixed waits say what they wait for: three seconds would otherwise look frozen at 100%.
-    s.surface.SetTaskStatus(s.Text(text::kWritingHeader));
+    s.Ui().SetTaskStatus(s.Text(text::kWritingHeader));
     // Whether the DC took it shows in the read-back, which alone decides.
-    static_cast<void>(s.comm.WriteProfileBlock(Block0::kHeaderUnit, st.ProfileHeader));
-    s.comm.Pause(link::Seconds(2.0));
-    s.surface.SetTaskStatus(s.Text(text::kCheckingHeader));
-    const link::MemoryBlock read = s.comm.ReadMemory(Block0::kUnit, Block0::kUnit);
-    s.comm.Pause(link::Seconds(1.0));
+    static_cast<void>(s.Comm().WriteProfileBlock(Block0::kHeaderUnit, image.ProfileHeader));
+    s.Comm().Pause(link::Seconds(2.0));
+    s.Ui().SetTaskStatus(s.Text(text::kCheckingHeader));
+    const link::MemoryBlock read = s.Comm().ReadMemory(Block0::kUnit, Block0::kUnit);
+    s.Comm().Pause(link::Seconds(1.0));
     const ProfileHeaderBytes readBack = Block0(read.bytes).Header();
-    return read.status == link::LinkStatus::Ok && std::equal(readBack.begin(), readBack.end(), st.ProfileHeader.begin());
+    return read.status == link::LinkStatus::Ok && std::equal(readBack.begin(), readBack.end(), image.ProfileHeader.begin());
+}
+
+// The backup file has done its work. It goes only once the history holds a copy of it (two DCs
+// of one serial number must not leave a profile in the wrong watch alone) and only while its
+// name still leads to the file that was read.
+bool RemoveBackup(ProfileSession& s) {
+    const ProfileState& st = s.Profile();
+    const HistoryCopy copy =
+        KeepInHistory(s.Files(), s.BackupFolder(), st.Image(), s.DcRuns(), std::chrono::system_clock::now());
+    if (copy.error) {
+        s.Ui().InsertTaskList(
+            TaskIcon::Warning,
+            FillPlaceholders(s.Text(text::kBackupKeptNoCopy), st.Source().file.string(), copy.error.message()), "",
+            row::kHistoryNotWritten);
+        return false;
+    }
+    return s.Files().RemoveIfUnchanged(st.Source());
 }
 
 }  // namespace
 
-bool RestoreProfile(ProfileSession& s, AfterRestore after) {
-    ProfileState& st = s.profile;
-    st.where = ProfileWhere::WritingBack;
-    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kRestoreRow), "", row::kRestore);
-    s.comm.ClearFailure();
+bool RestoreProfile(ProfileSession& s) {
+    ProfileState& st = s.Profile();
+    const KeptWhy held = st.SourceIsChosenFile() ? KeptWhy::PreviousProfile : KeptWhy::PresentProfile;
+    if (CopyWhatTheDcHolds(s, held) != Guard::Ok) return false;
 
-    const int count = std::clamp<int>(st.ProfileBlockCount, 0, static_cast<int>(kProfileRows));
+    st.WritingBack();
+    s.Ui().InsertTaskList(TaskIcon::Information, s.Text(text::kRestoreRow), "", row::kRestore);
+    s.Comm().ClearFailure();
+    const int count = std::clamp<int>(st.Image().ProfileBlockCount, 0, static_cast<int>(kProfileRows));
     if (!WriteBlocks(s, count)) {
-        st.where = ProfileWhere::Saved;
+        st.WriteBackFailed();
         s.Fail(Failure::DataNotAccepted);
     } else if (!HeaderWrittenBack(s)) {
-        st.where = ProfileWhere::Saved;
+        st.WriteBackFailed();
         s.Fail(Failure::HeaderMismatch);
     } else {
-        s.surface.SetTaskStatus(s.Text(text::kDone));
-        st.where = ProfileWhere::WrittenBack;
-        std::error_code ignored;
-        if (after == AfterRestore::DeleteBackup) std::filesystem::remove(st.BackupFilePath, ignored);
+        s.Ui().SetTaskStatus(s.Text(text::kDone));
+        st.WrittenBack(!st.SourceIsChosenFile() && RemoveBackup(s));
     }
     s.SetDcClock();
-    return st.where == ProfileWhere::WrittenBack;
+    return st.Where() == ProfileWhere::WrittenBack;
 }
 
 }  // namespace verno::profile

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "common/WizardSurface.h"
@@ -18,6 +20,10 @@ public:
     // A box with the question's own buttons; its first choice is the default. Closing the box
     // answers Interrupted.
     virtual MessageAnswer Ask(QWidget* parent, const QuestionBox& box) = 0;
+    // A file to open, chosen in a file dialog that starts in `folder`; nullopt when none was.
+    virtual std::optional<std::filesystem::path> ChooseFile(QWidget* parent, const std::string& title,
+                                                            const std::filesystem::path& folder,
+                                                            const std::string& filter) = 0;
 };
 
 }  // namespace verno::shell

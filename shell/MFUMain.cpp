@@ -13,6 +13,7 @@
 #include "shell/InstructionFrame.h"
 #include "shell/TaskLog.h"
 #include "shell/TitleBar.h"
+#include "common/TextNumbers.h"
 
 namespace verno::shell {
 
@@ -31,6 +32,7 @@ constexpr QRect kTaskLst = FromTwips(2160, 480, 7935, 5415);
 constexpr QRect kBackCmd = FromTwips(4200, 6360, 1455, 375);
 constexpr QRect kNextCmd = FromTwips(6000, 6360, 1455, 375);
 constexpr QRect kCloseCmd = FromTwips(8640, 6360, 1455, 375);
+constexpr QRect kRestoreCmd = FromTwips(120, 6360, 3960, 375);
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -55,6 +57,7 @@ MFUMain::MFUMain(wizard::Host& host, Dialogs& dialogs, QWidget* parent)
       backCmd_(MakeButton(QStringLiteral("Back"), kBackCmd, this)),
       nextCmd_(MakeButton(QStringLiteral("Next"), kNextCmd, this)),
       closeCmd_(MakeButton(QStringLiteral("Close"), kCloseCmd, this)),
+      restoreCmd_(MakeButton(QString(), kRestoreCmd, this)),
       controller_(*this, host) {
     setFixedSize(kClientWidth, kClientHeight);
     setWindowIcon(ProgramIcon());
@@ -77,6 +80,7 @@ MFUMain::MFUMain(wizard::Host& host, Dialogs& dialogs, QWidget* parent)
     connect(nextCmd_, &QPushButton::clicked, this, [this] { controller_.NextClick(); });
     connect(backCmd_, &QPushButton::clicked, this, [this] { controller_.BackClick(); });
     connect(closeCmd_, &QPushButton::clicked, this, [this] { controller_.CloseClick(); });
+    connect(restoreCmd_, &QPushButton::clicked, this, [this] { controller_.ChooseAndRestoreClick(); });
 }
 
 MFUMain::~MFUMain() = default;
@@ -137,17 +141,30 @@ void MFUMain::SetPageText(const std::string& text) {
 void MFUMain::ShowTaskLog(bool shown) {
     xpFrame_->setVisible(!shown);
     taskLst_->setVisible(shown);
+    // A saved profile is chosen on page 1 only, in place of an update.
+    restoreCmd_->setVisible(!shown && nextCmd_->isVisibleTo(this));
 }
 
 void MFUMain::ShowButtons() {
     backCmd_->show();
     nextCmd_->show();
     closeCmd_->show();
+    restoreCmd_->setVisible(xpFrame_->isVisibleTo(this));
 }
 
 void MFUMain::EnableBack(bool enabled) { backCmd_->setEnabled(enabled); }
 
-void MFUMain::EnableNext(bool enabled) { nextCmd_->setEnabled(enabled); }
+void MFUMain::EnableNext(bool enabled) {
+    nextCmd_->setEnabled(enabled);
+    restoreCmd_->setEnabled(enabled);
+}
+
+std::optional<std::filesystem::path> MFUMain::ChooseProfileFile(const std::string& title,
+                                                                const std::filesystem::path& folder,
+                                                                const std::string& filter) {
+    // Set-aside files carry suffixes of their own: every file can be chosen too.
+    return dialogs_.ChooseFile(this, title, folder, filter + " (*.gz *.bak *.bin);;* (*)");
+}
 
 void MFUMain::SetBusy(bool busy) {
     if (busy) {
@@ -203,6 +220,7 @@ void MFUMain::SetCaptions(const wizard::Captions& captions) {
     backCmd_->setText(Q(captions.back));
     closeCmd_->setText(Q(captions.close));
     nextCmd_->setText(Q(captions.next));
+    restoreCmd_->setText(Q(controller_.LoadText(text::kRestoreButton)));
     taskLst_->SetHeadings(captions.timeHeading, captions.eventHeading, captions.statusHeading);
 }
 

@@ -61,6 +61,8 @@ public:
     void Undecorate() override;
     void SetCaptions(const wizard::Captions& captions) override;
     void SetLanguage(const std::string& tag) override;
+    std::optional<std::filesystem::path> ChooseProfileFile(const std::string& title, const std::filesystem::path& folder,
+                                                           const std::string& filter) override;
 
     // The controls, for the tests and for accessibility tools.
     TitleBar& XPForm() { return *xpForm_; }
@@ -71,6 +73,7 @@ public:
     QPushButton& BackCmd() { return *backCmd_; }
     QPushButton& NextCmd() { return *nextCmd_; }
     QPushButton& CloseCmd() { return *closeCmd_; }
+    QPushButton& RestoreCmd() { return *restoreCmd_; }
     QSystemTrayIcon* TrayIcon() { return tray_.get(); }
 
 protected:
@@ -92,6 +95,7 @@ private:
     QPushButton* backCmd_;
     QPushButton* nextCmd_;
     QPushButton* closeCmd_;
+    QPushButton* restoreCmd_;  // a saved profile written back instead of an update
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<QTranslator> qtTexts_;  // Qt's own words (Yes, No, OK, Cancel) in the language
     wizard::Controller controller_;  // last: it shows through the controls above

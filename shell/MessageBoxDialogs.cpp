@@ -1,5 +1,6 @@
 #include "shell/MessageBoxDialogs.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QString>
@@ -85,10 +86,25 @@ MessageAnswer MessageBoxDialogs::Ask(QWidget* parent, const QuestionBox& questio
         buttons.emplace_back(button, choice.answer);
     }
     if (!buttons.empty()) box.setDefaultButton(static_cast<QPushButton*>(buttons.front().first));
+    // Escape, Alt+F4 and the box's own close answer nothing: a hidden button takes them, so that
+    // closing the box never counts as one of its choices.
+    QPushButton* closed = box.addButton(QMessageBox::Cancel);
+    closed->hide();
+    box.setEscapeButton(closed);
     box.exec();
     for (const auto& [button, answer] : buttons)
         if (box.clickedButton() == button) return answer;
     return MessageAnswer::Interrupted;
+}
+
+std::optional<std::filesystem::path> MessageBoxDialogs::ChooseFile(QWidget* parent, const std::string& title,
+                                                                   const std::filesystem::path& folder,
+                                                                   const std::string& filter) {
+    const QString file = QFileDialog::getOpenFileName(parent, QString::fromStdString(title),
+                                                      QString::fromStdU16String(folder.u16string()),
+                                                      QString::fromStdString(filter));
+    if (file.isEmpty()) return std::nullopt;
+    return std::filesystem::path(file.toStdU16String());
 }
 
 }  // namespace verno::shell

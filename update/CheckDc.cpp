@@ -1,7 +1,5 @@
 #include "update/CheckDc.h"
 
-#include <system_error>
-
 #include "update/DcIdentity.h"
 #include "profile/BackupFile.h"
 #include "profile/Block0.h"
@@ -11,7 +9,7 @@ namespace verno::update {
 
 DcCheck CheckDc(Session& s) {
     DcCheck check;
-    link::CommModule& comm = s.comm;
+    link::CommModule& comm = s.Comm();
     const IdentityCheck identity = CheckDcIdentity(s);
     if (identity == IdentityCheck::NoAnswer) return check;
     check.identity = comm.Identity();
@@ -20,12 +18,12 @@ DcCheck CheckDc(Session& s) {
         static_cast<void>(comm.EndConnection());
         return check;
     }
-    check.version = s.DcVersion;
+    check.version = s.DcVersion();
     if (const link::RevisionReply revision = comm.ReadRevision(); revision.status == link::LinkStatus::Ok)
         check.revision = revision.revision;
     // The decision the update would make: it reads the revision only for some identity records.
-    const std::uint8_t decisionRevision = ReadsRevision(s.fw) ? check.revision.value_or(0) : 0;
-    check.decision = DecideVersion(s.fw, s.DcVersion, decisionRevision);
+    const std::uint8_t decisionRevision = ReadsRevision(s.Fw()) ? check.revision.value_or(0) : 0;
+    check.decision = DecideVersion(s.Fw(), s.DcVersion(), decisionRevision);
 
     check.result = CheckResult::NoBlock0;
     if (const link::MemoryBlock read = comm.ReadMemory(profile::Block0::kUnit, profile::Block0::kUnit);
@@ -33,11 +31,10 @@ DcCheck CheckDc(Session& s) {
         check.result = CheckResult::Checked;
         const profile::Block0 block0(read.bytes);
         check.serial = block0.Serial();
-        const auto [start, end] = profile::DecodeHeaderPointers(block0.Header(), s.fw.DcMemoryBlocks);
-        if (start != end) check.profileBlocks = profile::ApplyRangeRule(start, end, s.fw.DcMemoryBlocks).blockCount;
-        const auto backup = profile::BackupFileName(s.backupFolder, s.fw.DcModelNumber, check.serial);
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(backup, ec)) check.waitingBackup = backup;
+        const auto [start, end] = profile::DecodeHeaderPointers(block0.Header(), s.Fw().DcMemoryBlocks);
+        if (start != end) check.profileBlocks = profile::ApplyRangeRule(start, end, s.Fw().DcMemoryBlocks).blockCount;
+        const auto backup = profile::BackupFileName(s.BackupFolder(), s.Fw().DcModelNumber, check.serial);
+        if (s.Files().Fs().Look(backup).kind == platform::FileKind::File) check.waitingBackup = backup;
     }
     // A look only: how the DC takes the end of the connection changes nothing of it.
     static_cast<void>(comm.EndConnection());

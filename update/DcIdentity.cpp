@@ -9,15 +9,18 @@
 namespace verno::update {
 
 IdentityCheck CheckDcIdentity(Session& s, const link::CommModule::CallShown& onCall) {
-    if (s.comm.ReadIdentity(onCall) != link::LinkStatus::Ok) return IdentityCheck::NoAnswer;
-    s.identity = s.comm.Identity();
-    return firmware::CheckIdentity(s.identity, s.fw, s.DcVersion) ? IdentityCheck::Accepted : IdentityCheck::OtherModel;
+    if (s.Comm().ReadIdentity(onCall) != link::LinkStatus::Ok) return IdentityCheck::NoAnswer;
+    std::string identity = s.Comm().Identity();
+    std::string version = s.DcVersion();
+    const bool accepted = firmware::CheckIdentity(identity, s.Fw(), version);
+    s.DcIdentified(std::move(identity), accepted ? version : std::string());
+    return accepted ? IdentityCheck::Accepted : IdentityCheck::OtherModel;
 }
 
 IdentityCheck CheckDcIdentityInRow(Session& s) {
     return CheckDcIdentity(s, [&s](int call, int of) {
         if (call > 1)
-            s.surface.SetTaskStatus(FillPlaceholders(s.Text(text::kCallStatus), std::to_string(call), std::to_string(of)));
+            s.Ui().SetTaskStatus(FillPlaceholders(s.Text(text::kCallStatus), std::to_string(call), std::to_string(of)));
     });
 }
 

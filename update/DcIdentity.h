@@ -12,7 +12,7 @@ enum class IdentityCheck {
     Accepted,    // it names the firmware's model; DcVersion holds its version where it gives one
 };
 
-// Reads the identity; the text as the check left it is in s.identity. onCall is told of every
+// Reads the identity; the text as the check left it is the session's Identity(). onCall is told of every
 // transmission while the DC does not answer.
 IdentityCheck CheckDcIdentity(Session& s, const link::CommModule::CallShown& onCall = {});
 

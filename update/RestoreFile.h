@@ -1,7 +1,7 @@
 #pragma once
 // Writes a profile file the user chose (a history file, a kept backup) into the attached DC:
 // only into the DC it was read from, and only at the memory size it was read with. What the DC
-// holds now is kept in the history first, and the chosen file stays on disk.
+// holds now is kept in the history first; the chosen file is never changed, moved or removed.
 
 #include <filesystem>
 
@@ -13,11 +13,11 @@ enum class RestoreFileResult {
     Restored,
     NotAnswering,
     OtherModel,
-    Unusable,     // missing, damaged or unreadable
+    Unusable,     // missing, no file, unreadable or no profile
     OtherSerial,  // the file holds another DC's profile
     OtherSize,    // made for another memory size
     Declined,     // the user did not confirm
-    Failed,       // see the task log's error rows
+    Failed,       // see the task log's error rows; the profile waits in its file
 };
 
 RestoreFileResult RestoreFile(Session& s, const std::filesystem::path& file);

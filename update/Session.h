@@ -1,5 +1,6 @@
 #pragma once
-// One update attempt's world, built by the wizard and handed to the procedures by reference.
+// One update attempt's world, built by the wizard and handed to the procedures by reference: the
+// profile session and the clock and pump that the reset wait runs on.
 
 #include <cstdint>
 #include <string>
@@ -15,18 +16,17 @@ public:
     // clock and pump must be the ones the CommModule was built with: the reset wait runs on them.
     Session(link::CommModule& commModule, link::MonotonicClock& monotonicClock, link::Pump& eventPump,
             const firmware::FirmwareImage& image, WizardSurface& frontEnd, const WallClock& pcClock,
-            std::filesystem::path folder, profile::PrioritySetter prioritySetter)
-        : ProfileSession(commModule, image, frontEnd, pcClock, std::move(folder), std::move(prioritySetter)),
-          clock(monotonicClock),
-          pump(eventPump) {}
+            platform::FileSystem& fs, std::filesystem::path folder, profile::PrioritySetter prioritySetter)
+        : ProfileSession(commModule, image, frontEnd, pcClock, fs, std::move(folder), std::move(prioritySetter)),
+          clock_(monotonicClock),
+          pump_(eventPump) {}
 
-    link::MonotonicClock& clock;
-    link::Pump& pump;
+    link::MonotonicClock& Clock() { return clock_; }
+    link::Pump& Pump() { return pump_; }
 
-    std::string identity;         // the DC's identity as the identity check left it
-    std::string DcVersion;        // two single-byte characters, set by the identity check
-    std::uint8_t DcRevision = 0;  // 0 until read
-
+private:
+    link::MonotonicClock& clock_;
+    link::Pump& pump_;
 };
 
 }  // namespace verno::update

@@ -24,8 +24,8 @@ constexpr link::Seconds kWaitBetweenAreas{10.0};
 
 // Uploads the file's areas with their restart waits and the verification.
 Verification RunUpload(Session& s) {
-    const firmware::FirmwareImage& fw = s.fw;
-    link::CommModule& comm = s.comm;
+    const firmware::FirmwareImage& fw = s.Fw();
+    link::CommModule& comm = s.Comm();
     if (fw.Area1Only()) {
         if (!UploadCode(s)) return Verification::Failed;
         WaitForReset(s, kWaitArea1Only);
@@ -49,23 +49,30 @@ Verification RunUpload(Session& s) {
 
 // Profile write-back, clock, end of the connection and the verdict; success is `done`.
 UpdateResult Finish(Session& s, bool dcNotUpdated, UpdateResult done) {
-    profile::ProfileState& st = s.profile;
+    profile::ProfileState& st = s.Profile();
     // After a failure a saved profile stays in its backup file for the recovery: ProfileSafe has
     // been False since it was saved. A backup that failed saved nothing, and the DC still has it.
-    if (st.where == profile::ProfileWhere::Saved && !s.attemptFailed) profile::RestoreProfile(s);
+    if (st.Where() == profile::ProfileWhere::Saved && !s.AttemptFailed()) profile::RestoreProfile(s);
     // Counted only now, so that a DC that answers with old code still gets its profile back.
-    if (dcNotUpdated) s.attemptFailed = true;
+    if (dcNotUpdated) s.FailAttempt();
 
     s.SetDcClock();
-    if (s.comm.EndConnection() != link::LinkStatus::Ok) s.attemptFailed = true;
+    if (s.Comm().EndConnection() != link::LinkStatus::Ok) s.FailAttempt();
 
-    if (s.attemptFailed || !st.ProfileSafe()) {
-        s.surface.InsertTaskList(TaskIcon::Error, s.Text(text::kUpdateFailed), "", row::kUpdateFailed);
-        s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateFailedHint), "", row::kUpdateFailedHint);
+    if (s.AttemptFailed() || !st.ProfileSafe()) {
+        s.Ui().InsertTaskList(TaskIcon::Error, s.Text(text::kUpdateFailed), "", row::kUpdateFailed);
+        s.Ui().InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateFailedHint), "", row::kUpdateFailedHint);
         return UpdateResult::Failed;
     }
-    s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateDone), "", row::kUpdateDone);
+    s.Ui().InsertTaskList(TaskIcon::Warning, s.Text(text::kUpdateDone), "", row::kUpdateDone);
     return done;
+}
+
+// Closed at the question which profile goes back: nothing was sent, the saved profile waits.
+UpdateResult Closed(Session& s) {
+    s.Ui().ResetStage();
+    static_cast<void>(s.Comm().EndConnection());
+    return UpdateResult::Closed;
 }
 
 }  // namespace
@@ -78,25 +85,26 @@ namespace {
 
 // No code goes out; a profile that an earlier, interrupted update saved goes back now.
 UpdateResult NoUpdateNeeded(Session& s) {
-    profile::ProfileState& st = s.profile;
-    s.surface.InsertTaskList(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded), "", row::kNoUpdateNeeded);
+    profile::ProfileState& st = s.Profile();
+    s.Ui().InsertTaskList(TaskIcon::Warning, s.Text(text::kNoUpdateNeeded), "", row::kNoUpdateNeeded);
     if (st.KeepProfile()) {
-        const profile::BackupLookup lookup = profile::GetBackupProfile(s);
-        if (lookup == profile::BackupLookup::Found || lookup == profile::BackupLookup::FoundChanged) {
-            if (profile::TakeFoundProfile(s, lookup) == profile::BackupOutcome::Reused)
-                return Finish(s, false, UpdateResult::NoUpdateNeeded);
-            static_cast<void>(s.comm.EndConnection());
-            return UpdateResult::Failed;
+        profile::FoundBackup found = profile::GetBackupProfile(s);
+        if (found.lookup == profile::BackupLookup::Found) {
+            switch (profile::TakeFoundProfile(s, std::move(found))) {
+                case profile::BackupOutcome::Reused: return Finish(s, false, UpdateResult::NoUpdateNeeded);
+                case profile::BackupOutcome::Closed: return Closed(s);
+                default: static_cast<void>(s.Comm().EndConnection()); return UpdateResult::Failed;
+            }
         }
-        if (profile::IsUnusable(lookup)) {
-            s.surface.InsertTaskList(
-                TaskIcon::Warning, FillPlaceholders(s.Text(text::kBackupUnusable), st.BackupFilePath.string()), "",
-                row::kBackupUnusable);
+        if (found.lookup == profile::BackupLookup::Unusable) {
+            s.Ui().InsertTaskList(TaskIcon::Warning,
+                                  FillPlaceholders(s.Text(text::kBackupUnusable), found.record.file.string()), "",
+                                  row::kBackupUnusable);
         }
-        st.where = profile::ProfileWhere::NotSaved;
+        st.NothingToSave();
     }
-    s.surface.ResetStage();
-    if (s.comm.EndConnection() != link::LinkStatus::Ok) s.attemptFailed = true;
+    s.Ui().ResetStage();
+    if (s.Comm().EndConnection() != link::LinkStatus::Ok) s.FailAttempt();
     return UpdateResult::NoUpdateNeeded;
 }
 
@@ -107,19 +115,18 @@ std::optional<UpdateResult> RefusalOfDc(Session& s) {
         s.Fail(profile::Failure::DcNotAnswering);
         return UpdateResult::NotAnswering;
     }
-    s.surface.SetTaskStatus(s.Text(text::kDone));
+    s.Ui().SetTaskStatus(s.Text(text::kDone));
     if (identity == IdentityCheck::OtherModel) {
-        s.Fail(profile::Failure::OtherModel, {NotThisModel(s.surface, s.fw) + "!"});
+        s.Fail(profile::Failure::OtherModel, {NotThisModel(s.Ui(), s.Fw()) + "!"});
         return UpdateResult::OtherModel;
     }
-    if (ReadsRevision(s.fw)) s.DcRevision = s.comm.ReadRevision().revision;
-    s.dcFirmware = {s.DcVersion, s.DcRevision};
+    if (ReadsRevision(s.Fw())) s.DcRevisionRead(s.Comm().ReadRevision().revision);
 
-    switch (DecideVersion(s.fw, s.DcVersion, s.DcRevision)) {
+    switch (DecideVersion(s.Fw(), s.DcVersion(), s.DcRevision())) {
         case VersionDecision::BelowRequired:
             s.Fail(profile::Failure::BelowRequired,
-                   {NotThisModel(s.surface, s.fw) + ", " + s.Text(text::kVersionWord) + " " +
-                    Latin1ToUtf8(s.fw.RequiredVersion) + " " + s.Text(text::kBelowRequired)});
+                   {NotThisModel(s.Ui(), s.Fw()) + ", " + s.Text(text::kVersionWord) + " " +
+                    Latin1ToUtf8(s.Fw().RequiredVersion) + " " + s.Text(text::kBelowRequired)});
             return UpdateResult::BelowRequired;
         case VersionDecision::NewerRevision:
             s.Fail(profile::Failure::NewerRevision);
@@ -133,19 +140,20 @@ std::optional<UpdateResult> RefusalOfDc(Session& s) {
 }  // namespace
 
 UpdateResult UpdateFirmware(Session& s) {
-    const firmware::FirmwareImage& fw = s.fw;
-    s.setPriority(profile::kRealtimePriorityClass);
-    s.surface.InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...", row::kUpdateStart);
+    const firmware::FirmwareImage& fw = s.Fw();
+    s.SetPriority(profile::kRealtimePriorityClass);
+    s.Ui().InsertTaskList(TaskIcon::Information, s.Text(text::kUpdateStart), "...", row::kUpdateStart);
     if (const auto refused = RefusalOfDc(s)) return *refused;
 
-    s.surface.InsertTaskList(
+    s.Ui().InsertTaskList(
         TaskIcon::Warning,
         Latin1ToUtf8(fw.FwModelName) + ", " + s.Text(text::kVersionWord) + ": " +
-            VersionText(s.DcVersion, ReadsRevision(fw) ? std::optional<long>(s.DcRevision) : std::nullopt),
+            VersionText(s.DcVersion(), ReadsRevision(fw) ? std::optional<long>(s.DcRevision()) : std::nullopt),
         "", row::kDcAccepted);
     bool backupFailed = false;
-    if (s.profile.KeepProfile()) {
+    if (s.Profile().KeepProfile()) {
         const profile::BackupOutcome backup = profile::BackupProfile(s);
+        if (backup == profile::BackupOutcome::Closed) return Closed(s);
         backupFailed = backup == profile::BackupOutcome::Refused || backup == profile::BackupOutcome::ReadFailed;
     }
     // Not even a block header goes to a DC whose profile could not be saved.

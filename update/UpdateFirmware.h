@@ -17,6 +17,8 @@ enum class UpdateResult {
     OtherModel,
     BelowRequired,   // the DC's firmware is older than the file can update
     Failed,          // see the task log's error rows
+    // The user closed the program at the question which profile goes back: nothing was sent.
+    Closed,
 };
 
 // One complete update of the attached DC, from the identity check to the verdict row. Called

@@ -13,6 +13,7 @@
 #include "wizard/InstructionPage.h"
 #include "wizard/TestInterface.h"
 #include "common/RowIds.h"
+#include "profile/History.h"
 
 namespace verno::wizard {
 
@@ -79,7 +80,46 @@ std::int16_t Controller::Stage() const {
     }
 }
 
-bool Controller::ProfileSafe() const { return session_ == nullptr || session_->profile.ProfileSafe(); }
+bool Controller::ProfileSafe() const { return session_ == nullptr || session_->Profile().ProfileSafe(); }
+
+RunSummary Controller::Summary() {
+    RunSummary summary;
+    summary.versionMet = versionMet_;
+    summary.recovered = recovered_;
+    summary.kept = keptProfiles_;
+    if (lastNext_ == NextResult::NoAnswer) summary.outcome = Outcome::NotAnswering;
+    if (lastNext_ == NextResult::OtherModel) summary.outcome = Outcome::OtherModel;
+    if (lastUpdate_) {
+        switch (*lastUpdate_) {
+            case update::UpdateResult::Updated: summary.outcome = Outcome::Updated; break;
+            case update::UpdateResult::NoUpdateNeeded: summary.outcome = Outcome::NoUpdateNeeded; break;
+            case update::UpdateResult::NotAnswering: summary.outcome = Outcome::NotAnswering; break;
+            case update::UpdateResult::OtherModel: summary.outcome = Outcome::OtherModel; break;
+            case update::UpdateResult::BelowRequired:
+            case update::UpdateResult::Failed: summary.outcome = Outcome::Failed; break;
+            case update::UpdateResult::Closed: summary.outcome = Outcome::Closed; break;
+        }
+    }
+    if (lastRestore_) {
+        switch (*lastRestore_) {
+            case update::RestoreFileResult::Restored: summary.outcome = Outcome::Restored; break;
+            case update::RestoreFileResult::NotAnswering: summary.outcome = Outcome::NotAnswering; break;
+            case update::RestoreFileResult::OtherModel: summary.outcome = Outcome::OtherModel; break;
+            default: summary.outcome = Outcome::Failed; break;
+        }
+    }
+    // Closed in the middle: whatever the last step said, the run did not come to its end.
+    if (state_ == State::Ended && summary.outcome == Outcome::NotTried && session_ && !session_->Identity().empty())
+        summary.outcome = Outcome::Closed;
+    if (session_ == nullptr) return summary;
+    const profile::ProfileState& st = session_->Profile();
+    if (st.DcMet()) summary.serial = st.DcSerial();
+    summary.identity = session_->Identity();
+    summary.versionNow = session_->DcVersion();
+    summary.profile = st.Where();
+    if (state_ != State::Ended) summary.kept = session_->FilesKept();
+    return summary;
+}
 
 // --- start-up ---
 
@@ -118,7 +158,7 @@ bool Controller::InitInfo() {
     }
     comm_.SizeReceiveBuffersForMemory(firmware_->DcMemoryBlocks);
     session_ = std::make_unique<update::Session>(
-        comm_, host_.Clock(), link_, *firmware_, *this, host_.Wall(), host_.BackupFolder(),
+        comm_, host_.Clock(), link_, *firmware_, *this, host_.Wall(), host_.Files(), host_.BackupFolder(),
         [this](std::uint32_t priorityClass) { return host_.SetPriority(priorityClass); });
 
     const auto port = TestInterface(
@@ -222,7 +262,7 @@ void Controller::NextClick() {
     }
     if (identity == update::IdentityCheck::OtherModel) {
         // Noise on the line is no other model: the vendor's file would not help.
-        if (!firmware::IsIdentity(session_->identity)) {
+        if (!firmware::IsIdentity(session_->Identity())) {
             BackToPageOne(NextResult::NoAnswer, LoadText(text::kIdentityGarbled));
             return;
         }
@@ -237,7 +277,7 @@ void Controller::NextClick() {
         return;
     }
     lastNext_ = NextResult::Accepted;
-    versionMet_ = session_->DcVersion;
+    versionMet_ = session_->DcVersion();
     StartUpdate();
 }
 
@@ -254,14 +294,26 @@ std::optional<update::DcCheck> Controller::CheckClick() {
 std::optional<update::RestoreFileResult> Controller::RestoreClick(const std::filesystem::path& file) {
     if (state_ != State::PageOne) return std::nullopt;
     state_ = State::Updating;
-    session_->profile.StartAttempt();
+    session_->Profile().StartAttempt();
     view_.ShowTaskLog(true);
     view_.EnableNext(false);
-    const update::RestoreFileResult result = update::RestoreFile(*session_, file);
+    backDue_ = false;
+    lastRestore_ = update::RestoreFile(*session_, file);
     if (state_ != State::Updating) return std::nullopt;  // closed meanwhile
     state_ = State::Finished;
-    exitStatus_ = result == update::RestoreFileResult::Restored ? kExitUpdated : kExitFailed;
-    return result;
+    exitStatus_ = lastRestore_ == update::RestoreFileResult::Restored ? kExitUpdated : kExitFailed;
+    view_.EnableBack(true);
+    return lastRestore_;
+}
+
+std::optional<update::RestoreFileResult> Controller::ChooseAndRestoreClick() {
+    if (state_ != State::PageOne) return std::nullopt;
+    const std::filesystem::path history = profile::HistoryFolder(host_.BackupFolder());
+    std::error_code ec;
+    const std::filesystem::path start = std::filesystem::is_directory(history, ec) ? history : host_.BackupFolder();
+    const auto file = view_.ChooseProfileFile(LoadText(text::kChooseProfileTitle), start, LoadText(text::kProfileFilesFilter));
+    if (!file) return std::nullopt;
+    return RestoreClick(*file);
 }
 
 void Controller::BackToPageOne(NextResult why, const std::string& message) {
@@ -272,11 +324,11 @@ void Controller::BackToPageOne(NextResult why, const std::string& message) {
 }
 
 void Controller::StartUpdate() {
-    session_->profile.StartAttempt();
+    session_->Profile().StartAttempt();
     view_.ShowTaskLog(true);
     view_.EnableNext(false);
     // A failed attempt is over only when Back has cleared it.
-    if (session_->attemptFailed) {
+    if (session_->AttemptFailed()) {
         state_ = State::Finished;
         return;
     }
@@ -288,6 +340,8 @@ void Controller::StartUpdate() {
     const bool done = lastUpdate_ == update::UpdateResult::Updated || lastUpdate_ == update::UpdateResult::NoUpdateNeeded;
     exitStatus_ = done ? kExitUpdated : kExitFailed;
     if (backDue_) view_.EnableBack(true);
+    // Closed at the question which profile goes back: the run ends here, nothing was sent.
+    if (lastUpdate_ == update::UpdateResult::Closed) CloseClick();
 }
 
 void Controller::BackClick() {
@@ -306,7 +360,7 @@ void Controller::GoBack() {
     view_.EnableBack(false);
     view_.ShowTaskLog(false);
     view_.EmptyTaskLog();
-    session_->attemptFailed = false;
+    session_->NewAttempt();
     comm_.ClearFailure();
 }
 
@@ -317,16 +371,17 @@ void Controller::CloseClick() {
     if (state_ == State::Closing || state_ == State::Ended) return;
     const bool interrupting = state_ == State::Testing || state_ == State::Updating;
     state_ = State::Closing;
-    IgnoringErrors([this, interrupting] {
+    profile::RecoveryOutcome recovery;
+    IgnoringErrors([this, interrupting, &recovery] {
         if (ProfileSafe()) return;
         // The interrupted command's reply may still be on its way: it must not be taken for the
         // recovery's first answer.
         if (interrupting) comm_.SettleLine(kSettleBeforeRecovery);
-        profile::ProfileRecovering(*session_);
+        recovery = profile::ProfileRecovering(*session_);
     });
     // Kept on purpose, left by an earlier attempt, set aside, or left because the recovery met
     // another DC or broke off: the user must know where every one of them is.
-    IgnoringErrors([this] { NameKeptProfiles(); });
+    IgnoringErrors([this, &recovery] { TellTheEnd(recovery.ran, recovery.dcVersion); });
     IgnoringErrors([this] { view_.UnDoPutOnTop(); });
     comm_.Abort();
     IgnoringErrors([this] { comm_.Pause(kClosePause); });
@@ -340,23 +395,62 @@ void Controller::CloseClick() {
     EndProgram();
 }
 
-void Controller::NameKeptProfiles() {
-    if (session_ == nullptr) return;
-    keptProfiles_ = session_->profile.FilesOnDisk();
-    if (keptProfiles_.empty()) return;
-    // The one file the next update of this DC writes back has its own words.
-    std::string message;
-    if (keptProfiles_.size() == 1 && keptProfiles_.front() == session_->profile.BackupFilePath) {
-        message = FillPlaceholders(LoadText(text::kProfileKept), keptProfiles_.front().string());
-    } else {
-        message = LoadText(text::kProfilesKept);
-        for (const auto& file : keptProfiles_) message += "\r\n" + file.string();
+namespace {
+
+int KeptText(profile::KeptWhy why) {
+    switch (why) {
+        case profile::KeptWhy::WaitsForUpdate: return text::kKeptWaits;
+        case profile::KeptWhy::ChosenFile: return text::kKeptChosen;
+        case profile::KeptWhy::PresentProfile: return text::kKeptPresent;
+        case profile::KeptWhy::SavedProfile: return text::kKeptSaved;
+        case profile::KeptWhy::PreviousProfile: return text::kKeptPrevious;
+        case profile::KeptWhy::OtherSerial:
+        case profile::KeptWhy::OtherSize:
+        case profile::KeptWhy::Unusable: return text::kKeptAside;
     }
-    ShowMessage(LoadText(text::kRecoveryTitle), message, MessageIcon::Information, MessageButtons::Ok);
+    return text::kKeptAside;
+}
+
+}  // namespace
+
+void Controller::TellTheEnd(bool recoveryRan, const std::optional<std::string>& dcVersion) {
+    if (session_ == nullptr) return;
+    keptProfiles_ = session_->FilesKept();
+    std::string message;
+    if (recoveryRan) {
+        // Nothing else tells what the watch runs now and where its dive log is.
+        recovered_ = session_->Profile().Where() == profile::ProfileWhere::WrittenBack;
+        std::string verdict;
+        if (!dcVersion) {
+            verdict = LoadText(text::kVerdictNoAnswer);
+        } else {
+            const std::string version = Latin1ToUtf8(*dcVersion);
+            if (!firmware_->Area1Only())
+                verdict = FillPlaceholders(LoadText(text::kVerdictFirmware), version);
+            else
+                verdict = FillPlaceholders(LoadText(*dcVersion >= firmware_->FwVersion ? text::kVerdictNewFirmware
+                                                                                       : text::kVerdictOldFirmware),
+                                           version);
+        }
+        verdict += " " + LoadText(recovered_ ? text::kVerdictProfileBack : text::kVerdictProfileOnDisk);
+        InsertTaskList(recovered_ ? TaskIcon::Information : TaskIcon::Warning, verdict, "", row::kRecoveryVerdict);
+        message = verdict;
+    }
+    if (keptProfiles_.size() == 1 && keptProfiles_.front().why == profile::KeptWhy::WaitsForUpdate) {
+        // The one file the next update of this DC writes back has its own words.
+        message += (message.empty() ? "" : "\r\n\r\n") + FillPlaceholders(LoadText(text::kProfileKept), keptProfiles_.front().file.string());
+    } else if (!keptProfiles_.empty()) {
+        message += (message.empty() ? "" : "\r\n\r\n") + LoadText(text::kProfilesKept);
+        for (const profile::KeptFile& kept : keptProfiles_)
+            message += "\r\n" + FillPlaceholders(LoadText(KeptText(kept.why)), kept.file.string());
+    }
+    if (!message.empty())
+        ShowMessage(LoadText(text::kRecoveryTitle), message, MessageIcon::Information, MessageButtons::Ok);
 }
 
 void Controller::EndProgram() {
     state_ = State::Ended;
+    if (session_) session_->Profile().ProgramEnded();
     link_.Cut();
     // Closing the port removes its lock file; a stale one can keep the port from opening next time.
     host_.ClosePort();

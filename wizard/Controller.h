@@ -25,6 +25,7 @@
 #include "update/UpdateFirmware.h"
 #include "wizard/GuardedLink.h"
 #include "wizard/Host.h"
+#include "wizard/RunSummary.h"
 #include "wizard/View.h"
 
 namespace verno::wizard {
@@ -71,6 +72,8 @@ public:
     // For verno-update --restore, on page 1: writes a profile file the user chose back into the
     // attached DC it was read from, after one confirmation. nullopt when not on page 1.
     std::optional<update::RestoreFileResult> RestoreClick(const std::filesystem::path& file);
+    // The window's way to the same: a file dialog at the history folder, then RestoreClick.
+    std::optional<update::RestoreFileResult> ChooseAndRestoreClick();
 
     // --- WizardSurface: what the procedures report through ---
     void InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status,
@@ -88,20 +91,22 @@ public:
     State CurrentState() const { return state_; }
     std::int16_t Stage() const;
     bool ProfileSafe() const;
+    // How the run went, so far or at its end.
+    RunSummary Summary();
     NextResult LastNext() const { return lastNext_; }
     // How the last update that ran to its end ended.
     std::optional<update::UpdateResult> LastUpdate() const { return lastUpdate_; }
     // The DC's firmware version when Next met it; empty before.
     const std::string& VersionMet() const { return versionMet_; }
-    // The files with a profile that the end left on disk, and named.
-    const std::vector<std::filesystem::path>& KeptProfiles() const { return keptProfiles_; }
+    // The files with a profile that the end left on disk, and named, with why.
+    const std::vector<profile::KeptFile>& KeptProfiles() const { return keptProfiles_; }
     // The firmware file in use, and its image once the start-up has read it.
     std::filesystem::path FirmwareFilePath() const { return config_ ? config_->FirmwareFilePath : std::filesystem::path(); }
     const firmware::FirmwareImage* Firmware() const { return firmware_ ? &*firmware_ : nullptr; }
     StartUpFailure StartUpFailed() const { return startUpFailure_; }
     int ExitStatus() const { return exitStatus_; }
     link::CommModule& Comm() { return comm_; }
-    update::Session* UpdateSession() { return session_.get(); }
+    const update::Session* UpdateSession() const { return session_.get(); }
 
 private:
     bool InitInfo();
@@ -117,7 +122,8 @@ private:
     void BackToPageOne(NextResult why, const std::string& message);
     void StartUpdate();
     void GoBack();
-    void NameKeptProfiles();
+    // Before the end: the verdict after a recovery, and every file with a profile that stays.
+    void TellTheEnd(bool recoveryRan, const std::optional<std::string>& dcVersion);
     void EndProgram();
 
     View& view_;
@@ -135,8 +141,10 @@ private:
     bool backDue_ = false;
     NextResult lastNext_ = NextResult::NotTried;
     std::optional<update::UpdateResult> lastUpdate_;
+    std::optional<update::RestoreFileResult> lastRestore_;
+    bool recovered_ = false;
     std::string versionMet_;
-    std::vector<std::filesystem::path> keptProfiles_;
+    std::vector<profile::KeptFile> keptProfiles_;
     StartUpFailure startUpFailure_ = StartUpFailure::None;
     int exitStatus_ = kExitStartUpFailed;
 };

@@ -16,6 +16,7 @@
 #include "link/protocol/MonotonicClock.h"
 #include "link/protocol/Port.h"
 #include "link/protocol/Pump.h"
+#include "platform/Files.h"
 
 namespace verno::wizard {
 
@@ -51,6 +52,8 @@ public:
     virtual std::filesystem::path UserFirmwareFolder() = 0;
     // Where backup files of DC profiles are kept; made with the first of them.
     virtual std::filesystem::path BackupFolder() = 0;
+    // The disk the profile's files are read from and written to. Lives as long as the host.
+    virtual platform::FileSystem& Files() = 0;
 
     // The follow-up program named by the configuration record; its result is not used.
     virtual void StartProgram(const std::filesystem::path& program) = 0;

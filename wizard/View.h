@@ -4,6 +4,8 @@
 // prints the log and the boxes and has no window to decorate, so the decoration calls do nothing
 // unless a view overrides them.
 
+#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "common/TextNumbers.h"
@@ -65,6 +67,13 @@ public:
     virtual void Decorate(const Titles& /*titles*/) {}
     virtual void Undecorate() {}
     virtual void SetCaptions(const Captions& /*captions*/) {}
+    // A profile file to write back, chosen by the user in a file dialog that opens at `folder`;
+    // nullopt when they chose none. A view without dialogs offers none.
+    virtual std::optional<std::filesystem::path> ChooseProfileFile(const std::string& /*title*/,
+                                                                   const std::filesystem::path& /*folder*/,
+                                                                   const std::string& /*filter*/) {
+        return std::nullopt;
+    }
     // The language of the catalogue's texts, as an ISO 639-1 code (empty when unknown): the
     // view's own words (a box's buttons) follow it.
     virtual void SetLanguage(const std::string& /*tag*/) {}

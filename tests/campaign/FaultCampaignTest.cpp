@@ -49,8 +49,9 @@ const Phase kCloseArea2{"close area 2", 0xB9, {0xB8, 1}, Text(text::kUploadArea2
 const Phase kVerification{"verification", 0x84, {0x84, 4}, Text(text::kVerifyStart)};
 const Phase kRestoreBlocks{"restore blocks", 0xB5, {0xB5, kArea1Blocks + 1}, Text(text::kRestoreRow)};
 const Phase kRestoreHeader{"restore header", 0xB2, {0xB2, 1}, Text(text::kRestoreRow)};
-// Block 0 read back after the header: the 50th block read (block 0 and 48 for the backup).
-const Phase kHeaderReadBack{"header read-back", 0xB4, {0xB4, 50}, Text(text::kRestoreRow)};
+// Block 0 read back after the header: the 101st block read (block 0 and the 48 blocks of the
+// backup, each read twice, then block 0 twice before the restore writes).
+const Phase kHeaderReadBack{"header read-back", 0xB4, {0xB4, 101}, Text(text::kRestoreRow)};
 const Phase kClock{"clock", 0x97, {0x97, 1}, Text(text::kRestoreRow)};
 const Phase kEnd{"end of connection", 0xA8, {0xA8, 1}, Text(text::kRestoreRow)};
 // The restart's length is fixed when the area is closed.

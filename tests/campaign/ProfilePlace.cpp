@@ -6,6 +6,8 @@
 #include <iterator>
 #include <system_error>
 
+#include <zlib.h>
+
 namespace verno::campaign {
 
 namespace {
@@ -29,14 +31,27 @@ int TableValue(const std::vector<std::uint8_t>& file, std::size_t row, std::size
     return static_cast<std::int16_t>(file[at] | (file[at + 1] << 8));
 }
 
+// A file as it is on disk, or, packed as the history packs its files, what it holds.
 std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (bytes.size() < 2 || bytes[0] != 0x1F || bytes[1] != 0x8B) return bytes;
+    std::vector<std::uint8_t> out(kFileSize + 1);
+    z_stream z{};
+    if (inflateInit2(&z, 15 + 16) != Z_OK) return {};
+    z.next_in = bytes.data();
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    const int status = inflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    inflateEnd(&z);
+    return status == Z_STREAM_END ? out : std::vector<std::uint8_t>();
 }
 
 }  // namespace
 
-bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStart& start, bool history) {
+bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStart& start) {
     if (file.size() != kFileSize || start.memory.size() < kSettingsBytes) return false;
     unsigned sum = 0;
     for (std::size_t i = 0; i < kHeaderBytes; ++i) {
@@ -49,7 +64,7 @@ bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStar
         if (file[17 + i] != serial % 10) return false;
         serial /= 10;
     }
-    for (std::size_t i = history ? 26 : 23; i < 34; ++i)
+    for (std::size_t i = 23; i < 34; ++i)
         if (file[i] != 0) return false;
 
     const std::size_t firstBlock = start.firstUnit / 8;
@@ -90,7 +105,7 @@ ProfilePlace LocateProfile(const ProfileAtStart& start, const std::vector<std::u
         if (name == "history") {
             for (const auto& kept : std::filesystem::directory_iterator(entry.path() / serialText, ec)) {
                 ++place.historyFiles;
-                place.historyHoldsProfile = place.historyHoldsProfile || FileHoldsProfile(ReadAll(kept.path()), start, true);
+                place.historyHoldsProfile = place.historyHoldsProfile || FileHoldsProfile(ReadAll(kept.path()), start);
             }
         } else if (name == backupName) {
             place.backupPresent = true;

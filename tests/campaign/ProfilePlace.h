@@ -35,8 +35,7 @@ struct ProfilePlace {
 ProfilePlace LocateProfile(const ProfileAtStart& start, const std::vector<std::uint8_t>& memoryNow,
                            const std::filesystem::path& folder);
 
-// True when the bytes are a backup file holding exactly that profile for that DC. A history file
-// also carries the DC's firmware version in the serial record's bytes 6..8.
-bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStart& start, bool history = false);
+// True when the bytes are a backup file holding exactly that profile for that DC.
+bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStart& start);
 
 }  // namespace verno::campaign

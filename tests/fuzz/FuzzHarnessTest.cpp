@@ -11,6 +11,7 @@
 #include "fuzz/ReceiveScript.h"
 #include "fuzz/Targets.h"
 #include "profile/BackupFile.h"
+#include "tests/support/ProfileImages.h"
 
 namespace verno::fuzz {
 namespace {
@@ -126,14 +127,15 @@ TEST(FirmwareFileTarget, NamesTheDecoderVerdict) {
 }
 
 TEST(BackupFileTarget, DecodesTheBytesAndTheirEditsOfAValidBackup) {
-    auto state = std::make_unique<profile::ProfileState>();
-    const Bytes file = profile::EncodeBackupFile(*state);
+    const Bytes file = profile::EncodeBackupFile(*MakeProfileImage(512, 288, 312, 56));
     EXPECT_EQ(BackupFileTarget(file), "backup ok");
     Bytes tooLong = file;
     tooLong.push_back(0);
-    EXPECT_EQ(BackupFileTarget(tooLong), "backup damaged, edited ok");
-    // Header and serial only, then row 5's write address set to -32768.
-    Bytes edits(profile::kBackupBlocksOffset, 0);
+    EXPECT_EQ(BackupFileTarget(tooLong), "backup damaged, edited damaged") << "the header's sum is not the base's";
+    // The base's own header and serial, then row 5's write address set to -32768.
+    Bytes edits = {0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x10, 0xF0, 0x27, 0, 0, 0, 0, 0x27};
+    edits.resize(profile::kBackupBlocksOffset, 0);
+    EXPECT_EQ(BackupFileTarget(edits), "backup damaged, edited ok");
     const Bytes negativeAddress = {0x05, 0x00, 0x00, 0x00, 0x80};
     edits.insert(edits.end(), negativeAddress.begin(), negativeAddress.end());
     EXPECT_EQ(BackupFileTarget(edits), "backup damaged, edited damaged");

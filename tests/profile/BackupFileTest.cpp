@@ -2,11 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <memory>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "common/Text.h"
+#include "profile/Gzip.h"
+#include "profile/History.h"
+#include "profile/ProfileFiles.h"
 #include "profile/ProfileRange.h"
+#include "tests/support/FaultyFiles.h"
+#include "tests/support/ProfileImages.h"
 #include "tests/support/TempFolder.h"
 
 namespace verno::profile {
@@ -19,6 +30,15 @@ std::vector<std::uint8_t> ReadAll(const std::filesystem::path& p) {
 
 std::uint16_t ValueAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
     return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
+void SetValue(std::vector<std::uint8_t>& bytes, std::size_t row, std::size_t column, std::uint16_t v) {
+    bytes[BackupValueOffset(row, column)] = static_cast<std::uint8_t>(v & 0xFF);
+    bytes[BackupValueOffset(row, column) + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+BackupCheck Check(const std::vector<std::uint8_t>& bytes, std::uint16_t memoryBlocks = 512) {
+    return DecodeBackupFile(bytes, memoryBlocks).check;
 }
 
 TEST(ProfilePointers, DecodeAsByteAddressOn512AndAsUnitsOn1024) {
@@ -63,152 +83,216 @@ TEST(BackupFileName, ModelInDecimalAndSixDigitSerial) {
     EXPECT_EQ(BackupFileName("/x", 6978, 1234567).filename(), "6978.1234567.bin");
 }
 
-TEST(BackupFileLayout, FixedOffsetsColumnAfterColumn) {
-    auto st = std::make_unique<ProfileState>();
-    for (std::size_t i = 0; i < 17; ++i) st->ProfileHeader[i] = static_cast<std::uint8_t>(0xA0 + i);
-    st->SerialDigits = {0, 0, 0, 0, 5, 6};
-    st->ProfileBlocks[0][0] = 0;
-    st->ProfileBlocks[1][0] = 0x0108;
-    st->ProfileBlocks[1023][0] = 0x1F00;
-    st->ProfileBlocks[2][1] = 0x7F;
-    st->ProfileBlocks[2][129] = 0x7F;
-    st->ProfileBlocks[3][1] = 0xFE;
-    st->ProfileBlocks[3][129] = 0xFE;
+TEST(BackupFileLayout, FixedOffsetsColumnAfterColumnAndTheSameProfileAlwaysGivesTheSameBytes) {
+    auto image = MakeProfileImage(512, 288, 312, 56);  // rows 0..3 at write addresses 32..56
+    ASSERT_EQ(image->ProfileBlockCount, 4);
+    image->ProfileBlocks[9][5] = 77;      // a stale row past the count
+    image->SerialDigits[7] = 0x31;        // and a stray byte in the serial record's spare bytes
 
-    const std::vector<std::uint8_t> bytes = EncodeBackupFile(*st);
+    const std::vector<std::uint8_t> bytes = EncodeBackupFile(*image);
     ASSERT_EQ(bytes.size(), 266274u);
-    EXPECT_EQ(bytes[0], 0xA0);
-    EXPECT_EQ(bytes[16], 0xB0);
+    EXPECT_EQ(bytes[8], image->ProfileHeader[8]);
+    EXPECT_EQ(bytes[16], image->ProfileHeader[16]);
     EXPECT_EQ(bytes[17 + 4], 5);
     EXPECT_EQ(bytes[17 + 5], 6);
-    EXPECT_EQ(bytes[17 + 6], 0);
-    EXPECT_EQ(ValueAt(bytes, 34 + 2 * 1), 0x0108);
-    EXPECT_EQ(ValueAt(bytes, 34 + 2 * 1023), 0x1F00);
-    EXPECT_EQ(ValueAt(bytes, 2082 + 2 * 2), 0x7F);            // byte 0 of row 2
-    EXPECT_EQ(ValueAt(bytes, 264226 + 2 * 3), 0xFE);          // row sum of row 3
-    EXPECT_EQ(BackupValueOffset(3, 129), 264226u + 6u);
+    EXPECT_EQ(bytes[17 + 7], 0) << "spare bytes are zero";
+    EXPECT_EQ(ValueAt(bytes, 34 + 2 * 1), 40);                       // row 1's write address
+    EXPECT_EQ(ValueAt(bytes, 2082 + 2 * 2), image->ProfileBlocks[2][1]);  // byte 0 of row 2
+    EXPECT_EQ(ValueAt(bytes, 264226 + 2 * 3), image->ProfileBlocks[3][129]);
+    EXPECT_EQ(ValueAt(bytes, BackupValueOffset(9, 5)), 0) << "rows past the count are zero";
 
-    BackupContents back;
-    ASSERT_EQ(DecodeBackupFile(bytes, back), BackupFileStatus::Ok);
-    EXPECT_EQ(back.ProfileHeader, st->ProfileHeader);
-    EXPECT_EQ(back.SerialDigits, st->SerialDigits);
-    EXPECT_EQ(back.ProfileBlocks, st->ProfileBlocks);
+    const DecodedBackup back = DecodeBackupFile(bytes, 512);
+    ASSERT_EQ(back.check, BackupCheck::Ok);
+    EXPECT_TRUE(back.image->SameProfile(*image));
+    EXPECT_EQ(EncodeBackupFile(*back.image), bytes);
 }
 
-TEST(BackupFileLayout, WrongSizeAndOutOfRangeValuesAreDamaged) {
-    auto st = std::make_unique<ProfileState>();
-    std::vector<std::uint8_t> bytes = EncodeBackupFile(*st);
-    auto contents = std::make_unique<BackupContents>();
-    contents->ProfileHeader[0] = 0x77;
-
-    std::vector<std::uint8_t> shorter(bytes.begin(), bytes.end() - 1);
-    EXPECT_EQ(DecodeBackupFile(shorter, *contents), BackupFileStatus::Damaged);
-    std::vector<std::uint8_t> longer = bytes;
+TEST(BackupFileChecks, OnlyTheHeaderAndTheRowsInUseCountAndAFileOfTheOtherSizeIsTold) {
+    const std::vector<std::uint8_t> good = EncodeBackupFile(*MakeProfileImage(512, 288, 312, 56));
+    ASSERT_EQ(Check(good), BackupCheck::Ok);
+    EXPECT_EQ(Check({good.begin(), good.end() - 1}), BackupCheck::Damaged);
+    std::vector<std::uint8_t> longer = good;
     longer.push_back(0);
-    EXPECT_EQ(DecodeBackupFile(longer, *contents), BackupFileStatus::Damaged);
+    EXPECT_EQ(Check(longer), BackupCheck::Damaged);
 
-    std::vector<std::uint8_t> data256 = bytes;
-    data256[BackupValueOffset(5, 1) + 1] = 0x01;  // 256 in a data column
-    EXPECT_EQ(DecodeBackupFile(data256, *contents), BackupFileStatus::Damaged);
-    std::vector<std::uint8_t> negativeSum = bytes;
-    negativeSum[BackupValueOffset(7, 129)] = 0xFF;
-    negativeSum[BackupValueOffset(7, 129) + 1] = 0xFF;
-    EXPECT_EQ(DecodeBackupFile(negativeSum, *contents), BackupFileStatus::Damaged);
-    EXPECT_EQ(contents->ProfileHeader[0], 0x77) << "a damaged file must not be copied out";
+    // A flipped header byte, even with every row sum recomputed, leaves the header's own sum.
+    std::vector<std::uint8_t> header = good;
+    header[3] ^= 0x10;
+    EXPECT_EQ(Check(header), BackupCheck::Damaged);
+
+    std::vector<std::uint8_t> wide = good;
+    SetValue(wide, 2, 1, 256);
+    EXPECT_EQ(Check(wide), BackupCheck::Damaged);
+    std::vector<std::uint8_t> flipped = good;
+    flipped[BackupValueOffset(3, 7)] ^= 0x01;
+    EXPECT_EQ(Check(flipped), BackupCheck::Damaged) << "the row's sum no longer holds";
+    std::vector<std::uint8_t> moved = good;
+    SetValue(moved, 2, 0, 48 + 8);
+    EXPECT_EQ(Check(moved), BackupCheck::Damaged) << "a row where its header does not put it";
+
+    // Row 600 of a four-row profile carries no meaning.
+    std::vector<std::uint8_t> pastTheCount = good;
+    SetValue(pastTheCount, 600, 1, 0x7FFF);
+    EXPECT_EQ(Check(pastTheCount), BackupCheck::Ok);
+
+    std::vector<std::uint8_t> empty = EncodeBackupFile(*MakeProfileImage(512, 400, 400, 56));
+    EXPECT_EQ(Check(empty), BackupCheck::Empty);
+
+    // A profile of 64 blocks from a 1024-block DC would read as one block on a 512-block one.
+    const std::vector<std::uint8_t> big = EncodeBackupFile(*MakeProfileImage(1024, 256, 767, 56));
+    EXPECT_EQ(Check(big, 1024), BackupCheck::Ok);
+    EXPECT_EQ(Check(big, 512), BackupCheck::OtherSize);
+    EXPECT_EQ(Check(good, 1024), BackupCheck::OtherSize);
 }
 
-TEST(BackupFileWriter, WritesTheWholeFileAndLeavesNoTemporary) {
+class ProfileFilesTest : public ::testing::Test {
+protected:
     TempFolder dir;
-    auto st = std::make_unique<ProfileState>();
-    st->ProfileBlocks[10][50] = 200;
-    st->ProfileBlocks[10][129] = 200;
-    const auto path = dir.path() / "6978.000056.bin";
-    {
-        std::ofstream old(path, std::ios::binary);
-        old << std::string(300000, 'x');  // a longer earlier file is replaced, not overwritten in place
+    platform::SystemFiles disk;
+    ProfileFiles files{disk};
+    const std::vector<std::uint8_t> bytes = EncodeBackupFile(*MakeProfileImage(512, 288, 312, 56));
+
+    std::vector<std::string> Names(const std::filesystem::path& folder) const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
-    const BackupWriteResult r = WriteBackupFile(path, EncodeBackupFile(*st));
-    ASSERT_TRUE(r.ok) << r.reason;
-    EXPECT_EQ(ReadAll(path), EncodeBackupFile(*st));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+};
 
-    auto back = std::make_unique<BackupContents>();
-    ASSERT_EQ(ReadBackupFile(path, *back), BackupFileStatus::Ok);
-    EXPECT_EQ(back->ProfileBlocks[10][50], 200);
-}
+TEST_F(ProfileFilesTest, ANewFileTakesANameWhereNoneIsInAPrivateFolderAndLeavesNoTemporary) {
+    const auto path = dir.path() / std::filesystem::path(u8"Dörte Ødegård") / "6978.000056.bin";
+    const ProfileFiles::Created created = files.CreateVerified(path, bytes);
+    ASSERT_FALSE(created.error) << created.error.message();
+    EXPECT_EQ(ReadAll(path), bytes);
+    EXPECT_EQ(Names(path.parent_path()), std::vector<std::string>{"6978.000056.bin"});
+    EXPECT_TRUE(files.Unchanged(created.record));
 
-TEST(BackupFileWriter, MakesAMissingFolderForItsOwnerAlone) {
-    TempFolder dir;
-    const auto path = dir.path() / "state" / "verno-update" / "6978.000056.bin";
-    auto st = std::make_unique<ProfileState>();
-    ASSERT_TRUE(WriteBackupFile(path, EncodeBackupFile(*st)).ok);
-    EXPECT_EQ(ReadAll(path), EncodeBackupFile(*st));
+    // Never over a file: the name is taken.
+    const std::vector<std::uint8_t> other(100, 1);
+    EXPECT_EQ(files.CreateVerified(path, other).error, std::errc::file_exists);
+    EXPECT_EQ(ReadAll(path), bytes);
+    // A folder in the way is the cause told, not the missing file behind it.
+    std::ofstream(dir.path() / "a file") << "in the way";
+    const auto blocked = files.CreateVerified(dir.path() / "a file" / "x.bin", bytes);
+    EXPECT_TRUE(blocked.error);
+    EXPECT_NE(blocked.error, std::errc::no_such_file_or_directory) << blocked.error.message();
 #ifndef _WIN32  // Windows keeps it private by where it lies, below the user's own folder
     const auto others = std::filesystem::perms::group_all | std::filesystem::perms::others_all;
     EXPECT_EQ(std::filesystem::status(path.parent_path()).permissions() & others, std::filesystem::perms::none);
-#endif
-}
-
-TEST(BackupFileWriter, AFolderNamedInAnyAlphabetTakesTheFile) {
-    TempFolder dir;
-    const auto path = dir.path() / std::filesystem::path(u8"Dörte Ødegård") / "6978.000056.bin";
-    auto st = std::make_unique<ProfileState>();
-    st->ProfileBlocks[1][1] = 9;
-    st->ProfileBlocks[1][129] = 9;
-    ASSERT_TRUE(WriteBackupFile(path, EncodeBackupFile(*st)).ok);
-    auto back = std::make_unique<BackupContents>();
-    ASSERT_EQ(ReadBackupFile(path, *back), BackupFileStatus::Ok);
-    EXPECT_EQ(back->ProfileBlocks[1][1], 9);
-}
-
-TEST(BackupFileWriter, AFolderThatCannotTakeTheFileGivesTheReasonAndNoFile) {
-    TempFolder dir;
-    std::ofstream(dir.path() / "a file") << "in the way";
-    const auto path = dir.path() / "a file" / "6978.000056.bin";
-    auto st = std::make_unique<ProfileState>();
-    const BackupWriteResult r = WriteBackupFile(path, EncodeBackupFile(*st));
-    EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(r.reason.empty());
-    EXPECT_EQ(r.reason.find("No such file"), std::string::npos) << "the folder's own cause: " << r.reason;
-    EXPECT_FALSE(std::filesystem::exists(path));
-}
-
-TEST(BackupFileSafety, AFlippedByteIsDamagedAndNoLinkIsFollowedAndTheFileIsTheOwnersAlone) {
-    TempFolder dir;
-    auto st = std::make_unique<ProfileState>();
-    st->ProfileBlocks[3][7] = 0x40;
-    st->ProfileBlocks[3][129] = 0x40;
-    std::vector<std::uint8_t> bytes = EncodeBackupFile(*st);
-    auto back = std::make_unique<BackupContents>();
-    ASSERT_EQ(DecodeBackupFile(bytes, *back), BackupFileStatus::Ok);
-    bytes[BackupValueOffset(3, 7)] ^= 0x01;
-    EXPECT_EQ(DecodeBackupFile(bytes, *back), BackupFileStatus::Damaged) << "the row's sum no longer holds";
-
-#ifndef _WIN32  // mingw's library makes no links, nor does wine; CREATE_NEW opens no name that exists
-    // Another user's file, with links planted at the backup's name and its old temporary name.
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+    EXPECT_EQ(std::filesystem::status(path).permissions() & others, std::filesystem::perms::none);
+    // A link planted at the name is never written through.
     const auto victim = dir.path() / "victim";
     std::ofstream(victim) << "not yours";
-    const auto path = dir.path() / "6978.000056.bin";
-    std::filesystem::create_symlink(victim, dir.path() / "6978.000056.bin.tmp");
-    ASSERT_TRUE(WriteBackupFile(path, EncodeBackupFile(*st)).ok);
-    EXPECT_EQ(ReadAll(victim), std::vector<std::uint8_t>({'n', 'o', 't', ' ', 'y', 'o', 'u', 'r', 's'}));
-    const auto others = std::filesystem::perms::group_all | std::filesystem::perms::others_all;
-    EXPECT_EQ(std::filesystem::status(path).permissions() & others, std::filesystem::perms::none);
-
-    const auto linked = dir.path() / "6978.000057.bin";
-    std::filesystem::create_symlink(victim, linked);
-    EXPECT_FALSE(WriteBackupFile(linked, EncodeBackupFile(*st)).ok);
+    std::filesystem::create_symlink(victim, dir.path() / "6978.000057.bin");
+    EXPECT_TRUE(files.CreateVerified(dir.path() / "6978.000057.bin", bytes).error);
     EXPECT_EQ(std::filesystem::file_size(victim), 9u);
 #endif
 }
 
-TEST(BackupFileReader, MissingFileAndDirectoryOfThatNameAreMissing) {
-    TempFolder dir;
-    auto back = std::make_unique<BackupContents>();
-    EXPECT_EQ(ReadBackupFile(dir.path() / "nothing.bin", *back), BackupFileStatus::Missing);
+TEST_F(ProfileFilesTest, WhatIsNoProfileFileIsToldAsWhatItIs) {
+    EXPECT_EQ(files.Read(dir.path() / "nothing.bin", 512).status, ProfileFileStatus::Missing);
     std::filesystem::create_directory(dir.path() / "dir.bin");
-    EXPECT_EQ(ReadBackupFile(dir.path() / "dir.bin", *back), BackupFileStatus::Missing);
+    EXPECT_EQ(files.Read(dir.path() / "dir.bin", 512).status, ProfileFileStatus::NotAFile);
+#ifndef _WIN32
+    EXPECT_EQ(files.Read("/dev/zero", 512).status, ProfileFileStatus::NotAFile);
+    ASSERT_EQ(::mkfifo((dir.path() / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(files.Read(dir.path() / "pipe", 512).status, ProfileFileStatus::NotAFile) << "and it did not wait";
+#endif
+    std::ofstream(dir.path() / "notes.txt") << "dive log, not a profile";
+    EXPECT_EQ(files.Read(dir.path() / "notes.txt", 512).status, ProfileFileStatus::Damaged);
+    ASSERT_FALSE(files.CreateVerified(dir.path() / "p.bin", bytes).error);
+    const ProfileFile read = files.Read(dir.path() / "p.bin", 512);
+    ASSERT_EQ(read.status, ProfileFileStatus::Ok);
+    EXPECT_EQ(read.image->ProfileBlockCount, 4);
+}
+
+TEST_F(ProfileFilesTest, OnlyTheFileThatWasReadIsRemovedAndSetAsideNeverLandsOnAnother) {
+    const auto path = dir.path() / "6978.000056.bin";
+    const FileRecord record = files.CreateVerified(path, bytes).record;
+    // Somebody else put another file under the name meanwhile.
+    std::filesystem::rename(path, dir.path() / "mine");
+    ASSERT_FALSE(files.CreateVerified(path, std::vector<std::uint8_t>(bytes.size(), 0)).error);
+    EXPECT_FALSE(files.RemoveIfUnchanged(record));
+    EXPECT_TRUE(std::filesystem::exists(path));
+
+    const auto aside = dir.path() / "6978.000056.bin.other-size";
+    std::ofstream(aside) << "an earlier one";
+    EXPECT_EQ(files.SetAside(path, aside), dir.path() / "6978.000056.bin.other-size-2");
+    EXPECT_EQ(ReadAll(aside).size(), 14u);
+
+    // A killed run's temporaries beside this DC's backup go; another DC's and the user's stay.
+    std::ofstream(dir.path() / "6978.000056.bin.0123456789abcdef.tmp") << "x";
+    std::ofstream(dir.path() / "6978.000057.bin.0123456789abcdef.tmp") << "x";
+    std::ofstream(dir.path() / "6978.000056.bin.notes.tmp") << "x";
+    files.RemoveLeftovers(dir.path(), "6978.000056.bin");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "6978.000056.bin.0123456789abcdef.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "6978.000057.bin.0123456789abcdef.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "6978.000056.bin.notes.tmp"));
+}
+
+TEST_F(ProfileFilesTest, AFullDiskLeavesNeitherTheFileNorATemporary) {
+    FaultyFiles faulty;
+    ProfileFiles onFullDisk(faulty);
+    // The temporary file, then its rename to the name.
+    for (int at = 1; at <= 2; ++at) {
+        faulty.Arm(FaultyFiles::Mode::DiskFull, at);
+        const auto path = dir.path() / ("f" + std::to_string(at) + ".bin");
+        EXPECT_EQ(onFullDisk.CreateVerified(path, bytes).error, std::errc::no_space_on_device) << at;
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+    faulty.Disarm();
+    EXPECT_EQ(Names(dir.path()).size(), 0u);
+}
+
+// --- history ---
+
+TEST_F(ProfileFilesTest, TheHistoryKeepsEachProfileOnceInARowPackedSoThatZcatGivesTheBackupFile) {
+    using namespace std::chrono;
+    const auto first = MakeProfileImage(512, 288, 312, 56);
+    const auto at = sys_days(2026y / 12 / 8) + 9h + 35min + 12s;
+    const HistoryCopy a = KeepInHistory(files, dir.path(), *first, {"1A", std::nullopt}, at);
+    ASSERT_FALSE(a.error) << a.error.message();
+    EXPECT_TRUE(a.written);
+    EXPECT_EQ(a.file, dir.path() / "history" / "000056" / "20261208T093512Z.fw1A.bak.gz");
+    const auto unpacked = Gunzip(ReadAll(a.file), kBackupFileSize);
+    ASSERT_TRUE(unpacked);
+    EXPECT_EQ(unpacked->bytes, EncodeBackupFile(*first)) << "its contents are exactly a backup file";
+    EXPECT_EQ(unpacked->mtime, duration_cast<seconds>(at.time_since_epoch()).count());
+    EXPECT_LT(ReadAll(a.file).size(), 8000u);
+
+    const HistoryCopy again = KeepInHistory(files, dir.path(), *first, {"1B", std::nullopt}, at + 1h);
+    EXPECT_FALSE(again.written) << "the same profile twice in a row is stored once";
+    EXPECT_EQ(again.file, a.file);
+    const auto second = MakeProfileImage(512, 288, 320, 56, 9);
+    const HistoryCopy b = KeepInHistory(files, dir.path(), *second, {"1B", 2}, at);
+    EXPECT_EQ(b.file.filename(), "20261208T093512Z-2.fw1B.r2.bak.gz") << "the same second gets a name of its own";
+    KeepInHistory(files, dir.path(), *MakeProfileImage(512, 288, 300, 4711), {}, at - 24h);
+
+    const auto all = ListHistory(files, dir.path());
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].serial, "000056");
+    EXPECT_EQ(all[0].file, a.file);
+    EXPECT_EQ(all[0].blocks, 4);
+    EXPECT_EQ(all[0].readAt, at);
+    EXPECT_EQ(all[0].firmware.version, "1A");
+    EXPECT_EQ(all[1].firmware.revision, 2);
+    EXPECT_EQ(all[2].serial, "004711");
+    EXPECT_EQ(ListHistory(files, dir.path(), 4711).size(), 1u);
+
+    EXPECT_EQ(PruneHistory(files, dir.path(), 1), std::vector<std::filesystem::path>{a.file}) << "never the newest";
+    EXPECT_EQ(ListHistory(files, dir.path()).size(), 2u);
+}
+
+TEST_F(ProfileFilesTest, AHistoryFolderThatIsALinkIsRefused) {
+#ifndef _WIN32
+    TempFolder elsewhere;
+    std::filesystem::create_directories(dir.path() / "history");
+    std::filesystem::create_directory_symlink(elsewhere.path(), dir.path() / "history" / "000056");
+    const HistoryCopy copy = KeepInHistory(files, dir.path(), *MakeProfileImage(512, 288, 312, 56), {}, {});
+    EXPECT_TRUE(copy.error);
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+#endif
 }
 
 TEST(Placeholders, FilledInOnePass) {

@@ -9,6 +9,8 @@
 #include "profile/ProfileRecovering.h"
 #include "profile/RestoreProfile.h"
 #include "tests/profile/DcFixture.h"
+#include "tests/support/FaultyFiles.h"
+#include "tests/support/ProfileImages.h"
 
 namespace verno::profile {
 namespace {
@@ -21,9 +23,25 @@ std::vector<std::uint8_t> FileBytes(const std::filesystem::path& p) {
 class ProfileTest : public DcFixture {
 protected:
     using DcFixture::DcFixture;
-    ProfileState& st() { return session->profile; }
+    ProfileState& st() { return session->Profile(); }
     // The profile's four blocks lie at bytes 4608..5119 of the DC.
     std::vector<std::uint8_t> ProfileBytes() const { return MemoryRange(4608, 5120); }
+    std::vector<HistoryEntry> History() {
+        ProfileFiles f(*files);
+        return ListHistory(f, dir.path());
+    }
+    // The backup on disk, loaded as the one to write back, as the update does after finding it.
+    void LoadSaved() {
+        FoundBackup found = GetBackupProfile(*session);
+        ASSERT_EQ(found.lookup, BackupLookup::Found);
+        st().FoundSaved(std::move(found.image), found.record);
+    }
+    // A new run whose update meets the backup an earlier one left.
+    void NextRun() {
+        NewSession();
+        ui = RecordingSurface{};
+        dc.ClearReceived();
+    }
 };
 
 class Profile1024Test : public ProfileTest {
@@ -31,56 +49,40 @@ protected:
     Profile1024Test() : ProfileTest(MakeFirmware(firmware::Layout::Area1Only, 3, 0, 1024)) {}
 };
 
-// --- reader ---
+// --- reading the DC ---
 
-TEST_F(ProfileTest, SerialFromPackedBcdNamesTheFileAndLeavesTheTableWhenThereIsNoFile) {
-    st().ProfileBlocks[0][1] = 99;
-    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::NotFound);
-    EXPECT_EQ(st().DcSerial, 56);
-    EXPECT_EQ(st().BackupFilePath, BackupPath());
-    const std::array<std::uint8_t, 17> digits{0, 0, 0, 0, 5, 6};
-    EXPECT_EQ(st().SerialDigits, digits);
-    EXPECT_EQ(st().ProfileBlocks[0][1], 99);
+TEST_F(ProfileTest, TheSerialNumberNamesTheFileAndNothingIsLoadedWhenThereIsNone) {
+    const FoundBackup found = GetBackupProfile(*session);
+    EXPECT_EQ(found.lookup, BackupLookup::NotFound);
+    EXPECT_EQ(st().DcSerial(), 56);
+    EXPECT_EQ(st().BackupFilePath(), BackupPath());
+    EXPECT_EQ(st().Where(), ProfileWhere::InDc);
+    EXPECT_EQ(Count(0xB4), 2) << "block 0 twice, and the two reads agree";
 }
 
-// --- backup ---
-
-TEST_F(ProfileTest, BackupReadsEveryBlockAndWritesTheFile) {
+TEST_F(ProfileTest, BackupReadsEveryBlockTwiceWritesTheFileAndKeepsItInTheHistory) {
     ui.InsertTaskList(TaskIcon::Warning, "accepted", "");
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Saved);
 
     ASSERT_EQ(ui.rows.size(), 2u);
     EXPECT_EQ(ui.rows[1].event, "T842");
     EXPECT_EQ(ui.rows[1].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T777"}));
-    EXPECT_TRUE(st().KeepProfile());
-    EXPECT_FALSE(session->attemptFailed);
-    ASSERT_EQ(st().ProfileBlockCount, 4);
+    EXPECT_EQ(Count(0xB4), 2 + 2 * 4);
+    EXPECT_EQ(st().Where(), ProfileWhere::Saved);
+    EXPECT_FALSE(st().ProfileSafe());
+    const ProfileImage& saved = st().Image();
+    ASSERT_EQ(saved.ProfileBlockCount, 4);
     for (int j = 0; j < 4; ++j) {
-        EXPECT_EQ(st().ProfileBlocks[j][0], 32 + 8 * j);
-        unsigned sum = 0;
-        for (int k = 1; k <= 128; ++k) {
-            EXPECT_EQ(st().ProfileBlocks[j][k], memory[4608 + 128 * j + k - 1]);
-            sum += memory[4608 + 128 * j + k - 1];
-        }
-        EXPECT_EQ(st().ProfileBlocks[j][129], static_cast<int>(sum % 256));
+        EXPECT_EQ(saved.ProfileBlocks[j][0], 32 + 8 * j);
+        for (int k = 1; k <= 128; ++k) EXPECT_EQ(saved.ProfileBlocks[j][k], memory[4608 + 128 * j + k - 1]);
     }
-    unsigned headerSum = 0;
-    for (int k = 0; k < 16; ++k) {
-        EXPECT_EQ(st().ProfileHeader[k], memory[64 + k]);
-        headerSum += memory[64 + k];
-    }
-    EXPECT_EQ(st().ProfileHeader[16], headerSum % 256);
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(saved.ProfileHeader[k], memory[64 + k]);
 
-    EXPECT_EQ(FileBytes(BackupPath()), EncodeBackupFile(st()));
-    // The history keeps the same profile for good.
-    const auto history = ListHistory(dir.path());
+    EXPECT_EQ(FileBytes(BackupPath()), EncodeBackupFile(saved));
+    const auto history = History();
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].serial, "000056");
     EXPECT_EQ(history[0].blocks, 4);
-    auto kept = std::make_unique<BackupContents>();
-    ASSERT_EQ(ReadBackupFile(history[0].file, *kept), BackupFileStatus::Ok);
-    EXPECT_EQ(kept->ProfileBlocks, st().ProfileBlocks);
-    EXPECT_EQ(kept->ProfileHeader, st().ProfileHeader);
     for (const auto& f : std::filesystem::recursive_directory_iterator(dir.path()))
         EXPECT_NE(f.path().extension(), ".tmp") << "no temporary left";
     EXPECT_EQ(ui.resetStages, 0);
@@ -98,49 +100,46 @@ TEST_F(ProfileTest, EmptyProfileSavesNothingAndLogsNothing) {
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Empty);
     EXPECT_FALSE(st().KeepProfile());
     EXPECT_TRUE(ui.rows.empty());
-    EXPECT_EQ(Count(0xB4), 1);  // block 0 only
+    EXPECT_EQ(Count(0xB4), 2);  // block 0 only
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
 }
 
 TEST_F(ProfileTest, WrappedAndClampedRanges) {
     SetPointers(0x8000, 0x2000);
     BackupProfile(*session);
-    EXPECT_EQ(st().ProfileBlockCount, 476);
-    EXPECT_EQ(st().ProfileBlocks[0][0], 0);
-    EXPECT_EQ(st().ProfileBlocks[475][0], 8 * 475);
-    EXPECT_EQ(Count(0xB4), 477);
+    EXPECT_EQ(st().Image().ProfileBlockCount, 476);
+    EXPECT_EQ(st().Image().ProfileBlocks[0][0], 0);
+    EXPECT_EQ(st().Image().ProfileBlocks[475][0], 8 * 475);
 
-    std::filesystem::remove(BackupPath());  // else it would be reused
+    std::filesystem::remove(BackupPath());  // else it would be taken up
     NewSession();
     SetPointers(0x0100, 0x0200);  // wholly below unit 256
     BackupProfile(*session);
-    EXPECT_EQ(st().ProfileBlockCount, 1);
-    EXPECT_EQ(st().ProfileBlocks[0][0], 0);
+    EXPECT_EQ(st().Image().ProfileBlockCount, 1);
+    EXPECT_EQ(st().Image().ProfileBlocks[0][0], 0);
 }
 
 TEST_F(Profile1024Test, PointersInUnitsAndWrappedArea) {
     SetPointers(0x0120, 0x0138);  // units on a 1024-block DC
     BackupProfile(*session);
-    EXPECT_EQ(st().ProfileBlockCount, 4);
-    EXPECT_EQ(st().ProfileBlocks[0][0], 0x0120 - 256);
+    EXPECT_EQ(st().Image().ProfileBlockCount, 4);
+    EXPECT_EQ(st().Image().ProfileBlocks[0][0], 0x0120 - 256);
 
     std::filesystem::remove(BackupPath());
     NewSession();
     SetPointers(0x1000, 0x0200);
     BackupProfile(*session);
-    EXPECT_EQ(st().ProfileBlockCount, 988);
+    EXPECT_EQ(st().Image().ProfileBlockCount, 988);
 }
 
 TEST_F(Profile1024Test, ADamagedHeaderBeyondTheTableIsRefusedBeforeAnyBlockIsRead) {
     SetPointers(0x0100, 0x3000);  // 1505 blocks
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
-    EXPECT_EQ(Count(0xB4), 1);
-    EXPECT_TRUE(session->attemptFailed);
+    EXPECT_EQ(Count(0xB4), 2);
+    EXPECT_TRUE(session->AttemptFailed());
     EXPECT_FALSE(st().KeepProfile());
-    EXPECT_EQ(st().ProfileBlockCount, 0);
     ASSERT_EQ(ui.rows.size(), 2u);
     EXPECT_EQ(ui.rows[0].status(), "T280");
-    EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
     EXPECT_EQ(ui.rows[1].event, "T797");
     EXPECT_EQ(ui.resetStages, 1);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
@@ -151,168 +150,244 @@ TEST_F(ProfileTest, ABlockNotReadWritesNoFile) {
     dc.Faults().unansweredUnit = 0x0130;
     ui.InsertTaskList(TaskIcon::Warning, "accepted", "");
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::ReadFailed);
-    EXPECT_TRUE(session->attemptFailed);
-    EXPECT_TRUE(st().KeepProfile());
+    EXPECT_TRUE(session->AttemptFailed());
     EXPECT_EQ(ui.rows[1].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "T280"}));
     EXPECT_EQ(ui.rows[2].event, "T797");
     EXPECT_EQ(ui.resetStages, 1);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    EXPECT_TRUE(st().ProfileSafe()) << "nothing was written: the profile is in the DC";
 }
 
-TEST_F(ProfileTest, AnUnchangedDcReusesItsBackupAndSaysWhatWasFound) {
+TEST_F(ProfileTest, AReadThatCameInWrongIsReadAgainAndOneThatNeverAgreesSavesNothing) {
+    // One wrong byte on the line: the block is read a third time, and two reads agree.
+    dc.Faults().garbledReads = 1;
+    dc.Faults().armAt = dcsim::FaultArming{0xB4, 4};
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Saved);
+    EXPECT_EQ(Count(0xB4), 2 + 2 * 4 + 1);
+    EXPECT_EQ(FileBytes(BackupPath()), EncodeBackupFile(st().Image()));
+    EXPECT_EQ(MemoryRange(4608, 4736), std::vector<std::uint8_t>(st().Image().ProfileBlocks[0].begin() + 1,
+                                                                st().Image().ProfileBlocks[0].begin() + 129))
+        << "what was saved is what the DC holds";
+
+    std::filesystem::remove_all(dir.path() / "history");
+    std::filesystem::remove(BackupPath());
+    NewSession();
+    ui = RecordingSurface{};
+    dc.Faults() = {};
+    dc.Faults().garbledReads = 1000;
+    dc.Faults().armAt = dcsim::FaultArming{0xB4, Count(0xB4) + 3};
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::ReadFailed);
+    EXPECT_EQ(ui.rows.back().event, "T887");
+    EXPECT_EQ(ui.rows.back().id, "profile.read-unreliable");
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "history"));
+}
+
+// --- a backup left by an earlier run ---
+
+TEST_F(ProfileTest, AnUnchangedDcIsReadFirstThenItsBackupIsTakenUp) {
     BackupProfile(*session);
     const auto saved = FileBytes(BackupPath());
-    NewSession();
-    ui.rows.clear();
-    const int readsBefore = Count(0xB4);
-
+    NextRun();
     ui.InsertTaskList(TaskIcon::Warning, "accepted", "");
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);
-    EXPECT_EQ(Count(0xB4), readsBefore + 1) << "block 0 only";
-    ASSERT_EQ(ui.rows.size(), 2u);
+    EXPECT_EQ(Count(0xB4), 2 + 2 * 4) << "the DC is read before anything is written to it";
+    EXPECT_EQ(ui.Events(), (std::vector<std::string>{"accepted", "T850", "T842"}));
     EXPECT_EQ(ui.rows[0].status(), "T777");
-    EXPECT_EQ(ui.rows[1].event, "T850") << "the run says what it found";
-    EXPECT_EQ(st().ProfileBlockCount, 4);
     EXPECT_EQ(FileBytes(BackupPath()), saved);
-    EXPECT_FALSE(st().ProfileSafe());
+    EXPECT_EQ(History().size(), 1u) << "the same profile is not kept twice";
+    EXPECT_EQ(st().Where(), ProfileWhere::Saved);
 }
 
-TEST_F(ProfileTest, ChoosingTheSavedProfileKeepsThePresentOneUnderADatedName) {
+TEST_F(ProfileTest, AChangedBlockUnderAnUnchangedHeaderIsKeptBeforeTheSavedProfileGoesBack) {
+    BackupProfile(*session);
+    const auto saved = FileBytes(BackupPath());
+    memory[4700] ^= 0xFF;  // code of an interrupted upload, or a change the header does not show
+    NextRun();
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);
+    EXPECT_TRUE(ui.questions.empty()) << "an unchanged header asks nothing";
+    EXPECT_EQ(FileBytes(BackupPath()), saved);
+    ASSERT_EQ(History().size(), 2u);
+    const auto kept = st().FilesKept();
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].why, KeptWhy::PresentProfile);
+    EXPECT_EQ(kept[0].file, History()[1].file);
+    EXPECT_EQ(ui.rows.back().event, "T857");
+}
+
+TEST_F(ProfileTest, AChangedHeaderAsksAndTheSavedProfileGoesBackUnlessThePresentOneIsChosen) {
+    BackupProfile(*session);
+    const auto saved = FileBytes(BackupPath());
+    SetPointers(0x1000, 0x13F0);  // new dives: eight blocks now
+    NextRun();
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);  // nobody there: the default
+    EXPECT_EQ(ui.questions, std::vector<Question>{Question::WhichProfile});
+    EXPECT_EQ(FileBytes(BackupPath()), saved);
+    EXPECT_EQ(st().Image().ProfileBlockCount, 4);
+    EXPECT_EQ(History().back().blocks, 8) << "the present profile is kept";
+
+    NextRun();
+    ui.answers = {MessageAnswer::Present};
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);
+    EXPECT_EQ(st().Image().ProfileBlockCount, 8);
+    EXPECT_EQ(FileBytes(BackupPath()), EncodeBackupFile(st().Image()));
+    const auto kept = st().FilesKept();
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].why, KeptWhy::SavedProfile);
+    auto f = ProfileFiles(*files).Read(kept[0].file, 512);
+    ASSERT_EQ(f.status, ProfileFileStatus::Ok);
+    EXPECT_EQ(f.image->ProfileBlockCount, 4) << "the saved one is in the history";
+}
+
+TEST_F(ProfileTest, ClosingAtTheQuestionKeepsTheSavedProfileAndSendsNothing) {
     BackupProfile(*session);
     const auto saved = FileBytes(BackupPath());
     SetPointers(0x1000, 0x13F0);
-    NewSession();
-    ui.answers = {MessageAnswer::Saved};
-    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Reused);
-    ASSERT_EQ(ui.questions, std::vector<Question>{Question::WhichProfile});
-    EXPECT_EQ(st().ProfileBlockCount, 4);
+    NextRun();
+    ui.answers = {MessageAnswer::Interrupted};
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Closed);
     EXPECT_EQ(FileBytes(BackupPath()), saved);
-    ASSERT_EQ(st().keptFiles.size(), 1u);
-    auto present = std::make_unique<BackupContents>();
-    ASSERT_EQ(ReadBackupFile(st().keptFiles[0], *present), BackupFileStatus::Ok);
-    EXPECT_EQ(BlockCount(*present, 512), 8);
+    EXPECT_TRUE(st().ProfileSafe());
+    const auto kept = st().FilesKept();
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].why, KeptWhy::PresentProfile);
+    EXPECT_EQ(kept[1], (KeptFile{BackupPath(), KeptWhy::WaitsForUpdate}));
+    for (const auto& frame : dc.Received()) EXPECT_EQ(frame.bytes[0], 0xB4) << "only reads";
 }
 
-TEST_F(ProfileTest, AnotherDcsFileUnderThisDcsNameIsMovedToItsOwnNameNotOverwritten) {
+TEST_F(ProfileTest, WhatTheDcHoldsMustBeOnDiskBeforeItsBackupIsTakenUp) {
+    BackupProfile(*session);
+    memory[4700] ^= 0xFF;
+    std::filesystem::remove_all(dir.path() / "history");
+    NextRun();
+    FaultyFiles full;
+    full.Arm(FaultyFiles::Mode::NoWriting, 1);
+    files = &full;
+    NewSession();
+    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
+    EXPECT_EQ(ui.rows.back().event, "T888");
+    EXPECT_TRUE(st().ProfileSafe());
+    EXPECT_EQ(st().FilesKept(), (std::vector<KeptFile>{{BackupPath(), KeptWhy::WaitsForUpdate}}));
+}
+
+TEST_F(ProfileTest, AnotherDcsSerialInsideIsSetAsideNeverUnderThatDcsOwnName) {
     BackupProfile(*session);
     auto bytes = FileBytes(BackupPath());
-    bytes[17 + 5] = 7;
-    ASSERT_TRUE(WriteBackupFile(BackupPath(), bytes).ok);
-    NewSession();
-    ui.rows.clear();
-    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::NotFound);
-    EXPECT_EQ(st().SerialDigits[5], 6) << "the serial digits are the DC's";
-    const auto theirs = dir.path() / "6978.000057.bin";
-    EXPECT_EQ(FileBytes(theirs), bytes);
-    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
+    bytes[17 + 5] = 7;  // one flipped digit
+    std::filesystem::remove(BackupPath());
+    std::ofstream(BackupPath(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    NextRun();
+    EXPECT_EQ(GetBackupProfile(*session).lookup, BackupLookup::NotFound);
+    auto aside = BackupPath();
+    aside += ".other-serial";
+    EXPECT_EQ(FileBytes(aside), bytes);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "6978.000057.bin")) << "that DC's next update would write it back";
     ASSERT_EQ(ui.rows.size(), 1u);
-    EXPECT_EQ(ui.rows[0].icon, TaskIcon::Warning);
-    EXPECT_EQ(st().FilesOnDisk(), std::vector<std::filesystem::path>{theirs});
+    EXPECT_EQ(ui.rows[0].id, "profile.set-aside");
+    EXPECT_EQ(st().FilesKept(), (std::vector<KeptFile>{{aside, KeptWhy::OtherSerial}}));
 }
 
 TEST_F(ProfileTest, ABackupMadeForTheOtherMemorySizeIsSetAsideAndNamed) {
     BackupProfile(*session);
     const auto bytes = FileBytes(BackupPath());
     fw.DcMemoryBlocks = 1024;  // a firmware file of the other memory size
-    NewSession();
-    ui.rows.clear();
-    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::NotFound);
+    NextRun();
+    EXPECT_EQ(GetBackupProfile(*session).lookup, BackupLookup::NotFound);
     auto aside = BackupPath();
     aside += ".other-size";
     EXPECT_EQ(FileBytes(aside), bytes);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
     ASSERT_EQ(ui.rows.size(), 1u);
     EXPECT_EQ(ui.rows[0].event, "T851");
-    EXPECT_EQ(st().FilesOnDisk(), std::vector<std::filesystem::path>{aside});
-}
-
-TEST_F(ProfileTest, ABackupWhoseRowsDoNotFollowItsHeaderIsDamaged) {
-    BackupProfile(*session);
-    auto bytes = FileBytes(BackupPath());
-    bytes[BackupValueOffset(2, 0)] += 8;  // row 2 written one block further on
-    ASSERT_TRUE(WriteBackupFile(BackupPath(), bytes).ok);
-    NewSession();
-    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::Damaged);
-    EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
-    EXPECT_EQ(FileBytes(BackupPath()), bytes);
-}
-
-TEST_F(ProfileTest, ABlockZeroThatDoesNotComeInLeavesThePathOfTheLastGoodRead) {
-    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::NotFound);
-    ASSERT_EQ(comm.ReadMemory(288, 288).status, link::LinkStatus::Ok);  // the last block read is no block 0
-    dc.Faults().unansweredCommand = 0xB4;
-    EXPECT_EQ(GetBackupProfile(*session), BackupLookup::Unanswered);
-    EXPECT_EQ(st().BackupFilePath, BackupPath());
-    EXPECT_EQ(st().DcSerial, 56);
 }
 
 TEST_F(ProfileTest, ADamagedBackupFileIsKeptAndStopsTheBackup) {
+    BackupProfile(*session);
+    const std::vector<std::uint8_t> good = FileBytes(BackupPath());
     for (const bool shortFile : {true, false}) {
-        SCOPED_TRACE(shortFile ? "short file" : "value out of range");
-        NewSession();
-        ui = RecordingSurface{};
-        session->attemptFailed = false;
-        std::vector<std::uint8_t> bytes = EncodeBackupFile(st());
+        SCOPED_TRACE(shortFile ? "short file" : "a flipped byte");
+        std::vector<std::uint8_t> bytes = good;
         if (shortFile) bytes.resize(1000);
-        else bytes[BackupValueOffset(2, 7) + 1] = 0x01;
-        {
-            std::ofstream out(BackupPath(), std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        }
-        const int readsBefore = Count(0xB4);
+        else bytes[BackupValueOffset(2, 7)] ^= 0x01;
+        std::filesystem::remove(BackupPath());
+        std::ofstream(BackupPath(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        NextRun();
         EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
-        EXPECT_EQ(Count(0xB4), readsBefore + 1);
+        EXPECT_EQ(Count(0xB4), 2);
         EXPECT_EQ(FileBytes(BackupPath()), bytes);
-        EXPECT_TRUE(session->attemptFailed);
+        EXPECT_TRUE(session->AttemptFailed());
         EXPECT_FALSE(st().KeepProfile());
         ASSERT_EQ(ui.rows.size(), 2u);
         EXPECT_EQ(ui.rows[0].status(), "T280");
-        EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
         EXPECT_EQ(ui.rows[1].event, "T824");
-        EXPECT_EQ(ui.resetStages, 1);
+        EXPECT_EQ(st().FilesKept(), (std::vector<KeptFile>{{BackupPath(), KeptWhy::Unusable}}));
     }
 }
 
 TEST_F(ProfileTest, ABackupThatCannotBeWrittenNamesTheFileAndTheReason) {
     ui.texts[823] = "file %1 not written: %2";
-    std::ofstream(dir.path() / "gone") << "a file where the folder should be";
-    session->backupFolder = dir.path() / "gone";
+    FaultyFiles full;
+    full.Arm(FaultyFiles::Mode::DiskFull, 1);
+    files = &full;
+    NewSession();
     EXPECT_EQ(BackupProfile(*session), BackupOutcome::Refused);
-    EXPECT_TRUE(session->attemptFailed);
+    EXPECT_TRUE(session->AttemptFailed());
     EXPECT_FALSE(st().KeepProfile());
-    ASSERT_EQ(ui.rows.size(), 2u);
-    EXPECT_EQ(ui.rows[0].status(), "T280");
-    EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
-    const std::string expectedStart = "file " + (dir.path() / "gone" / "6978.000056.bin").string() + " not written: ";
-    EXPECT_EQ(ui.rows[1].event.rfind(expectedStart, 0), 0u) << ui.rows[1].event;
-    EXPECT_GT(ui.rows[1].event.size(), expectedStart.size());
-    EXPECT_EQ(ui.resetStages, 1);
+    EXPECT_EQ(ui.rows.back().event, "file " + BackupPath().string() + " not written: " +
+                                        std::make_error_code(std::errc::no_space_on_device).message());
+    EXPECT_FALSE(std::filesystem::exists(BackupPath()));
 }
 
 // --- restore ---
 
-TEST_F(ProfileTest, RestorePutsTheProfileBackAndDeletesTheFile) {
+TEST_F(ProfileTest, RestorePutsTheProfileBackAndRemovesTheFileItRead) {
     BackupProfile(*session);
     const auto before = ProfileBytes();
     const auto header = MemoryRange(64, 80);
     for (std::size_t i = 4608; i < 5120; ++i) memory[i] = 0xEE;
-    for (std::size_t i = 64; i < 80; ++i) memory[i] = 0;
     ui.rows.clear();
+    dc.ClearReceived();
 
     EXPECT_TRUE(RestoreProfile(*session));
     EXPECT_EQ(ProfileBytes(), before);
     EXPECT_EQ(MemoryRange(64, 80), header);
-    EXPECT_TRUE(st().ProfileSafe());
+    EXPECT_EQ(st().Where(), ProfileWhere::WrittenBack);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
     ASSERT_EQ(ui.rows.size(), 1u);
     EXPECT_EQ(ui.rows[0].event, "T796");
     EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T875", "T876", "T777"}));
     ASSERT_TRUE(dc.ClockRecord().has_value());
     EXPECT_EQ((*dc.ClockRecord())[0], 0x26);  // 12/07/26
-    EXPECT_EQ(Count(0xB2), 1);
-    // The header goes to unit 4, then 2 s and 1 s pauses around the read-back.
+    // Block 0 twice (the same DC: its profile is on disk already), the blocks, the header to unit
+    // 4, its read-back, then 2 s and 1 s pauses around it.
+    EXPECT_EQ(Count(0xB4), 3);
     EXPECT_EQ(Last(0xB2)->bytes, (std::vector<std::uint8_t>{0xB2, 0x00, 0x04}));
     EXPECT_GE(Last(0x97)->at - Last(0xB2)->at, link::Seconds(3.0));
+    EXPECT_TRUE(st().FilesKept().empty());
+}
+
+TEST_F(ProfileTest, OnlyTheFileThatWasReadIsRemovedAfterTheWriteBack) {
+    BackupProfile(*session);
+    // Another run, for a second DC of this serial number, left its own backup under the name.
+    std::filesystem::remove(BackupPath());
+    const std::vector<std::uint8_t> theirs = EncodeBackupFile(*MakeProfileImage(512, 288, 296, 56, 3));
+    std::ofstream(BackupPath(), std::ios::binary).write(reinterpret_cast<const char*>(theirs.data()), static_cast<std::streamsize>(theirs.size()));
+    EXPECT_TRUE(RestoreProfile(*session));
+    EXPECT_EQ(FileBytes(BackupPath()), theirs);
+}
+
+TEST_F(ProfileTest, ABackupWithoutACopyInTheHistoryStaysAfterTheWriteBack) {
+    FaultyFiles disk;
+    files = &disk;
+    NewSession();
+    BackupProfile(*session);
+    std::filesystem::remove_all(dir.path() / "history");
+    disk.Arm(FaultyFiles::Mode::NoWriting, 1);
+    ui.rows.clear();
+    EXPECT_TRUE(RestoreProfile(*session));
+    EXPECT_TRUE(std::filesystem::exists(BackupPath())) << "it may be the only copy but the DC's";
+    EXPECT_EQ(ui.rows.back().event, "T914");
+    EXPECT_EQ(st().FilesKept(), (std::vector<KeptFile>{{BackupPath(), KeptWhy::WaitsForUpdate}}));
 }
 
 TEST_F(ProfileTest, AClockRecordTheDcRefusesIsReportedAsAWarning) {
@@ -323,18 +398,19 @@ TEST_F(ProfileTest, AClockRecordTheDcRefusesIsReportedAsAWarning) {
     EXPECT_TRUE(RestoreProfile(*session));
     EXPECT_EQ(ui.Events(), (std::vector<std::string>{"T796", "T827"}));
     EXPECT_EQ(ui.rows[1].icon, TaskIcon::Warning);
-    EXPECT_FALSE(session->attemptFailed) << "as with an acknowledgement";
+    EXPECT_FALSE(session->AttemptFailed()) << "as with an acknowledgement";
 }
 
 TEST_F(ProfileTest, RestoreOfAnEmptyTableStillWritesAndChecksTheHeader) {
-    st().ProfileBlockCount = 0;
-    for (int k = 0; k < 16; ++k) st().ProfileHeader[k] = memory[64 + k];
+    auto image = std::make_unique<ProfileImage>();
+    for (int k = 0; k < 16; ++k) image->ProfileHeader[k] = memory[64 + k];
+    image->SerialDigits = SerialDigitsOf(56);
+    st().FoundSaved(std::move(image), {});
     EXPECT_TRUE(RestoreProfile(*session));
     EXPECT_EQ(Count(0xB5), 0);
     EXPECT_EQ(Count(0xB2), 1);
-    EXPECT_EQ(Count(0xB4), 1);
     EXPECT_TRUE(dc.ClockRecord().has_value());
-    EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "T875", "T876", "T777"}));
+    EXPECT_EQ(ui.rows.back().statuses, (std::vector<std::string>{"", "T875", "T876", "T777"}));
 }
 
 class FallbackTest : public ProfileTest, public ::testing::WithParamInterface<std::uint16_t> {};
@@ -343,7 +419,7 @@ TEST_P(FallbackTest, ARefused128ByteWriteAtTheSpecialAddressGoesOutIn16BytePiece
     const std::uint16_t special = GetParam();
     SetPointers(0xCF80, 0xD100);  // read units 3320..3344: write addresses 3064, 3072, 3080, 3088
     BackupProfile(*session);
-    ASSERT_EQ(st().ProfileBlockCount, 4);
+    ASSERT_EQ(st().Image().ProfileBlockCount, 4);
     const auto before = MemoryRange(16 * 3320, 16 * 3352);
     for (std::size_t i = 16 * 3320; i < 16 * 3352; ++i) memory[i] = 0;
     dc.Faults().refuseWriteAt = special;
@@ -361,7 +437,7 @@ TEST_P(FallbackTest, ARefused128ByteWriteAtTheSpecialAddressGoesOutIn16BytePiece
     EXPECT_EQ(pieceAddresses, expected);
     // Block j before the special one went out whole; the special one was tried four times.
     EXPECT_EQ(Count(0xB5), (firstPieceBlock - 1) + 4);
-    EXPECT_EQ(ui.rows[0].status(), "T777");
+    EXPECT_EQ(ui.rows.back().status(), "T777");
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
 }
 
@@ -375,14 +451,13 @@ TEST_F(ProfileTest, ARefusedWriteElsewhereEndsTheRestoreAndKeepsTheFile) {
     EXPECT_FALSE(st().ProfileSafe());
     EXPECT_EQ(Count(0xB2), 0) << "no header after a failed block";
     EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "25%", "50%", "T280"}));
-    EXPECT_EQ(ui.rows[1].icon, TaskIcon::Error);
     EXPECT_EQ(ui.rows[1].event, "T790");
     EXPECT_EQ(ui.resetStages, 1);
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
     EXPECT_TRUE(dc.ClockRecord().has_value());
 }
 
-TEST_F(ProfileTest, AHeaderReadBackWrongKeepsTheFile) {
+TEST_F(ProfileTest, AHeaderReadBackWrongOrNotAtAllKeepsTheFile) {
     BackupProfile(*session);
     dc.Faults().corruptHeaderWrite = true;
     ui.rows.clear();
@@ -390,21 +465,16 @@ TEST_F(ProfileTest, AHeaderReadBackWrongKeepsTheFile) {
     EXPECT_FALSE(st().ProfileSafe());
     EXPECT_EQ(ui.rows[0].status(), "T280");
     EXPECT_EQ(ui.rows[1].event, "T816");
-    EXPECT_EQ(ui.resetStages, 1);
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
     EXPECT_TRUE(dc.ClockRecord().has_value());
-}
 
-TEST_F(ProfileTest, AHeaderThatIsNotReadBackKeepsTheFile) {
-    BackupProfile(*session);
-    // Block 0 as read at the start of a run: the buffer holds the very header being restored.
-    ASSERT_EQ(comm.ReadMemory(0, 0).status, link::LinkStatus::Ok);
+    dc.Faults() = {};
     dc.Faults().refuseWriteAt = 4;
     dc.Faults().unansweredCommand = 0xB4;
+    dc.Faults().armAt = dcsim::FaultArming{0xB2, Count(0xB2) + 1};
     ui.rows.clear();
     EXPECT_FALSE(RestoreProfile(*session));
-    EXPECT_FALSE(st().ProfileSafe());
-    EXPECT_EQ(ui.rows[1].event, "T816");
+    EXPECT_EQ(ui.rows.back().event, "T816");
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
 }
 
@@ -415,10 +485,19 @@ protected:
     RecoveryTest() {
         BackupProfile(*session);
         for (std::size_t i = 4608; i < 5120; ++i) memory[i] = 0xEE;  // the update overwrote it
-        st().where = ProfileWhere::Saved;
         ui.rows.clear();
         dc.ClearReceived();
         priorities.clear();
+    }
+    // Close in a new session that saved nothing yet: the backup waits to be written back.
+    void AnotherClose() {
+        NewSession();
+        ui.messages.clear();
+        ui.questions.clear();
+        st().MetDc(Block0Bytes{}, 56, BackupPath());
+        auto read = ProfileFiles(*files).Read(BackupPath(), 512);
+        ASSERT_EQ(read.status, ProfileFileStatus::Ok);
+        st().FoundSaved(std::move(read.image), read.record);
     }
 };
 
@@ -432,28 +511,40 @@ TEST_F(RecoveryTest, KeepOrADiscardNotConfirmedLeaveTheFileAndSendNothing) {
     for (const auto& answers : {std::deque{MessageAnswer::Keep}, std::deque{MessageAnswer::Interrupted},
                                 std::deque{MessageAnswer::Discard, MessageAnswer::Keep},
                                 std::deque{MessageAnswer::Discard, MessageAnswer::Interrupted}}) {
-        st().where = ProfileWhere::Saved;
-        ui.messages.clear();
-        ui.questions.clear();
+        AnotherClose();
         ui.answers = answers;
         ProfileRecovering(*session);
         EXPECT_EQ(ui.messages[0].title, "T817");
         EXPECT_EQ(ui.messages[0].text, "T818");
         EXPECT_EQ(ui.questions.front(), Question::RecoverProfile);
         EXPECT_TRUE(std::filesystem::exists(BackupPath()));
-        EXPECT_EQ(st().where, ProfileWhere::KeptOnDisk);
-        EXPECT_EQ(st().FilesOnDisk(), std::vector<std::filesystem::path>{BackupPath()});
+        EXPECT_EQ(st().Where(), ProfileWhere::KeptOnDisk);
+        EXPECT_EQ(st().FilesKept(), (std::vector<KeptFile>{{BackupPath(), KeptWhy::WaitsForUpdate}}));
     }
     EXPECT_TRUE(dc.Received().empty());
 }
 
-TEST_F(RecoveryTest, OnlyAConfirmedDiscardDeletesTheFile) {
+TEST_F(RecoveryTest, AConfirmedDiscardRemovesTheFileOnlyWithACopyInTheHistory) {
     ui.answers = {MessageAnswer::Discard, MessageAnswer::Discard};
     ProfileRecovering(*session);
     EXPECT_EQ(ui.questions, (std::vector<Question>{Question::RecoverProfile, Question::ConfirmDiscard}));
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
-    EXPECT_TRUE(st().ProfileSafe());
+    EXPECT_EQ(st().Where(), ProfileWhere::Discarded);
+    EXPECT_EQ(History().size(), 1u);
     EXPECT_TRUE(dc.Received().empty());
+
+    // Now without a history that could take the copy: the file stays, and the user is told.
+    ProfileFiles(*files).CreateVerified(BackupPath(), EncodeBackupFile(st().Image()));
+    std::filesystem::remove_all(dir.path() / "history");
+    FaultyFiles full;
+    full.Arm(FaultyFiles::Mode::NoWriting, 1);
+    files = &full;
+    AnotherClose();
+    ui.answers = {MessageAnswer::Discard, MessageAnswer::Discard};
+    ProfileRecovering(*session);
+    EXPECT_TRUE(std::filesystem::exists(BackupPath()));
+    EXPECT_EQ(st().Where(), ProfileWhere::KeptOnDisk);
+    EXPECT_EQ(ui.rows.back().event, "T896");
 }
 
 TEST_F(RecoveryTest, CancelKeepsTheBackupThenSetsTheClockAndEndsTheConnection) {
@@ -469,24 +560,21 @@ TEST_F(RecoveryTest, CancelKeepsTheBackupThenSetsTheClockAndEndsTheConnection) {
 }
 
 TEST_F(RecoveryTest, ASilentDcShowsTheInstructionsAgainThenTheProfileIsRestored) {
-    const auto saved = [&] {
-        auto c = std::make_unique<BackupContents>();
-        ReadBackupFile(BackupPath(), *c);
-        return c;
-    }();
+    const std::vector<std::uint8_t> saved(st().Image().ProfileBlocks[0].begin() + 1, st().Image().ProfileBlocks[0].begin() + 129);
     dc.Faults().silent = true;
     ui.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok, MessageAnswer::Ok};
     ui.onMessage = [&](const RecordedMessage&) {
         if (ui.messages.size() == 3) dc.Faults().silent = false;
     };
-    ProfileRecovering(*session);
+    const RecoveryOutcome outcome = ProfileRecovering(*session);
     ASSERT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(ui.messages[1].text, ui.messages[2].text);
     EXPECT_EQ(priorities, (std::vector<std::uint32_t>{0x80, 0x20, 0x80}));
-    EXPECT_TRUE(st().ProfileSafe());
+    EXPECT_TRUE(outcome.ran);
+    EXPECT_EQ(outcome.dcVersion, "1A");
+    EXPECT_EQ(st().Where(), ProfileWhere::WrittenBack);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
-    for (int j = 0; j < 4; ++j)
-        for (int k = 1; k <= 128; ++k) ASSERT_EQ(memory[4608 + 128 * j + k - 1], saved->ProfileBlocks[j][k]);
+    EXPECT_EQ(MemoryRange(4608, 4736), saved);
     EXPECT_EQ(Commands().back(), 0xA8);
 }
 
@@ -501,9 +589,8 @@ TEST_F(RecoveryTest, ABlockZeroThatDoesNotComeInIsTriedAgainNotTakenForAnotherDc
     ASSERT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(ui.messages[2].text, ui.messages[1].text);
     EXPECT_EQ(priorities, (std::vector<std::uint32_t>{0x80, 0x20, 0x80}));
-    EXPECT_TRUE(st().ProfileSafe());
-    EXPECT_EQ(st().BackupFilePath, BackupPath());
-    EXPECT_FALSE(std::filesystem::exists(BackupPath()));  // restored, then deleted
+    EXPECT_EQ(st().Where(), ProfileWhere::WrittenBack);
+    EXPECT_EQ(st().BackupFilePath(), BackupPath());
     EXPECT_GT(Count(0xB5), 0);
 }
 
@@ -512,12 +599,12 @@ TEST_F(RecoveryTest, AnotherDcEndsTheLoopAndLeavesTheFirstDcsFile) {
     ui.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok};
     ProfileRecovering(*session);
     EXPECT_TRUE(st().ProfileSafe());
-    EXPECT_EQ(st().BackupFilePath, dir.path() / "6978.000123.bin");
-    EXPECT_TRUE(std::filesystem::exists(BackupPath()));
+    EXPECT_EQ(st().BackupFilePath(), dir.path() / "6978.000123.bin");
+    EXPECT_EQ(st().FilesKept(), (std::vector<KeptFile>{{BackupPath(), KeptWhy::WaitsForUpdate}}));
     EXPECT_EQ(Count(0xB5), 0);
 }
 
-TEST_F(RecoveryTest, AFailedRestoreIsTriedAgainFromTheFile) {
+TEST_F(RecoveryTest, AFailedRestoreIsTriedAgain) {
     dc.Faults().corruptHeaderWrite = true;
     ui.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok, MessageAnswer::Ok};
     ui.onMessage = [&](const RecordedMessage&) {
@@ -525,27 +612,31 @@ TEST_F(RecoveryTest, AFailedRestoreIsTriedAgainFromTheFile) {
     };
     ProfileRecovering(*session);
     EXPECT_EQ(ui.messages.size(), 3u);
-    EXPECT_EQ(ui.Events(), (std::vector<std::string>{"T796", "T816", "T796"}));
+    EXPECT_EQ(ui.Events(), (std::vector<std::string>{"T796", "T816", "T842", "T796"}))
+        << "the header read back changed block 0: what the DC held then is kept first";
     EXPECT_EQ(ui.rows.back().status(), "T777");
-    EXPECT_TRUE(st().ProfileSafe());
+    EXPECT_EQ(st().Where(), ProfileWhere::WrittenBack);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
     EXPECT_EQ(Count(0xB2), 2);
 }
 
-TEST_F(RecoveryTest, ADamagedFileIsNeverDeletedByTheRecovery) {
+TEST_F(RecoveryTest, AFileChangedOnDiskMeanwhileIsNeverRemovedByTheRecovery) {
     auto bytes = FileBytes(BackupPath());
     bytes.pop_back();
-    {
-        std::ofstream out(BackupPath(), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
+    std::filesystem::remove(BackupPath());
+    std::ofstream(BackupPath(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     ui.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok};
     ProfileRecovering(*session);
-    EXPECT_TRUE(st().ProfileSafe());
+    EXPECT_EQ(st().Where(), ProfileWhere::WrittenBack) << "from the profile this run read";
     EXPECT_EQ(FileBytes(BackupPath()), bytes);
-    ASSERT_EQ(ui.rows.size(), 1u);
-    EXPECT_EQ(ui.rows[0].event, "T824");
-    EXPECT_EQ(Count(0xB5), 0);
+    EXPECT_EQ(st().FilesKept(), (std::vector<KeptFile>{{BackupPath(), KeptWhy::WaitsForUpdate}}));
+}
+
+using CustodyDeathTest = ProfileTest;
+
+TEST_F(CustodyDeathTest, ATransitionFromTheWrongStateEndsTheProgramBeforeAnythingIsWritten) {
+    EXPECT_DEATH(st().WrittenBack(true), "WrittenBack from the state 'in the DC'");
+    EXPECT_DEATH(st().Discarded(), "Discarded");
 }
 
 }  // namespace

@@ -29,6 +29,13 @@ public:
         if (onShow) onShow(shown.back());
         return Next(buttons);
     }
+    std::vector<std::string> fileDialogs;       // the folder each file dialog opened at
+    std::optional<std::filesystem::path> chosenFile;  // what the user picks there
+    std::optional<std::filesystem::path> ChooseFile(QWidget*, const std::string&, const std::filesystem::path& folder,
+                                                    const std::string&) override {
+        fileDialogs.push_back(folder.string());
+        return chosenFile;
+    }
     MessageAnswer Ask(QWidget* parent, const QuestionBox& box) override {
         shown.push_back({parent, box.title, box.text, box.icon, MessageButtons::Ok});
         if (onShow) onShow(shown.back());

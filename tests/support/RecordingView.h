@@ -2,7 +2,9 @@
 // The wizard's view in a test: records the task log, the boxes (answered from a script), the
 // page text, which view is shown, the buttons and the decoration.
 
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,13 @@ public:
     void SetCaptions(const wizard::Captions& c) override { captions = c; }
     text::Wording Words() const override { return words; }
     void ShowCalling(const std::string& text) override { calls.push_back(text); }
+    std::optional<std::filesystem::path> ChooseProfileFile(const std::string&, const std::filesystem::path& folder,
+                                                           const std::string&) override {
+        fileDialogs.push_back(folder);
+        return chosenFile;
+    }
+    std::vector<std::filesystem::path> fileDialogs;   // where each file dialog opened
+    std::optional<std::filesystem::path> chosenFile;  // what the user picks there
     std::vector<std::string> calls;  // what each call of a DC on Next showed
     text::Wording words = text::Wording::Buttons;
 
@@ -76,6 +85,11 @@ public:
         std::vector<std::string> out;
         for (const auto& r : rows) out.push_back(r.event);
         return out;
+    }
+    const RecordedRow* FindRowWithId(std::string_view id) const {
+        for (const auto& r : rows)
+            if (r.id == id) return &r;
+        return nullptr;
     }
     bool HasErrorRow() const {
         for (const auto& r : rows)

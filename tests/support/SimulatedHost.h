@@ -69,6 +69,7 @@ public:
     std::filesystem::path FirmwareFile(const std::filesystem::path& name) override { return folder.path() / name; }
     std::filesystem::path UserFirmwareFolder() override { return folder.path(); }
     std::filesystem::path BackupFolder() override { return folder.path(); }
+    platform::FileSystem& Files() override { return *files; }
 
     void StartProgram(const std::filesystem::path& program) override {
         started.push_back(program);
@@ -86,6 +87,8 @@ public:
     dcsim::SimulatedDc dc;
     dcsim::SimulatedLink link;
     FixedWallClock wall;
+    platform::SystemFiles systemFiles;
+    platform::FileSystem* files = &systemFiles;  // a test may put a faulty disk in front
     std::string record = "VERNO.1B.FWR|||5000";
     std::filesystem::path catalogueFile = VERNO_CATALOGUE_FILE;
     std::optional<int> desktopLanguage;  // none: the record's language

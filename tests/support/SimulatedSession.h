@@ -35,12 +35,13 @@ struct SimulatedSession {
     // A new program run against the same DC and folder: a fresh session, KeepProfile and
     // ProfileSafe set as Next sets them.
     void NewSession() {
-        session = std::make_unique<update::Session>(comm, clock, link, fw, ui, wall, dir.path(), [this](std::uint32_t c) {
-            priorities.push_back(c);
-            return c;
-        });
+        session = std::make_unique<update::Session>(comm, clock, link, fw, ui, wall, *files, dir.path(),
+                                                    [this](std::uint32_t c) {
+                                                        priorities.push_back(c);
+                                                        return c;
+                                                    });
         ui.onResetStage = [this] { priorities.push_back(0x20); };
-        session->profile.StartAttempt();
+        session->Profile().StartAttempt();
     }
 
     // Frames the DC took in (payloads left out) with that command byte.
@@ -79,6 +80,8 @@ struct SimulatedSession {
     link::CommModule comm;
     RecordingSurface ui;
     FixedWallClock wall;
+    platform::SystemFiles systemFiles;
+    platform::FileSystem* files = &systemFiles;  // a test may put a faulty disk in front
     std::vector<std::uint32_t> priorities;
     std::unique_ptr<update::Session> session;
 };

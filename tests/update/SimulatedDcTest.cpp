@@ -50,8 +50,8 @@ TEST(SimulatedUpdate, Area1OnlyLeavesTheProfileAsItWasAndNoBackupFile) {
     EXPECT_EQ(run.Bytes(256, 640), profileBefore);
     EXPECT_EQ(run.Bytes(0, 8), block0Before);
     EXPECT_TRUE(run.FolderEmpty());
-    EXPECT_TRUE(run.session->profile.ProfileSafe());
-    EXPECT_FALSE(run.session->attemptFailed);
+    EXPECT_TRUE(run.session->Profile().ProfileSafe());
+    EXPECT_FALSE(run.session->AttemptFailed());
     EXPECT_EQ(run.dc.ConnectionsEnded(), 1);
 }
 
@@ -73,9 +73,9 @@ TEST(SimulatedUpdate, APowerLossDuringTheUploadLeavesTheBackupForTheRecovery) {
     faults.powerLossAtBlock = 5;
     SimulatedRun run(DemoImage(Layout::Area1Only, 20, 0), cfg, faults);
     UpdateFirmware(*run.session);
-    EXPECT_FALSE(run.session->profile.ProfileSafe());
-    EXPECT_TRUE(run.session->attemptFailed);
-    EXPECT_TRUE(std::filesystem::exists(run.session->profile.BackupFilePath));
+    EXPECT_FALSE(run.session->Profile().ProfileSafe());
+    EXPECT_TRUE(run.session->AttemptFailed());
+    EXPECT_TRUE(std::filesystem::exists(run.session->Profile().BackupFilePath()));
     EXPECT_EQ(run.ui.rows.back().event, "T815");
 }
 

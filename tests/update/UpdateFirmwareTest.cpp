@@ -9,6 +9,7 @@
 #include "profile/BackupProfile.h"
 #include "profile/History.h"
 #include "tests/profile/DcFixture.h"
+#include "tests/support/FaultyFiles.h"
 #include "update/UploadCode.h"
 #include "update/VerifyNewCode.h"
 #include "update/WaitForReset.h"
@@ -52,7 +53,7 @@ protected:
         EXPECT_EQ(MemoryRange(4608, 5120), profileBefore);
         EXPECT_EQ(MemoryRange(64, 80), headerBefore);
         EXPECT_FALSE(std::filesystem::exists(BackupPath()));
-        EXPECT_TRUE(session->profile.ProfileSafe());
+        EXPECT_TRUE(session->Profile().ProfileSafe());
     }
     const RecordedRow& Row(std::size_t i) const { return ui.rows.at(i); }
 
@@ -82,7 +83,7 @@ TEST_F(UpdateTest, Area1OnlyUpdatesAndPutsTheProfileBack) {
     EXPECT_EQ(Row(6).icon, TaskIcon::Warning);
     EXPECT_EQ(Row(8).icon, TaskIcon::Warning);
     ExpectProfileIntactAndNoBackup();
-    EXPECT_FALSE(session->attemptFailed);
+    EXPECT_FALSE(session->AttemptFailed());
 
     // Block 1 as the DC received it: header with the address, then 128 code bytes and the block byte.
     const auto* header = First(0xB5);
@@ -137,8 +138,8 @@ TEST_F(BothAreasTest, ADcSilentBetweenTheAreasGetsNoArea2AndKeepsTheBackup) {
     EXPECT_EQ(Row(4).status(), "T280");
     EXPECT_EQ(Row(6).icon, TaskIcon::Error);
     EXPECT_EQ(Row(7).icon, TaskIcon::Warning);  // the failure verdict's second row
-    EXPECT_FALSE(session->profile.ProfileSafe());
-    EXPECT_TRUE(session->attemptFailed);
+    EXPECT_FALSE(session->Profile().ProfileSafe());
+    EXPECT_TRUE(session->AttemptFailed());
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
 }
 
@@ -154,8 +155,8 @@ TEST_F(UpdateTest, ASilentDcEndsTheUpdateWithoutEndingTheConnection) {
     statuses.push_back("T280");
     EXPECT_EQ(Row(0).statuses, statuses);
     EXPECT_EQ(Row(1).icon, TaskIcon::Error);
-    EXPECT_TRUE(session->attemptFailed);
-    EXPECT_TRUE(session->profile.ProfileSafe());
+    EXPECT_TRUE(session->AttemptFailed());
+    EXPECT_TRUE(session->Profile().ProfileSafe());
     EXPECT_FALSE(Sent(0xA8));
     EXPECT_EQ(ui.resetStages, 1);
 }
@@ -165,8 +166,8 @@ TEST_F(UpdateTest, AnotherModelIsNamedWithASpaceBeforeTheModelName) {
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T783 VERNO 1B!"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Error);
-    EXPECT_TRUE(session->attemptFailed);
-    EXPECT_TRUE(session->profile.ProfileSafe());
+    EXPECT_TRUE(session->AttemptFailed());
+    EXPECT_TRUE(session->Profile().ProfileSafe());
     EXPECT_FALSE(Sent(0xA8));
     EXPECT_EQ(ui.resetStages, 1);
 }
@@ -177,8 +178,8 @@ TEST_F(UpdateTest, Version19IsBelowTheRequired1A) {
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T783 VERNO 1B, T781 1A T784"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Error);
     EXPECT_TRUE(Sent(0xA8));
-    EXPECT_TRUE(session->attemptFailed) << "set after EndConnection";
-    EXPECT_TRUE(session->profile.ProfileSafe());
+    EXPECT_TRUE(session->AttemptFailed()) << "set after EndConnection";
+    EXPECT_TRUE(session->Profile().ProfileSafe());
     EXPECT_FALSE(Sent(0xB4));
     EXPECT_EQ(ui.resetStages, 1);
 }
@@ -199,7 +200,7 @@ TEST_F(Area2Test, ANewerRevisionIsRefusedAndTheConnectionEnded) {
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T785"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Warning);
     EXPECT_TRUE(Sent(0xA8));
-    EXPECT_TRUE(session->attemptFailed);
+    EXPECT_TRUE(session->AttemptFailed());
     EXPECT_EQ(ui.resetStages, 1);
 }
 
@@ -216,10 +217,10 @@ TEST_F(UpdateTest, NoUpdateNeededWithoutABackupEndsTheConnection) {
     Run();
     EXPECT_EQ(ui.Events(), (Rows{"T782", "T785"}));
     EXPECT_EQ(Row(1).icon, TaskIcon::Warning);
-    EXPECT_FALSE(session->profile.KeepProfile());
-    EXPECT_TRUE(session->profile.ProfileSafe());
-    EXPECT_FALSE(session->attemptFailed) << "as EndConnection left it";
-    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{0x84, 0xB4, 0xA8}));
+    EXPECT_FALSE(session->Profile().KeepProfile());
+    EXPECT_TRUE(session->Profile().ProfileSafe());
+    EXPECT_FALSE(session->AttemptFailed()) << "as EndConnection left it";
+    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{0x84, 0xB4, 0xB4, 0xA8}));
     EXPECT_EQ(ui.resetStages, 1);
 }
 
@@ -231,34 +232,52 @@ TEST_F(UpdateTest, NoUpdateNeededRestoresTheProfileOfAnEarlierInterruptedUpdate)
     ui = RecordingSurface{};
     dc.SetFirmware("1B", 0);
     Run();
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "T785", "T850", "T796", "T786"}));
+    // What the DC holds is read and kept first; its header is unchanged: no question.
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "T785", "T850", "T842", "T857", "T796", "T786"}));
+    EXPECT_TRUE(ui.questions.empty());
     ExpectProfileIntactAndNoBackup();
     EXPECT_EQ(ui.resetStages, 0);
     EXPECT_FALSE(Sent(0xB6));
 }
 
-TEST_F(UpdateTest, AKeptBackupNeverRollsBackDivesLoggedSinceItWasSaved) {
-    // An earlier run saved the profile and was interrupted before any code went out; the diver
-    // then logged new dives: the DC's profile is longer now.
+TEST_F(UpdateTest, AKeptBackupGoesBackUnlessThePresentProfileIsChosenAndNeitherIsLost) {
+    // An earlier run saved the profile and was interrupted; since then the DC's header changed:
+    // new dives, or a restore whose header went wrong. Nobody answers: the saved one goes back.
     profile::BackupProfile(*session);
-    const auto older = FileBytes(BackupPath());
+    const auto older = MemoryRange(4608, 5120);
     SetPointers(0x1000, 0x13F0);
     for (std::size_t i = 4096; i < 4608; ++i) memory[i] = static_cast<std::uint8_t>(i * 13);
     const auto present = MemoryRange(4096, 5120);
-    const auto presentHeader = MemoryRange(64, 80);
     NewSession();
     ui = RecordingSurface{};
     dc.SetFirmware("1B", 0);
     Run();
 
-    EXPECT_EQ(ui.Events(), (Rows{"T782", "T785", "T842", "T856", "T796", "T786"}));
-    EXPECT_EQ(MemoryRange(4096, 5120), present);
-    EXPECT_EQ(MemoryRange(64, 80), presentHeader);
+    EXPECT_EQ(ui.Events(), (Rows{"T782", "T785", "T850", "T842", "T857", "T796", "T786"}));
+    EXPECT_EQ(ui.questions, std::vector<Question>{Question::WhichProfile});
+    EXPECT_EQ(MemoryRange(4608, 5120), older);
+    EXPECT_EQ(MemoryRange(64, 80), headerBefore);
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
-    const auto kept = session->profile.FilesOnDisk();
+    const auto kept = session->FilesKept();
     ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(FileBytes(kept[0]), older) << "the older profile stays on disk, named";
-    EXPECT_EQ(profile::ListHistory(dir.path()).size(), 2u);
+    EXPECT_EQ(kept[0].why, profile::KeptWhy::PresentProfile);
+    profile::ProfileFiles files(*this->files);
+    const auto read = files.Read(kept[0].file, 512);
+    ASSERT_EQ(read.status, profile::ProfileFileStatus::Ok);
+    EXPECT_EQ(read.image->ProfileBlockCount, 8) << "the present profile, named";
+
+    // The present one chosen: it is written back, and the saved one stays in the history.
+    NewSession();
+    profile::BackupProfile(*session);  // a backup of the DC's profile as it is now, the older one
+    SetPointers(0x1000, 0x13F0);
+    for (std::size_t i = 4096; i < 5120; ++i) memory[i] = present[i - 4096];
+    NewSession();
+    ui = RecordingSurface{};
+    ui.answers = {MessageAnswer::Present};
+    Run();
+    EXPECT_EQ(MemoryRange(4096, 5120), present);
+    ASSERT_EQ(session->FilesKept().size(), 1u);
+    EXPECT_EQ(session->FilesKept()[0].why, profile::KeptWhy::SavedProfile);
 }
 
 TEST_F(UpdateTest, AFailedUploadKeepsTheBackupForTheRecovery) {
@@ -268,8 +287,8 @@ TEST_F(UpdateTest, AFailedUploadKeepsTheBackupForTheRecovery) {
                                  "T815"}));
     EXPECT_EQ(Row(3).statuses, (Rows{"", "33%", "67%", "T280"}));
     EXPECT_FALSE(Sent(0xB6));
-    EXPECT_FALSE(session->profile.ProfileSafe());
-    EXPECT_TRUE(session->attemptFailed);
+    EXPECT_FALSE(session->Profile().ProfileSafe());
+    EXPECT_TRUE(session->AttemptFailed());
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
     EXPECT_TRUE(Sent(0x97));
     EXPECT_EQ(Commands().back(), 0xA8);
@@ -285,8 +304,8 @@ TEST_F(UpdateTest, AFailedBackupReadSendsNoCode) {
     EXPECT_EQ(std::count_if(dc.Received().begin(), dc.Received().end(), [](const auto& f) { return f.payload; }), 1)
         << "only the clock record's payload";
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
-    EXPECT_TRUE(session->profile.ProfileSafe()) << "nothing was saved, and the DC still holds its profile";
-    EXPECT_TRUE(session->attemptFailed);
+    EXPECT_TRUE(session->Profile().ProfileSafe()) << "nothing was saved, and the DC still holds its profile";
+    EXPECT_TRUE(session->AttemptFailed());
 }
 
 TEST_F(UpdateTest, TheProfileWaitsToBeWrittenBackFromTheMomentItIsSaved) {
@@ -297,20 +316,20 @@ TEST_F(UpdateTest, TheProfileWaitsToBeWrittenBackFromTheMomentItIsSaved) {
     link.SetOnPump([&] {
         if (!std::filesystem::exists(BackupPath())) return;
         ++pumpsWithBackup;
-        safeWithBackup += session->profile.ProfileSafe();
+        safeWithBackup += session->Profile().ProfileSafe();
     });
     Run();
     EXPECT_GT(pumpsWithBackup, 1000);  // the upload, 12 s of restart wait, the restore
     EXPECT_EQ(safeWithBackup, 0);
-    EXPECT_TRUE(session->profile.ProfileSafe()) << "written back at the end";
+    EXPECT_TRUE(session->Profile().ProfileSafe()) << "written back at the end";
 }
 
 TEST_F(UpdateTest, AnEmptyProfileWithAFailedUploadIsSafeButFailed) {
     SetPointers(0x3000, 0x3000);
     dc.Faults().refuseWriteAt = 32;
     Run();
-    EXPECT_FALSE(session->profile.KeepProfile());
-    EXPECT_TRUE(session->profile.ProfileSafe());
+    EXPECT_FALSE(session->Profile().KeepProfile());
+    EXPECT_TRUE(session->Profile().ProfileSafe());
     EXPECT_EQ(ui.rows.back().event, "T815");
 }
 
@@ -328,7 +347,7 @@ TEST_F(UpdateTest, APortWriteErrorDuringTheUpdateKeepsTheBackup) {
     link.FailWriteOf(130, 2);  // the second payload
     Run();
     EXPECT_EQ(ui.FindRow("T790"), nullptr);
-    EXPECT_FALSE(session->profile.ProfileSafe());
+    EXPECT_FALSE(session->Profile().ProfileSafe());
     EXPECT_TRUE(std::filesystem::exists(BackupPath()));
     EXPECT_EQ(ui.rows.back().event, "T815");
 }
@@ -336,7 +355,7 @@ TEST_F(UpdateTest, APortWriteErrorDuringTheUpdateKeepsTheBackup) {
 TEST_F(Area2Test, ARefusedB8IsReportedOnlyAfterB9WasSent) {
     dc.Faults().unansweredCommand = 0xB8;
     UploadCode2(*session);
-    EXPECT_TRUE(session->attemptFailed);
+    EXPECT_TRUE(session->AttemptFailed());
     EXPECT_TRUE(Sent(0xB9));
     EXPECT_EQ(ui.Events(), (Rows{"T787", "T790"}));
     EXPECT_EQ(Row(0).status(), "T280");
@@ -352,7 +371,7 @@ TEST_F(UpdateTest, ADcStillReportingItsOldVersionIsNotCountedAsUpdated) {
                                  "reports 1A, expected 1B", "T796", "T814", "T815"}));
     EXPECT_EQ(Row(6).icon, TaskIcon::Error);
     ExpectProfileIntactAndNoBackup();
-    EXPECT_TRUE(session->attemptFailed);
+    EXPECT_TRUE(session->AttemptFailed());
 }
 
 TEST_F(BothAreasTest, AnOldRevisionIsNamedWithVersionAndRevision) {
@@ -376,7 +395,7 @@ TEST_F(BothAreasTest, FiveWordIdentityIsUpdatedAndWarnedThatTheVersionWasNotChec
     EXPECT_EQ(ui.Events(), (Rows{"T782", "VERNO 1B, T781: ", "T842", "T788", "T803", "T789",
                                  "T803", "T792", "T822", "T796", "T786"}));
     EXPECT_EQ(Row(8).icon, TaskIcon::Warning);
-    EXPECT_FALSE(session->attemptFailed);
+    EXPECT_FALSE(session->AttemptFailed());
     ExpectProfileIntactAndNoBackup();
 }
 
@@ -401,8 +420,10 @@ TEST_F(UpdateTest, WaitForResetRunsOnTheMonotonicClockAndCountsItsSeconds) {
 // --- a backup that cannot be made safely sends no code ---
 
 TEST_F(UpdateTest, ABackupThatCannotBeWrittenSendsNoCode) {
-    std::ofstream(dir.path() / "gone") << "a file where the folder should be";
-    session->backupFolder = dir.path() / "gone";
+    FaultyFiles full;
+    full.Arm(FaultyFiles::Mode::DiskFull, 1);
+    files = &full;
+    NewSession();
     Run();
     EXPECT_FALSE(Sent(0xB5));
     ASSERT_GE(ui.rows.size(), 4u);
@@ -410,8 +431,8 @@ TEST_F(UpdateTest, ABackupThatCannotBeWrittenSendsNoCode) {
     EXPECT_EQ(Row(3).event, "T823");
     EXPECT_EQ(Row(3).icon, TaskIcon::Error);
     EXPECT_EQ(ui.Events().back(), "T815");
-    EXPECT_TRUE(session->profile.ProfileSafe()) << "nothing was overwritten";
-    EXPECT_TRUE(session->attemptFailed);
+    EXPECT_TRUE(session->Profile().ProfileSafe()) << "nothing was overwritten";
+    EXPECT_TRUE(session->AttemptFailed());
     EXPECT_EQ(Commands().back(), 0xA8);
     EXPECT_EQ(MemoryRange(4608, 5120), profileBefore);
 }
@@ -425,7 +446,7 @@ TEST_F(UpdateTest, ADamagedBackupOfThisDcIsKeptAndNoCodeIsSent) {
     Run();
     EXPECT_FALSE(Sent(0xB5));
     EXPECT_NE(ui.FindRow("T824"), nullptr);
-    EXPECT_TRUE(session->profile.ProfileSafe());
+    EXPECT_TRUE(session->Profile().ProfileSafe());
     EXPECT_EQ(ui.Events().back(), "T815");
     std::ifstream in(BackupPath(), std::ios::binary);
     EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}), junk);

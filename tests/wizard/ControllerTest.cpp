@@ -11,6 +11,7 @@
 #include "platform/EndProcess.h"
 #include "profile/BackupFile.h"
 #include "profile/History.h"
+#include "tests/support/FaultyFiles.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/SimulatedHost.h"
 #include "wizard/Controller.h"
@@ -37,6 +38,12 @@ std::string Text(int n) {
 std::vector<std::uint8_t> ProfileBytes(const dcsim::SimulatedDc& dc) {
     const auto& m = dc.Memory();
     return {m.begin() + 16 * 256, m.begin() + 16 * 640};  // the default profile, units 256..639
+}
+
+// The diver logged dives since: another profile, and its header says so.
+void NewDives(dcsim::SimulatedDc& dc) {
+    for (std::size_t i = 16 * 256; i < 16 * 640; ++i) dc.MutableMemory()[i] = 0x5A;
+    dcsim::SimulatedDc::WritePointers(dc.MutableMemory(), 512, 256, 631);
 }
 
 std::vector<std::uint8_t> ReadAll(const std::filesystem::path& p) {
@@ -272,7 +279,7 @@ TEST(WizardBack, AfterAFailureReturnsToAnEmptyPageOneForANewAttempt) {
     ASSERT_TRUE(w.controller.Load());
     w.controller.NextClick();
 
-    ASSERT_TRUE(w.controller.UpdateSession()->attemptFailed);
+    ASSERT_TRUE(w.controller.UpdateSession()->AttemptFailed());
     EXPECT_TRUE(w.view.HasErrorRow());
     EXPECT_TRUE(w.view.backEnabled);
     EXPECT_EQ(w.controller.ExitStatus(), kExitFailed);
@@ -282,7 +289,7 @@ TEST(WizardBack, AfterAFailureReturnsToAnEmptyPageOneForANewAttempt) {
     EXPECT_TRUE(w.view.rows.empty());
     EXPECT_FALSE(w.view.taskLogShown);
     EXPECT_EQ(w.view.pageText, kPageOne);
-    EXPECT_FALSE(w.controller.UpdateSession()->attemptFailed);
+    EXPECT_FALSE(w.controller.UpdateSession()->AttemptFailed());
     EXPECT_FALSE(w.view.backEnabled);
     EXPECT_TRUE(w.view.nextEnabled);
 
@@ -364,7 +371,7 @@ TEST(WizardClose, AfterAnInterruptedUpdateRecoversTheProfileFirst) {
     ASSERT_TRUE(w.controller.Load());
     w.controller.NextClick();
     ASSERT_FALSE(w.controller.ProfileSafe());
-    const auto backup = w.controller.UpdateSession()->profile.BackupFilePath;
+    const auto backup = w.controller.UpdateSession()->Profile().BackupFilePath();
     ASSERT_TRUE(std::filesystem::exists(backup));
 
     // Someone wiped the profile; the user agrees to the recovery and powers the DC up again
@@ -376,11 +383,17 @@ TEST(WizardClose, AfterAnInterruptedUpdateRecoversTheProfileFirst) {
     };
     w.controller.CloseClick();
 
-    EXPECT_EQ(w.view.messages.size(), 2u);
     EXPECT_EQ(ProfileBytes(w.host.dc), profileBefore);
     EXPECT_TRUE(w.controller.ProfileSafe());
     EXPECT_FALSE(std::filesystem::exists(backup));
     EXPECT_EQ(w.host.ends, 1);
+    // The end says what the watch runs now and where its dive log is.
+    const std::string verdict = FillPlaceholders(Text(text::kVerdictOldFirmware), "1A") + " " + Text(text::kVerdictProfileBack);
+    ASSERT_EQ(w.view.messages.size(), 3u);
+    EXPECT_EQ(w.view.messages[2].text, verdict);
+    ASSERT_NE(w.view.FindRowWithId("recovery.verdict"), nullptr);
+    EXPECT_EQ(w.view.FindRowWithId("recovery.verdict")->event, verdict);
+    EXPECT_TRUE(w.controller.Summary().recovered);
 }
 
 TEST(WizardClose, AnInterruptedRecoveryKeepsTheBackupFileAndSaysWhere) {
@@ -389,12 +402,12 @@ TEST(WizardClose, AnInterruptedRecoveryKeepsTheBackupFileAndSaysWhere) {
     Wizard w({}, faults);
     ASSERT_TRUE(w.controller.Load());
     w.controller.NextClick();
-    const auto backup = w.controller.UpdateSession()->profile.BackupFilePath;
+    const auto backup = w.controller.UpdateSession()->Profile().BackupFilePath();
     const int framesBefore = FramesToDc(w.host.dc);
     w.view.answers = {MessageAnswer::Interrupted};
     w.controller.CloseClick();
     EXPECT_TRUE(std::filesystem::exists(backup));
-    EXPECT_EQ(w.controller.KeptProfiles(), std::vector<std::filesystem::path>{backup});
+    EXPECT_EQ(w.controller.KeptProfiles(), (std::vector<profile::KeptFile>{{backup, profile::KeptWhy::WaitsForUpdate}}));
     EXPECT_EQ(FramesToDc(w.host.dc), framesBefore);
     ASSERT_EQ(w.view.messages.size(), 2u);
     EXPECT_NE(w.view.messages[1].text.find(backup.string()), std::string::npos) << w.view.messages[1].text;
@@ -407,7 +420,7 @@ TEST(WizardClose, NamesTheBackupAnEarlierAttemptLeftWhateverTheLastAttemptDid) {
     Wizard w({}, faults);
     ASSERT_TRUE(w.controller.Load());
     w.controller.NextClick();
-    const auto first = w.controller.UpdateSession()->profile.BackupFilePath;
+    const auto first = w.controller.UpdateSession()->Profile().BackupFilePath();
     ASSERT_TRUE(std::filesystem::exists(first));
 
     // The second attempt fails before its backup: block 0 does not come in.
@@ -420,9 +433,47 @@ TEST(WizardClose, NamesTheBackupAnEarlierAttemptLeftWhateverTheLastAttemptDid) {
 
     EXPECT_TRUE(w.view.questions.empty()) << "nothing of the last attempt to recover";
     EXPECT_TRUE(std::filesystem::exists(first));
-    EXPECT_EQ(w.controller.KeptProfiles(), std::vector<std::filesystem::path>{first});
+    EXPECT_EQ(w.controller.KeptProfiles(), (std::vector<profile::KeptFile>{{first, profile::KeptWhy::WaitsForUpdate}}));
     ASSERT_FALSE(w.view.messages.empty());
     EXPECT_NE(w.view.messages.back().text.find(first.string()), std::string::npos) << w.view.messages.back().text;
+}
+
+TEST(WizardClose, AtTheQuestionWhichProfileGoesBackEndsTheRunBeforeAnyCodeGoesOut) {
+    dcsim::DcFaults faults;
+    faults.powerLossAtBlock = 5;
+    Wizard w({}, faults);
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+    w.view.answers = {MessageAnswer::Keep};
+    w.controller.CloseClick();
+    const auto backup = w.controller.KeptProfiles().at(0).file;
+    const auto saved = ReadAll(backup);
+
+    // The next run meets a DC whose header changed since; the user closes the question.
+    w.host.dc.PowerOn();
+    NewDives(w.host.dc);
+    RecordingView view;
+    view.answers = {MessageAnswer::Interrupted};
+    Controller next(view, w.host);
+    ASSERT_TRUE(next.Load());
+    const int blocksBefore = w.host.dc.Counters(0xB5).frames;
+    next.NextClick();
+
+    EXPECT_EQ(view.questions.front(), Question::WhichProfile);
+    EXPECT_EQ(w.host.ends, 2) << "Close ends the run";
+    EXPECT_EQ(w.host.dc.Counters(0xB5).frames, blocksBefore) << "no code went out";
+    EXPECT_EQ(ReadAll(backup), saved);
+    const auto kept = next.KeptProfiles();
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].why, profile::KeptWhy::PresentProfile);
+    EXPECT_EQ(kept[1], (profile::KeptFile{backup, profile::KeptWhy::WaitsForUpdate}));
+    EXPECT_NE(view.messages.back().text.find(kept[0].file.string()), std::string::npos) << "both are named";
+    EXPECT_EQ(next.Summary().outcome, Outcome::Closed);
+}
+
+std::vector<profile::HistoryEntry> History(Wizard& w) {
+    profile::ProfileFiles files(w.host.Files());
+    return profile::ListHistory(files, w.host.BackupFolder());
 }
 
 TEST(WizardRestore, WritesAHistoryFileBackByteForByteAndOnlyIntoItsOwnDc) {
@@ -430,27 +481,97 @@ TEST(WizardRestore, WritesAHistoryFileBackByteForByteAndOnlyIntoItsOwnDc) {
     const auto profileBefore = ProfileBytes(w.host.dc);
     ASSERT_TRUE(w.controller.Load());
     w.controller.NextClick();
-    const auto history = profile::ListHistory(w.host.BackupFolder());
+    const auto history = History(w);
     ASSERT_EQ(history.size(), 1u);
-    EXPECT_EQ(history[0].readFrom.version, "1A");
+    EXPECT_EQ(history[0].firmware.version, "1A");
 
-    // Another DC's file: refused before a byte is written.
-    auto bytes = ReadAll(history[0].file);
-    bytes[17 + 5] ^= 1;
+    // Another DC's file: refused before a byte is written, the DC's serial number named.
+    profile::ProfileFiles files(w.host.Files());
+    auto image = files.Read(history[0].file, 512).image;
+    ASSERT_NE(image, nullptr);
+    image->SerialDigits[5] ^= 1;
     const auto other = w.host.BackupFolder() / "other.bak";
-    ASSERT_TRUE(profile::WriteBackupFile(other, bytes).ok);
+    ASSERT_FALSE(files.CreateVerified(other, profile::EncodeBackupFile(*image)).error);
     w.controller.BackClick();
     EXPECT_EQ(w.controller.RestoreClick(other), update::RestoreFileResult::OtherSerial);
     EXPECT_EQ(w.host.dc.Counters(0xB2).frames, 1) << "only the update's own header write";
+    EXPECT_EQ(w.controller.Summary().serial, 123456);
 
-    for (std::size_t i = 16 * 256; i < 16 * 640; ++i) w.host.dc.MutableMemory()[i] = 0x5A;
+    // Each path that is no profile file in its own words.
+    for (const auto& [path, text] : {std::pair{w.host.BackupFolder() / "no-such.bak", text::kRestoreMissing},
+                                     std::pair{w.host.BackupFolder() / "history", text::kRestoreNotAFile}}) {
+        w.controller.BackClick();
+        EXPECT_EQ(w.controller.RestoreClick(path), update::RestoreFileResult::Unusable);
+        EXPECT_EQ(w.view.rows.back().event, FillPlaceholders(Text(text), path.string()));
+    }
+
+    NewDives(w.host.dc);
     w.controller.BackClick();
     w.view.answers = {MessageAnswer::Yes};
     EXPECT_EQ(w.controller.RestoreClick(history[0].file), update::RestoreFileResult::Restored);
     EXPECT_EQ(w.view.questions.back(), Question::ConfirmRestore);
     EXPECT_EQ(ProfileBytes(w.host.dc), profileBefore);
     EXPECT_TRUE(std::filesystem::exists(history[0].file)) << "the chosen file is kept";
-    EXPECT_EQ(profile::ListHistory(w.host.BackupFolder()).size(), 2u) << "what the DC held is kept too";
+    EXPECT_EQ(History(w).size(), 2u) << "what the DC held is kept too";
+    EXPECT_EQ(w.controller.Summary().outcome, Outcome::Restored);
+}
+
+TEST(WizardRestore, WritesNothingWhenWhatTheDcHoldsCannotBeKept) {
+    FaultyFiles disk;
+    Wizard w;
+    w.host.files = &disk;
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+    const auto chosen = History(w)[0].file;
+    NewDives(w.host.dc);
+    disk.Arm(FaultyFiles::Mode::NoWriting, 1);  // a history folder left to root by an earlier sudo run
+    w.controller.BackClick();
+    w.view.answers = {MessageAnswer::Yes};
+    const int writesBefore = w.host.dc.Counters(0xB5).frames;
+    EXPECT_EQ(w.controller.RestoreClick(chosen), update::RestoreFileResult::Failed);
+    EXPECT_EQ(w.host.dc.Counters(0xB5).frames, writesBefore);
+    EXPECT_EQ(w.host.dc.Counters(0xB2).frames, 1);
+    EXPECT_NE(w.view.FindRowWithId("profile.copy-not-kept"), nullptr);
+}
+
+TEST(WizardRestore, AnInterruptionNeverRemovesTheChosenFileAndNamesBothFiles) {
+    Wizard w;
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+    const auto chosen = History(w)[0].file;
+    const auto chosenBytes = ReadAll(chosen);
+    NewDives(w.host.dc);
+    w.controller.BackClick();
+    // Close in the middle of writing it, then "discard" (which a chosen file is not offered).
+    w.view.answers = {MessageAnswer::Yes, MessageAnswer::Discard, MessageAnswer::Discard};
+    const int blocksBefore = w.host.dc.Counters(0xB5).frames;
+    w.host.link.SetOnPump([&] {
+        if (w.host.dc.Counters(0xB5).frames == blocksBefore + 10 && w.controller.CurrentState() == State::Updating)
+            w.controller.CloseClick();
+    });
+    w.controller.RestoreClick(chosen);
+    EXPECT_EQ(w.host.ends, 1);
+    EXPECT_EQ(ReadAll(chosen), chosenBytes);
+    const auto kept = w.controller.KeptProfiles();
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].why, profile::KeptWhy::PreviousProfile);
+    EXPECT_EQ(kept[1], (profile::KeptFile{chosen, profile::KeptWhy::ChosenFile}));
+    EXPECT_NE(w.view.messages.back().text.find(kept[0].file.string()), std::string::npos);
+    EXPECT_EQ(w.view.messages.back().text.find(Text(text::kKeptWaits).substr(4)), std::string::npos)
+        << "no promise that an update writes it back";
+}
+
+TEST(WizardRestore, TheWindowChoosesTheFileInADialogAtTheHistoryFolder) {
+    Wizard w;
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+    const auto chosen = History(w)[0].file;
+    w.controller.BackClick();
+    EXPECT_EQ(w.controller.ChooseAndRestoreClick(), std::nullopt) << "no file chosen, nothing done";
+    EXPECT_EQ(w.view.fileDialogs.back(), w.host.BackupFolder() / "history");
+    w.view.chosenFile = chosen;
+    w.view.answers = {MessageAnswer::Yes};
+    EXPECT_EQ(w.controller.ChooseAndRestoreClick(), update::RestoreFileResult::Restored);
 }
 
 // Close clicked at a moment of the update: when the DC has taken `frames` frames of `command`.
@@ -483,7 +604,7 @@ TEST(WizardClose, DuringTheUploadOrTheRestoreOffersTheRecoveryAndPutsTheProfileB
         EXPECT_EQ(w.view.questions.front(), Question::RecoverProfile);  // the recovery, first of all
         EXPECT_EQ(ProfileBytes(w.host.dc), profileBefore);
         EXPECT_TRUE(safeAtTheEnd);
-        EXPECT_FALSE(std::filesystem::exists(w.controller.UpdateSession()->profile.BackupFilePath));
+        EXPECT_FALSE(std::filesystem::exists(w.controller.UpdateSession()->Profile().BackupFilePath()));
     }
 }
 
@@ -536,6 +657,7 @@ public:
     std::filesystem::path FirmwareFile(const std::filesystem::path& name) override { return inner.FirmwareFile(name); }
     std::filesystem::path UserFirmwareFolder() override { return inner.UserFirmwareFolder(); }
     std::filesystem::path BackupFolder() override { return inner.BackupFolder(); }
+    platform::FileSystem& Files() override { return inner.Files(); }
     void StartProgram(const std::filesystem::path&) override {}
     void EndProgram(int status) override { platform::EndProcess(status); }
 };

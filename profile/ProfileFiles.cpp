@@ -1,0 +1,145 @@
+#include "profile/ProfileFiles.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "profile/Gzip.h"
+
+namespace verno::profile {
+
+namespace {
+
+constexpr const char* kTemporarySuffix = ".tmp";
+constexpr std::size_t kTemporaryTagLength = 1 + 16;  // ".0123456789abcdef"
+
+bool IsTemporaryTag(std::string_view tag) {
+    return tag.size() == kTemporaryTagLength && tag[0] == '.' &&
+           std::all_of(tag.begin() + 1, tag.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+}  // namespace
+
+std::uint64_t Digest(std::span<const std::uint8_t> bytes) {
+    // FNV-1a: enough to tell a file from another version of itself.
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (const std::uint8_t b : bytes) hash = (hash ^ b) * 0x100000001b3ull;
+    return hash;
+}
+
+ProfileFiles::ProfileFiles(platform::FileSystem& fs) : fs_(fs), random_(std::random_device{}()) {}
+
+ProfileFile ProfileFiles::Read(const std::filesystem::path& file, std::uint16_t dcMemoryBlocks) {
+    ProfileFile out;
+    platform::FileRead read = fs_.Read(file, kProfileFileLimit);
+    out.record = {file, read.identity, Digest(read.bytes), read.bytes.size()};
+    switch (read.status) {
+        case platform::ReadStatus::Ok: break;
+        case platform::ReadStatus::Missing: out.status = ProfileFileStatus::Missing; return out;
+        case platform::ReadStatus::NotAFile: out.status = ProfileFileStatus::NotAFile; return out;
+        case platform::ReadStatus::Unreadable:
+            out.status = ProfileFileStatus::Unreadable;
+            out.reason = read.reason;
+            return out;
+        case platform::ReadStatus::TooLarge: out.status = ProfileFileStatus::Damaged; return out;
+    }
+    std::vector<std::uint8_t> contents;
+    if (LooksGzipped(read.bytes)) {
+        auto member = Gunzip(read.bytes, kBackupFileSize + 1);
+        if (!member) {
+            out.status = ProfileFileStatus::Damaged;
+            return out;
+        }
+        contents = std::move(member->bytes);
+        if (member->mtime > 0) out.readAt = std::chrono::system_clock::time_point(std::chrono::seconds(member->mtime));
+    } else {
+        contents = std::move(read.bytes);
+    }
+    if (out.readAt == std::chrono::system_clock::time_point{}) out.readAt = fs_.Look(file).modified;
+    DecodedBackup decoded = DecodeBackupFile(contents, dcMemoryBlocks);
+    switch (decoded.check) {
+        case BackupCheck::Ok:
+            out.status = ProfileFileStatus::Ok;
+            out.image = std::move(decoded.image);
+            break;
+        case BackupCheck::Empty: out.status = ProfileFileStatus::Empty; break;
+        case BackupCheck::OtherSize: out.status = ProfileFileStatus::OtherSize; break;
+        case BackupCheck::Damaged: out.status = ProfileFileStatus::Damaged; break;
+    }
+    return out;
+}
+
+std::filesystem::path ProfileFiles::TemporaryName(const std::filesystem::path& file) {
+    char tag[32];
+    std::snprintf(tag, sizeof tag, ".%016llx", static_cast<unsigned long long>(random_()));
+    std::filesystem::path temporary = file;
+    temporary += std::string(tag) + kTemporarySuffix;
+    return temporary;
+}
+
+ProfileFiles::Created ProfileFiles::CreateVerified(const std::filesystem::path& file,
+                                                   std::span<const std::uint8_t> bytes) {
+    Created out;
+    if (const std::error_code made = fs_.MakeFolders(file.parent_path())) {
+        out.error = made;
+        return out;
+    }
+    // A link at the name could send the dive log into somebody else's file.
+    if (fs_.Look(file).kind != platform::FileKind::Missing) {
+        out.error = std::make_error_code(std::errc::file_exists);
+        return out;
+    }
+    const std::filesystem::path temporary = TemporaryName(file);
+    if (const std::error_code created = fs_.CreateNew(temporary, bytes)) {
+        out.error = created;
+        return out;
+    }
+    const platform::FileRead back = fs_.Read(temporary, bytes.size());
+    if (back.status != platform::ReadStatus::Ok || !std::equal(back.bytes.begin(), back.bytes.end(), bytes.begin(), bytes.end())) {
+        fs_.Remove(temporary);
+        // What the disk gives back is not what was written: the file cannot be trusted with a profile.
+        out.error = std::make_error_code(std::errc::io_error);
+        return out;
+    }
+    if (const std::error_code renamed = fs_.RenameNoReplace(temporary, file)) {
+        fs_.Remove(temporary);
+        out.error = renamed;
+        return out;
+    }
+    out.record = {file, back.identity, Digest(bytes), bytes.size()};
+    return out;
+}
+
+std::filesystem::path ProfileFiles::SetAside(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::filesystem::path target = to;
+    for (int n = 2; n < 100; ++n) {
+        const std::error_code moved = fs_.RenameNoReplace(from, target);
+        if (!moved) return target;
+        if (moved != std::errc::file_exists) return {};
+        target = to;
+        target += "-" + std::to_string(n);
+    }
+    return {};
+}
+
+bool ProfileFiles::Unchanged(const FileRecord& record) {
+    if (record.file.empty()) return false;
+    const platform::FileRead now = fs_.Read(record.file, kProfileFileLimit);
+    return now.status == platform::ReadStatus::Ok && now.identity == record.identity &&
+           now.bytes.size() == record.size && Digest(now.bytes) == record.digest;
+}
+
+bool ProfileFiles::RemoveIfUnchanged(const FileRecord& record) {
+    return Unchanged(record) && !fs_.Remove(record.file);
+}
+
+void ProfileFiles::RemoveLeftovers(const std::filesystem::path& folder, const std::string& prefix) {
+    for (const std::string& name : fs_.List(folder)) {
+        if (name.size() < prefix.size() + kTemporaryTagLength + 4 || !name.starts_with(prefix) || !name.ends_with(kTemporarySuffix))
+            continue;
+        const std::string_view tag = std::string_view(name).substr(name.size() - 4 - kTemporaryTagLength, kTemporaryTagLength);
+        if (IsTemporaryTag(tag) && fs_.Look(folder / name).kind == platform::FileKind::File) fs_.Remove(folder / name);
+    }
+}
+
+}  // namespace verno::profile
