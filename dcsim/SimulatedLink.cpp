@@ -10,7 +10,7 @@ constexpr link::Seconds kStep{0.001};
 constexpr link::Seconds kMinStep{1e-6};
 }  // namespace
 
-SimulatedLink::SimulatedLink(SimulatedDc& dc, link::VirtualClock& clock) : dc_(dc), clock_(clock) {}
+SimulatedLink::SimulatedLink(SimulatedDc& dc, link::VirtualClock& clock) : dc_(&dc), clock_(clock) {}
 
 void SimulatedLink::Attach(link::CommModule& comm) { comm_ = &comm; }
 
@@ -24,24 +24,24 @@ void SimulatedLink::FailWriteOf(std::size_t length, int n) {
 link::PortResult SimulatedLink::Write(std::span<const std::uint8_t> bytes) {
     if (writesUntilFailure_ > 0 && bytes.size() == failingLength_ && --writesUntilFailure_ == 0)
         return link::PortResult::WriteFailed;
-    dc_.Write(clock_.Now(), bytes);
+    dc_->Write(clock_.Now(), bytes);
     return link::PortResult::Ok;
 }
 
 void SimulatedLink::Clear() {
     ++clears_;
-    dc_.DropPendingReplies(clock_.Now());
+    dc_->DropPendingReplies(clock_.Now());
 }
 
 void SimulatedLink::RunPending() {
     const link::Seconds now = clock_.Now();
     link::Seconds step = kStep;
-    if (const auto next = dc_.NextEvent(); next && *next > now) step = std::min(step, *next - now);
+    if (const auto next = dc_->NextEvent(); next && *next > now) step = std::min(step, *next - now);
     clock_.Advance(std::max(step, kMinStep));
-    const std::vector<std::uint8_t> due = dc_.TakeDue(clock_.Now());
+    const std::vector<std::uint8_t> due = dc_->TakeDue(clock_.Now());
     delivered_ += due.size();
     if (comm_ != nullptr && !due.empty()) {
-        if (dc_.ActiveFaults().byteAtATime) {
+        if (dc_->ActiveFaults().byteAtATime) {
             for (const std::uint8_t byte : due) comm_->ReceiveData(std::span<const std::uint8_t>(&byte, 1));
         } else {
             comm_->ReceiveData(due);

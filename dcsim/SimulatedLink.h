@@ -17,6 +17,8 @@ class SimulatedLink : public link::Port, public link::Pump {
 public:
     SimulatedLink(SimulatedDc& dc, link::VirtualClock& clock);
     void Attach(link::CommModule& comm);           // where received chunks go
+    // Another DC on the cable from now on (the user swapped watches).
+    void Plug(SimulatedDc& dc) { dc_ = &dc; }
     void SetOnPump(std::function<void()> action);  // user actions run inside the pump
     // The port refuses the write of the n-th frame of that many bytes (with its trailing 0x00),
     // counted from now: a cable pulled out mid-frame.
@@ -32,7 +34,7 @@ public:
     std::size_t DeliveredBytes() const { return delivered_; }
 
 private:
-    SimulatedDc& dc_;
+    SimulatedDc* dc_;
     link::VirtualClock& clock_;
     link::CommModule* comm_ = nullptr;
     std::function<void()> onPump_;

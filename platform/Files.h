@@ -65,6 +65,11 @@ public:
     virtual std::vector<std::string> List(const std::filesystem::path& folder) = 0;
     // Makes the folder and the missing ones above it, each new one its owner's alone.
     virtual std::error_code MakeFolders(const std::filesystem::path& folder) = 0;
+
+    // Temporary files carry the number of the process that writes them, so that a later run can
+    // tell one abandoned by a process that was killed from one another process is writing.
+    virtual std::uint32_t ThisProcess() = 0;
+    virtual bool Running(std::uint32_t process) = 0;
 };
 
 class SystemFiles final : public FileSystem {
@@ -76,6 +81,8 @@ public:
     FileInfo Look(const std::filesystem::path& name) override;
     std::vector<std::string> List(const std::filesystem::path& folder) override;
     std::error_code MakeFolders(const std::filesystem::path& folder) override;
+    std::uint32_t ThisProcess() override;
+    bool Running(std::uint32_t process) override;
 };
 
 }  // namespace verno::platform

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -133,6 +134,13 @@ FileInfo SystemFiles::Look(const std::filesystem::path& name) {
     else if (S_ISLNK(st.st_mode)) info.kind = FileKind::Link;
     else info.kind = FileKind::Other;
     return info;
+}
+
+std::uint32_t SystemFiles::ThisProcess() { return static_cast<std::uint32_t>(::getpid()); }
+
+bool SystemFiles::Running(std::uint32_t process) {
+    // Another user's process may not be signalled, but it runs.
+    return process != 0 && (::kill(static_cast<pid_t>(process), 0) == 0 || errno == EPERM);
 }
 
 }  // namespace verno::platform

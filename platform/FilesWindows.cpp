@@ -21,7 +21,7 @@ class Handle {
 public:
     explicit Handle(HANDLE h) : h_(h) {}
     ~Handle() {
-        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+        if (h_ != INVALID_HANDLE_VALUE && h_ != nullptr) CloseHandle(h_);
     }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
@@ -150,6 +150,15 @@ FileInfo SystemFiles::Look(const std::filesystem::path& name) {
         if (info.kind == FileKind::File && GetFileType(handle.get()) != FILE_TYPE_DISK) info.kind = FileKind::Other;
     }
     return info;
+}
+
+std::uint32_t SystemFiles::ThisProcess() { return GetCurrentProcessId(); }
+
+bool SystemFiles::Running(std::uint32_t process) {
+    Handle handle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+    if (handle.get() == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    return GetExitCodeProcess(handle.get(), &code) && code == STILL_ACTIVE;
 }
 
 }  // namespace verno::platform

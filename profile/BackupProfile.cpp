@@ -30,14 +30,10 @@ BackupOutcome Refuse(ProfileSession& s, Failure failure, std::initializer_list<s
     return BackupOutcome::Refused;
 }
 
-HistoryCopy CopyToHistory(ProfileSession& s, const ProfileImage& image) {
-    return KeepInHistory(s.Files(), s.BackupFolder(), image, s.DcRuns(), std::chrono::system_clock::now());
-}
-
 // Every profile read from a DC also goes into the history; where the backup file holds it too,
 // a failure there is told, not fatal.
 void AlsoInHistory(ProfileSession& s, const ProfileImage& image) {
-    const HistoryCopy copy = CopyToHistory(s, image);
+    const HistoryCopy copy = s.KeepInHistory(image);
     if (copy.error)
         s.Ui().InsertTaskList(TaskIcon::Warning,
                               FillPlaceholders(s.Text(text::kHistoryNotWritten), copy.file.string(), copy.error.message()),
@@ -62,7 +58,7 @@ std::optional<bool> PresentChosen(ProfileSession& s, const FoundBackup& found, c
 // first, then the backup file is replaced by the present profile (removed, and made anew).
 BackupOutcome TakePresent(ProfileSession& s, FoundBackup& found, std::unique_ptr<ProfileImage> present) {
     ProfileState& st = s.Profile();
-    const HistoryCopy saved = CopyToHistory(s, *found.image);
+    const HistoryCopy saved = s.KeepInHistory(*found.image);
     if (saved.error) {
         st.Keep(found.record.file, KeptWhy::WaitsForUpdate);
         return Refuse(s, Failure::CopyNotKept, {saved.file.string(), saved.error.message()});
@@ -100,7 +96,7 @@ Guard CopyWhatTheDcHolds(ProfileSession& s, KeptWhy why) {
         FailRead(s, present);
         return Guard::NotRead;
     }
-    const HistoryCopy copy = CopyToHistory(s, *present.image);
+    const HistoryCopy copy = s.KeepInHistory(*present.image);
     if (copy.error) {
         s.Fail(Failure::CopyNotKept, {copy.file.string(), copy.error.message()});
         return Guard::NotKept;
@@ -117,11 +113,11 @@ BackupOutcome TakeFoundProfile(ProfileSession& s, FoundBackup found) {
     const bool ours = st.CopiedFrom(block0);
     if (!ours)
         s.Ui().InsertTaskList(TaskIcon::Warning,
-                              FillPlaceholders(s.Text(text::kFoundSaved), DateText(found.savedAt), found.record.file.string()),
-                              "", row::kFoundSaved);
+                              FillPlaceholders(s.Text(text::kSaved), DateText(found.savedAt), found.record.file.string()),
+                              "", row::kSaved);
     if (ours) {
         // This run saved it from this very DC: what the DC holds now is what the run wrote there.
-        st.FoundSaved(std::move(found.image), found.record);
+        st.Saved(std::move(found.image), found.record);
         return BackupOutcome::Reused;
     }
 
@@ -135,7 +131,7 @@ BackupOutcome TakeFoundProfile(ProfileSession& s, FoundBackup found) {
     if (present.outcome != ProfileReadOutcome::Read) {
         // No profile in the DC now (an empty or damaged header): the saved one goes back.
         st.Copied(block0);
-        st.FoundSaved(std::move(found.image), found.record);
+        st.Saved(std::move(found.image), found.record);
         return BackupOutcome::Reused;
     }
     if (present.image->SameProfile(*found.image)) {
@@ -143,10 +139,10 @@ BackupOutcome TakeFoundProfile(ProfileSession& s, FoundBackup found) {
         s.Ui().SetTaskStatus(s.Text(text::kDone));
         AlsoInHistory(s, *present.image);
         st.Copied(block0);
-        st.FoundSaved(std::move(found.image), found.record);
+        st.Saved(std::move(found.image), found.record);
         return BackupOutcome::Reused;
     }
-    const HistoryCopy copy = CopyToHistory(s, *present.image);
+    const HistoryCopy copy = s.KeepInHistory(*present.image);
     if (copy.error) {
         st.Keep(found.record.file, KeptWhy::WaitsForUpdate);
         return Refuse(s, Failure::CopyNotKept, {copy.file.string(), copy.error.message()});
@@ -160,7 +156,7 @@ BackupOutcome TakeFoundProfile(ProfileSession& s, FoundBackup found) {
     if (present.image->ProfileHeader != found.image->ProfileHeader) takePresent = PresentChosen(s, found, *present.image);
     if (!takePresent) {
         st.Keep(copy.file, KeptWhy::PresentProfile);
-        st.FoundSaved(std::move(found.image), found.record);
+        st.Saved(std::move(found.image), found.record);
         st.KeptForLater();
         s.Ui().InsertTaskList(TaskIcon::Warning, s.Text(text::kClosedAtQuestion), "", row::kClosedAtQuestion);
         return BackupOutcome::Closed;
@@ -168,7 +164,7 @@ BackupOutcome TakeFoundProfile(ProfileSession& s, FoundBackup found) {
     if (*takePresent) return TakePresent(s, found, std::move(present.image));
     st.Keep(copy.file, KeptWhy::PresentProfile);
     const int blocks = found.image->ProfileBlockCount;
-    st.FoundSaved(std::move(found.image), found.record);
+    st.Saved(std::move(found.image), found.record);
     s.Ui().InsertTaskList(TaskIcon::Warning,
                           FillPlaceholders(s.Text(text::kWritesBackSaved), std::to_string(blocks), copy.file.string()), "",
                           row::kWritesBackSaved);

@@ -43,7 +43,6 @@ FoundBackup GetBackupProfile(ProfileSession& s) {
     const std::int32_t serial = Block0(*block0).Serial();
     const std::filesystem::path path = BackupFileName(s.BackupFolder(), s.Fw().DcModelNumber, serial);
     s.Profile().MetDc(*block0, serial, path);
-    s.Files().RemoveLeftovers(s.BackupFolder(), path.filename().string());
 
     ProfileFile file = s.Files().Read(path, s.Fw().DcMemoryBlocks);
     found.record = file.record;

@@ -23,8 +23,8 @@ struct FoundBackup {
     std::chrono::system_clock::time_point savedAt{};
 };
 
-// Reads block 0 of the attached DC twice, names its backup file, clears what a killed run of
-// ours left beside it and reads the file when there is one. A file that is not this DC's to
+// Reads block 0 of the attached DC twice, names its backup file and reads the file when there
+// is one. A file that is not this DC's to
 // write back (another serial number inside, the other memory size, no profile) is set aside
 // under a name no run reads by itself.
 FoundBackup GetBackupProfile(ProfileSession& s);

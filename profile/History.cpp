@@ -176,7 +176,6 @@ HistoryCopy KeepInHistory(ProfileFiles& files, const std::filesystem::path& back
             return copy;
         }
     }
-    files.RemoveLeftovers(folder, "");
     const std::vector<std::uint8_t> bytes = EncodeBackupFile(image);
     const std::vector<HistoryEntry> entries = EntriesIn(files, folder, SerialText(serial));
     if (!entries.empty()) {

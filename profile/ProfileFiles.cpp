@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 
 #include "profile/Gzip.h"
 
@@ -10,12 +12,17 @@ namespace verno::profile {
 
 namespace {
 
-constexpr const char* kTemporarySuffix = ".tmp";
-constexpr std::size_t kTemporaryTagLength = 1 + 16;  // ".0123456789abcdef"
+// "<name>.<process, 8 hex digits><random, 8 hex digits>.tmp"
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::size_t kTemporaryTagLength = 1 + 16;
 
-bool IsTemporaryTag(std::string_view tag) {
-    return tag.size() == kTemporaryTagLength && tag[0] == '.' &&
-           std::all_of(tag.begin() + 1, tag.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+// The process that wrote a temporary file of ours, from its name; nullopt for any other name.
+std::optional<std::uint32_t> WriterOf(std::string_view name) {
+    if (name.size() < kTemporaryTagLength + kTemporarySuffix.size() || !name.ends_with(kTemporarySuffix)) return std::nullopt;
+    const std::string_view tag = name.substr(name.size() - kTemporarySuffix.size() - kTemporaryTagLength, kTemporaryTagLength);
+    if (tag[0] != '.' || !std::all_of(tag.begin() + 1, tag.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+        return std::nullopt;
+    return static_cast<std::uint32_t>(std::strtoul(std::string(tag.substr(1, 8)).c_str(), nullptr, 16));
 }
 
 }  // namespace
@@ -71,9 +78,10 @@ ProfileFile ProfileFiles::Read(const std::filesystem::path& file, std::uint16_t 
 
 std::filesystem::path ProfileFiles::TemporaryName(const std::filesystem::path& file) {
     char tag[32];
-    std::snprintf(tag, sizeof tag, ".%016llx", static_cast<unsigned long long>(random_()));
+    std::snprintf(tag, sizeof tag, ".%08lx%08lx", static_cast<unsigned long>(fs_.ThisProcess()),
+                  static_cast<unsigned long>(random_() & 0xFFFFFFFFu));
     std::filesystem::path temporary = file;
-    temporary += std::string(tag) + kTemporarySuffix;
+    temporary += std::string(tag) + std::string(kTemporarySuffix);
     return temporary;
 }
 
@@ -133,12 +141,20 @@ bool ProfileFiles::RemoveIfUnchanged(const FileRecord& record) {
     return Unchanged(record) && !fs_.Remove(record.file);
 }
 
-void ProfileFiles::RemoveLeftovers(const std::filesystem::path& folder, const std::string& prefix) {
+void ProfileFiles::RemoveAbandoned(const std::filesystem::path& backupFolder) {
+    RemoveAbandonedIn(backupFolder);
+    const std::filesystem::path history = backupFolder / "history";
+    if (fs_.Look(history).kind != platform::FileKind::Folder) return;
+    for (const std::string& serial : fs_.List(history))
+        if (fs_.Look(history / serial).kind == platform::FileKind::Folder) RemoveAbandonedIn(history / serial);
+}
+
+void ProfileFiles::RemoveAbandonedIn(const std::filesystem::path& folder) {
     for (const std::string& name : fs_.List(folder)) {
-        if (name.size() < prefix.size() + kTemporaryTagLength + 4 || !name.starts_with(prefix) || !name.ends_with(kTemporarySuffix))
-            continue;
-        const std::string_view tag = std::string_view(name).substr(name.size() - 4 - kTemporaryTagLength, kTemporaryTagLength);
-        if (IsTemporaryTag(tag) && fs_.Look(folder / name).kind == platform::FileKind::File) fs_.Remove(folder / name);
+        const std::optional<std::uint32_t> writer = WriterOf(name);
+        // Another process's file is still being written, or about to take its name.
+        if (!writer || fs_.Running(*writer)) continue;
+        if (fs_.Look(folder / name).kind == platform::FileKind::File) fs_.Remove(folder / name);
     }
 }
 

@@ -77,12 +77,13 @@ public:
     // Whether the file under that name is still the one recorded, with the same bytes.
     bool Unchanged(const FileRecord& record);
 
-    // Removes what a killed run of ours left in the folder: temporary files whose names begin
-    // with `prefix`.
-    void RemoveLeftovers(const std::filesystem::path& folder, const std::string& prefix);
+    // Removes the temporary files that runs killed meanwhile left in the backup folder and the
+    // history: those of processes that no longer run.
+    void RemoveAbandoned(const std::filesystem::path& backupFolder);
 
 private:
     std::filesystem::path TemporaryName(const std::filesystem::path& file);
+    void RemoveAbandonedIn(const std::filesystem::path& folder);
 
     platform::FileSystem& fs_;
     std::mt19937_64 random_;

@@ -6,7 +6,6 @@
 #include "firmware/Identity.h"
 #include "profile/Block0.h"
 #include "profile/GetBackupProfile.h"
-#include "profile/History.h"
 #include "profile/RestoreProfile.h"
 
 namespace verno::profile {
@@ -62,22 +61,10 @@ bool DiscardConfirmed(ProfileSession& s, const std::string& title) {
 // The backup file goes only with a copy of it in the history, and only while it is still the
 // file that was read; otherwise it stays, and the user is told why.
 void Discard(ProfileSession& s) {
-    ProfileState& st = s.Profile();
-    const HistoryCopy copy =
-        KeepInHistory(s.Files(), s.BackupFolder(), st.Image(), s.DcRuns(), std::chrono::system_clock::now());
-    if (copy.error) {
-        s.Ui().InsertTaskList(
-            TaskIcon::Warning,
-            FillPlaceholders(s.Text(text::kDiscardNoCopy), st.Source().file.string(), copy.error.message()), "",
-            row::kHistoryNotWritten);
-        st.KeptForLater();
-        return;
-    }
-    if (!s.Files().RemoveIfUnchanged(st.Source())) {
-        st.KeptForLater();
-        return;
-    }
-    st.Discarded();
+    if (s.RemoveSourceWithCopyInHistory(text::kDiscardNoCopy))
+        s.Profile().Discarded();
+    else
+        s.Profile().KeptForLater();
 }
 
 // One attempt after the user said the DC is ready; false when the loop is to end.

@@ -51,4 +51,20 @@ std::vector<KeptFile> ProfileSession::FilesKept() {
     return files;
 }
 
+HistoryCopy ProfileSession::KeepInHistory(const ProfileImage& image) {
+    return profile::KeepInHistory(files_, backupFolder_, image, DcRuns(), std::chrono::system_clock::now());
+}
+
+bool ProfileSession::RemoveSourceWithCopyInHistory(int noCopy) {
+    // Two DCs of one serial number must not leave a profile in the wrong watch alone.
+    const HistoryCopy copy = KeepInHistory(profile_.Image());
+    if (copy.error) {
+        surface_.InsertTaskList(TaskIcon::Warning,
+                                FillPlaceholders(Text(noCopy), profile_.Source().file.string(), copy.error.message()), "",
+                                row::kHistoryNotWritten);
+        return false;
+    }
+    return files_.RemoveIfUnchanged(profile_.Source());
+}
+
 }  // namespace verno::profile

@@ -112,13 +112,6 @@ void ProfileState::Saved(std::unique_ptr<ProfileImage> image, FileRecord backup)
     where_ = ProfileWhere::Saved;
 }
 
-void ProfileState::FoundSaved(std::unique_ptr<ProfileImage> image, FileRecord backup) {
-    if (ended_) return;
-    Require(where_ == ProfileWhere::InDc, "FoundSaved");
-    TakeSource(std::move(image), std::move(backup), false);
-    where_ = ProfileWhere::Saved;
-}
-
 void ProfileState::ChoseFile(std::unique_ptr<ProfileImage> image, FileRecord file) {
     if (ended_) return;
     Require(where_ == ProfileWhere::InDc, "ChoseFile");

@@ -5,10 +5,11 @@
 // checked against the state it leaves: a transition from any other state is a programming
 // error, and the program ends there rather than write anything more.
 //
-//   InDc --Saved / FoundSaved--> Saved --WritingBack--> WritingBack --WrittenBack--> WrittenBack
-//   InDc --ChoseFile--> FromFile --WritingBack--> WritingBack --WriteBackFailed--> Saved / FromFile
-//   InDc --NothingToSave--> NotSaved          Saved / FromFile --KeptForLater--> KeptOnDisk
-//   Saved --Discarded--> Discarded            any but WritingBack --StartAttempt--> InDc
+//   InDc --Saved--> Saved, --ChoseFile--> FromFile, --NothingToSave--> NotSaved
+//   Saved, FromFile --WritingBack--> WritingBack --WrittenBack--> WrittenBack
+//   WritingBack --WriteBackFailed--> Saved or FromFile
+//   Saved, FromFile --KeptForLater--> KeptOnDisk;  Saved --Discarded--> Discarded
+//   any state but WritingBack --StartAttempt--> InDc
 
 #include <array>
 #include <cstdint>
@@ -92,10 +93,9 @@ public:
     void Copied(const Block0Bytes& block0);
     // InDc -> NotSaved: nothing to save, or saving was refused; nothing will be written back.
     void NothingToSave();
-    // InDc -> Saved: read from the DC and written to its backup file by this run.
+    // InDc -> Saved: the backup file holds the profile to write back, written by this run or
+    // left by an earlier attempt or run.
     void Saved(std::unique_ptr<ProfileImage> image, FileRecord backup);
-    // InDc -> Saved: a backup an earlier attempt or run left is the one to write back.
-    void FoundSaved(std::unique_ptr<ProfileImage> image, FileRecord backup);
     // InDc -> FromFile: a file the user chose is to be written into the DC.
     void ChoseFile(std::unique_ptr<ProfileImage> image, FileRecord file);
     // Saved, FromFile -> WritingBack.

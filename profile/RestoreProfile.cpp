@@ -7,7 +7,6 @@
 #include "common/TextNumbers.h"
 #include "profile/BackupProfile.h"
 #include "profile/Block0.h"
-#include "profile/History.h"
 #include "profile/Geometry.h"
 #include "common/RowIds.h"
 
@@ -75,23 +74,6 @@ bool HeaderWrittenBack(ProfileSession& s) {
     return read.status == link::LinkStatus::Ok && std::equal(readBack.begin(), readBack.end(), image.ProfileHeader.begin());
 }
 
-// The backup file has done its work. It goes only once the history holds a copy of it (two DCs
-// of one serial number must not leave a profile in the wrong watch alone) and only while its
-// name still leads to the file that was read.
-bool RemoveBackup(ProfileSession& s) {
-    const ProfileState& st = s.Profile();
-    const HistoryCopy copy =
-        KeepInHistory(s.Files(), s.BackupFolder(), st.Image(), s.DcRuns(), std::chrono::system_clock::now());
-    if (copy.error) {
-        s.Ui().InsertTaskList(
-            TaskIcon::Warning,
-            FillPlaceholders(s.Text(text::kBackupKeptNoCopy), st.Source().file.string(), copy.error.message()), "",
-            row::kHistoryNotWritten);
-        return false;
-    }
-    return s.Files().RemoveIfUnchanged(st.Source());
-}
-
 }  // namespace
 
 bool RestoreProfile(ProfileSession& s) {
@@ -111,7 +93,8 @@ bool RestoreProfile(ProfileSession& s) {
         s.Fail(Failure::HeaderMismatch);
     } else {
         s.Ui().SetTaskStatus(s.Text(text::kDone));
-        st.WrittenBack(!st.SourceIsChosenFile() && RemoveBackup(s));
+        // The backup file has done its work; a file the user chose stays as it is.
+        st.WrittenBack(!st.SourceIsChosenFile() && s.RemoveSourceWithCopyInHistory(text::kBackupKeptNoCopy));
     }
     s.SetDcClock();
     return st.Where() == ProfileWhere::WrittenBack;

@@ -1,5 +1,7 @@
 #include "wizard/Controller.h"
 
+#include <exception>
+
 #include "catalogue/CatalogueMessage.h"
 #include "catalogue/TextsSource.h"
 #include "common/Text.h"
@@ -58,7 +60,7 @@ template <typename Step>
 void IgnoringErrors(Step&& step) {
     try {
         step();
-    } catch (...) {
+    } catch (const std::exception&) {
     }
 }
 
@@ -160,6 +162,8 @@ bool Controller::InitInfo() {
     session_ = std::make_unique<update::Session>(
         comm_, host_.Clock(), link_, *firmware_, *this, host_.Wall(), host_.Files(), host_.BackupFolder(),
         [this](std::uint32_t priorityClass) { return host_.SetPriority(priorityClass); });
+    // What a killed run left half-written goes before anything else is read.
+    session_->Files().RemoveAbandoned(host_.BackupFolder());
 
     const auto port = TestInterface(
         *this, [this] { return host_.FindPort(); }, [this](const std::string& path) { return host_.OpenPort(path); },

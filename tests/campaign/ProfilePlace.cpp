@@ -31,8 +31,9 @@ int TableValue(const std::vector<std::uint8_t>& file, std::size_t row, std::size
     return static_cast<std::int16_t>(file[at] | (file[at + 1] << 8));
 }
 
-// A file as it is on disk, or, packed as the history packs its files, what it holds.
-std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
+}  // namespace
+
+std::vector<std::uint8_t> ReadProfileFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (bytes.size() < 2 || bytes[0] != 0x1F || bytes[1] != 0x8B) return bytes;
@@ -48,8 +49,6 @@ std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
     inflateEnd(&z);
     return status == Z_STREAM_END ? out : std::vector<std::uint8_t>();
 }
-
-}  // namespace
 
 bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStart& start) {
     if (file.size() != kFileSize || start.memory.size() < kSettingsBytes) return false;
@@ -105,11 +104,11 @@ ProfilePlace LocateProfile(const ProfileAtStart& start, const std::vector<std::u
         if (name == "history") {
             for (const auto& kept : std::filesystem::directory_iterator(entry.path() / serialText, ec)) {
                 ++place.historyFiles;
-                place.historyHoldsProfile = place.historyHoldsProfile || FileHoldsProfile(ReadAll(kept.path()), start);
+                place.historyHoldsProfile = place.historyHoldsProfile || FileHoldsProfile(ReadProfileFile(kept.path()), start);
             }
         } else if (name == backupName) {
             place.backupPresent = true;
-            place.inFile = FileHoldsProfile(ReadAll(entry.path()), start);
+            place.inFile = FileHoldsProfile(ReadProfileFile(entry.path()), start);
         } else {
             place.strayFiles.push_back(name);
         }

@@ -35,6 +35,9 @@ struct ProfilePlace {
 ProfilePlace LocateProfile(const ProfileAtStart& start, const std::vector<std::uint8_t>& memoryNow,
                            const std::filesystem::path& folder);
 
+// A file's bytes; a file packed as the history packs its files (gzip), what it holds.
+std::vector<std::uint8_t> ReadProfileFile(const std::filesystem::path& path);
+
 // True when the bytes are a backup file holding exactly that profile for that DC.
 bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStart& start);
 

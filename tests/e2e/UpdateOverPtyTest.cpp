@@ -165,6 +165,39 @@ TEST_F(UpdateOverPty, RecoveryAtCloseWritesTheProfileBackWhenTheDcAnswersAgain) 
     EXPECT_FALSE(fs::exists(BackupFile())) << ReadText(work / "update.log");
 }
 
+// A profile from the history written back by --restore, for a script: the history dated from its
+// files, the result line saying what was done, and a prune that keeps the newest.
+TEST_F(UpdateOverPty, RestoreFromTheHistoryReportsRestoredAndThePruneKeepsTheNewest) {
+    constexpr int kEightBlocks = 319;
+    UseSmallFirmware();
+    const pid_t dc = StartDc("dc", {}, kEightBlocks);
+    EXPECT_EQ(Update("dc", "keep", "update.log"), 0) << ReadText(work / "update.log");
+
+    ASSERT_EQ(Wait(Spawn({(bundle / "verno-update").string(), "--history", "--json", "--serial", "4711"},
+                         work / "history.log")),
+              0);
+    const auto entry = nlohmann::json::parse(ReadText(work / "history.log"));
+    EXPECT_THAT(entry["date"].get<std::string>(), ::testing::MatchesRegex("20[0-9-]+T[0-9:]+[+-][0-9][0-9]:[0-9][0-9]"));
+    EXPECT_EQ(entry["blocks"], 8);
+    const std::string file = entry["file"].get<std::string>();
+    const auto bytes = ReadBytes(file);
+
+    EXPECT_EQ(Wait(Spawn({(bundle / "verno-update").string(), "--port", (work / "dc").string(), "--restore", file,
+                          "--yes", "--json"},
+                         work / "restore.log")),
+              0)
+        << ReadText(work / "restore.log");
+    const std::string out = ReadText(work / "restore.log");
+    const auto result = nlohmann::json::parse(out.substr(out.rfind("{\"type\":\"result\"")));
+    EXPECT_EQ(result["outcome"], "restored");
+    EXPECT_EQ(result["serial"], "004711");
+    EXPECT_EQ(ReadBytes(file), bytes) << "the chosen file is kept as it was";
+    StopDc(dc, "dc");
+
+    EXPECT_EQ(Wait(Spawn({(bundle / "verno-update").string(), "--prune-history", "--keep", "1"}, work / "prune.log")), 0);
+    EXPECT_TRUE(fs::exists(file)) << "the DC held the same profile: no second file, and the newest stays";
+}
+
 // Ctrl-C or a hang-up in the middle of the upload, with nobody to answer: the backup stays, the
 // program says where, and the next run writes it back.
 class InterruptedOverPty : public UpdateOverPty, public ::testing::WithParamInterface<int> {};

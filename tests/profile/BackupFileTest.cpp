@@ -221,14 +221,22 @@ TEST_F(ProfileFilesTest, OnlyTheFileThatWasReadIsRemovedAndSetAsideNeverLandsOnA
     EXPECT_EQ(files.SetAside(path, aside), dir.path() / "6978.000056.bin.other-size-2");
     EXPECT_EQ(ReadAll(aside).size(), 14u);
 
-    // A killed run's temporaries beside this DC's backup go; another DC's and the user's stay.
-    std::ofstream(dir.path() / "6978.000056.bin.0123456789abcdef.tmp") << "x";
-    std::ofstream(dir.path() / "6978.000057.bin.0123456789abcdef.tmp") << "x";
-    std::ofstream(dir.path() / "6978.000056.bin.notes.tmp") << "x";
-    files.RemoveLeftovers(dir.path(), "6978.000056.bin");
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "6978.000056.bin.0123456789abcdef.tmp"));
-    EXPECT_TRUE(std::filesystem::exists(dir.path() / "6978.000057.bin.0123456789abcdef.tmp"));
-    EXPECT_TRUE(std::filesystem::exists(dir.path() / "6978.000056.bin.notes.tmp"));
+}
+
+TEST_F(ProfileFilesTest, TemporaryFilesOfKilledRunsGoAndThoseOfRunningOnesStay) {
+    FaultyFiles runs;  // its runs are numbered 1, 2, ...
+    std::filesystem::create_directories(dir.path() / "history" / "000056");
+    const auto killed = dir.path() / "6978.000056.bin.00000001deadbeef.tmp";
+    const auto historyKilled = dir.path() / "history" / "000056" / "x.bak.gz.0000000112345678.tmp";
+    const auto running = dir.path() / "6978.000057.bin.0000000212345678.tmp";
+    for (const auto& f : {killed, historyKilled, running}) std::ofstream(f) << "x";
+    std::ofstream(dir.path() / "notes.tmp") << "the user's";
+    runs.NewProcess();
+    ProfileFiles(runs).RemoveAbandoned(dir.path());
+    EXPECT_FALSE(std::filesystem::exists(killed));
+    EXPECT_FALSE(std::filesystem::exists(historyKilled));
+    EXPECT_TRUE(std::filesystem::exists(running)) << "run 2 is this one: still writing";
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "notes.tmp"));
 }
 
 TEST_F(ProfileFilesTest, AFullDiskLeavesNeitherTheFileNorATemporary) {

@@ -34,7 +34,7 @@ protected:
     void LoadSaved() {
         FoundBackup found = GetBackupProfile(*session);
         ASSERT_EQ(found.lookup, BackupLookup::Found);
-        st().FoundSaved(std::move(found.image), found.record);
+        st().Saved(std::move(found.image), found.record);
     }
     // A new run whose update meets the backup an earlier one left.
     void NextRun() {
@@ -405,7 +405,7 @@ TEST_F(ProfileTest, RestoreOfAnEmptyTableStillWritesAndChecksTheHeader) {
     auto image = std::make_unique<ProfileImage>();
     for (int k = 0; k < 16; ++k) image->ProfileHeader[k] = memory[64 + k];
     image->SerialDigits = SerialDigitsOf(56);
-    st().FoundSaved(std::move(image), {});
+    st().Saved(std::move(image), {});
     EXPECT_TRUE(RestoreProfile(*session));
     EXPECT_EQ(Count(0xB5), 0);
     EXPECT_EQ(Count(0xB2), 1);
@@ -497,7 +497,7 @@ protected:
         st().MetDc(Block0Bytes{}, 56, BackupPath());
         auto read = ProfileFiles(*files).Read(BackupPath(), 512);
         ASSERT_EQ(read.status, ProfileFileStatus::Ok);
-        st().FoundSaved(std::move(read.image), read.record);
+        st().Saved(std::move(read.image), read.record);
     }
 };
 

@@ -5,17 +5,22 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <filesystem>
 
 #include "catalogue/Catalogue.h"
 #include "common/TextNumbers.h"
 #include "shell/Banner.h"
 #include "shell/InstructionFrame.h"
 #include "shell/MFUMain.h"
+#include "shell/MessageBoxDialogs.h"
 #include "shell/TaskLog.h"
 #include "shell/TitleBar.h"
 #include "tests/shell/ScriptedDialogs.h"
@@ -144,6 +149,47 @@ TEST(WizardWindow, NextShowsTheUpdateInTheTaskLogAndBackReturnsToPageOne) {
     EXPECT_TRUE(w.XPFrame().isVisibleTo(&w));
     EXPECT_FALSE(w.BackCmd().isEnabled());
     EXPECT_TRUE(w.NextCmd().isEnabled());
+}
+
+TEST(WizardWindow, PageOneWritesASavedProfileBackFromAFileChosenInTheHistory) {
+    Window f;
+    MFUMain& w = f.w;
+    ASSERT_TRUE(w.Load());
+    EXPECT_TRUE(w.RestoreCmd().isVisibleTo(&w));
+    EXPECT_EQ(w.RestoreCmd().text(), QText(text::kRestoreButton));
+    w.NextCmd().click();
+    EXPECT_FALSE(w.RestoreCmd().isVisibleTo(&w)) << "page 1 only";
+    w.BackCmd().click();
+    EXPECT_TRUE(w.RestoreCmd().isVisibleTo(&w));
+
+    std::filesystem::path saved;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(f.host.BackupFolder() / "history"))
+        if (e.is_regular_file()) saved = e.path();
+    ASSERT_FALSE(saved.empty());
+    f.dialogs.chosenFile = saved;
+    f.dialogs.answers = {MessageAnswer::Yes};
+    w.RestoreCmd().click();
+    EXPECT_EQ(f.dialogs.fileDialogs, std::vector<std::string>{(f.host.BackupFolder() / "history").string()});
+    const int last = w.TaskLst().rowCount() - 1;
+    EXPECT_EQ(w.TaskLst().CellText(last, TaskLog::kEventColumn), QText(text::kRestoredFromFile).replace("%1", QString::fromStdString(saved.string())));
+    EXPECT_TRUE(w.BackCmd().isEnabled());
+}
+
+TEST(DesktopBoxes, EscapeOrClosingAQuestionChoosesNothing) {
+    MessageBoxDialogs boxes;
+    QTimer::singleShot(0, [] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(box, &escape);
+        // A box that ignored it is answered, so that the test ends either way.
+        QTimer::singleShot(100, [] {
+            if (auto* still = qobject_cast<QDialog*>(QApplication::activeModalWidget())) still->accept();
+        });
+    });
+    const QuestionBox which{Question::WhichProfile, "title", "text", MessageIcon::Question,
+                            {{MessageAnswer::Saved, "Saved"}, {MessageAnswer::Present, "Present"}}};
+    EXPECT_EQ(boxes.Ask(nullptr, which), MessageAnswer::Interrupted);
 }
 
 TEST(WizardWindow, CloseDuringTheUploadOrTheRestoreRecoversTheProfile) {

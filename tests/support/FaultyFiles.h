@@ -31,6 +31,9 @@ public:
         countdown_ = n;
     }
     void Disarm() { mode_ = Mode::None; }
+    // A new run of the program, as far as the disk can tell: a process number of its own; the
+    // runs before it no longer run.
+    void NewProcess() { ++process_; }
     int Changes() const { return changes_; }  // changing calls made so far
 
     platform::FileRead Read(const std::filesystem::path& file, std::size_t limit) override { return disk_.Read(file, limit); }
@@ -48,6 +51,8 @@ public:
     }
     platform::FileInfo Look(const std::filesystem::path& name) override { return disk_.Look(name); }
     std::vector<std::string> List(const std::filesystem::path& folder) override { return disk_.List(folder); }
+    std::uint32_t ThisProcess() override { return process_; }
+    bool Running(std::uint32_t process) override { return process == process_; }
     std::error_code MakeFolders(const std::filesystem::path& folder) override {
         // Only a folder that is missing makes a change.
         if (disk_.Look(folder).kind == platform::FileKind::Folder) return {};
@@ -72,6 +77,7 @@ private:
     Mode mode_ = Mode::None;
     int countdown_ = 0;
     int changes_ = 0;
+    std::uint32_t process_ = 1;
 };
 
 }  // namespace verno

@@ -28,11 +28,6 @@ Rows Countdown(int n) {
     return statuses;
 }
 
-std::vector<std::uint8_t> FileBytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class UpdateTest : public DcFixture {
 protected:
     explicit UpdateTest(firmware::FirmwareImage image = MakeFirmware(Layout::Area1Only, 3, 0))
@@ -261,8 +256,7 @@ TEST_F(UpdateTest, AKeptBackupGoesBackUnlessThePresentProfileIsChosenAndNeitherI
     const auto kept = session->FilesKept();
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].why, profile::KeptWhy::PresentProfile);
-    profile::ProfileFiles files(*this->files);
-    const auto read = files.Read(kept[0].file, 512);
+    const auto read = profile::ProfileFiles(*files).Read(kept[0].file, 512);
     ASSERT_EQ(read.status, profile::ProfileFileStatus::Ok);
     EXPECT_EQ(read.image->ProfileBlockCount, 8) << "the present profile, named";
 
