@@ -58,7 +58,7 @@ std::optional<bool> PresentChosen(ProfileSession& s, const FoundBackup& found, c
 // first, then the backup file is replaced by the present profile (removed, and made anew).
 BackupOutcome TakePresent(ProfileSession& s, FoundBackup& found, std::unique_ptr<ProfileImage> present) {
     ProfileState& st = s.Profile();
-    const HistoryCopy saved = s.KeepInHistory(*found.image);
+    const HistoryCopy saved = s.KeepInHistory(*found.image, HistoryMatch::Any);
     if (saved.error) {
         st.Keep(found.record.file, KeptWhy::WaitsForUpdate);
         return Refuse(s, Failure::CopyNotKept, {saved.file.string(), saved.error.message()});

@@ -164,7 +164,7 @@ std::filesystem::path HistoryFolderOf(const std::filesystem::path& backupFolder,
 }
 
 HistoryCopy KeepInHistory(ProfileFiles& files, const std::filesystem::path& backupFolder, const ProfileImage& image,
-                          const DcFirmware& firmware, Clock::time_point readAt) {
+                          const DcFirmware& firmware, Clock::time_point readAt, HistoryMatch match) {
     HistoryCopy copy;
     const std::int32_t serial = SerialOf(image.SerialDigits);
     const std::filesystem::path folder = HistoryFolderOf(backupFolder, serial);
@@ -178,12 +178,13 @@ HistoryCopy KeepInHistory(ProfileFiles& files, const std::filesystem::path& back
     }
     const std::vector<std::uint8_t> bytes = EncodeBackupFile(image);
     const std::vector<HistoryEntry> entries = EntriesIn(files, folder, SerialText(serial));
-    if (!entries.empty()) {
-        const Unpacked newest = Unpack(files, entries.back().file);
-        if (newest.ok && newest.bytes == bytes) {
-            copy.file = entries.back().file;
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        const Unpacked held = Unpack(files, it->file);
+        if (held.ok && held.bytes == bytes) {
+            copy.file = it->file;
             return copy;
         }
+        if (match == HistoryMatch::Newest) break;
     }
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(readAt.time_since_epoch()).count();
     const std::string stamp = UtcStamp(readAt);

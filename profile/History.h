@@ -30,11 +30,15 @@ struct HistoryCopy {
     bool written = false;        // a new file; false when the newest one already held it
 };
 
-// Makes sure the DC's history holds the profile: the newest history file of its serial number
-// when that holds exactly these bytes, else a new file, read back. A history folder that is a
-// link is refused.
+// Which history file may already hold the profile: the newest (a profile read is kept once in a
+// row), or any of them (a file about to go needs a copy somewhere).
+enum class HistoryMatch { Newest, Any };
+
+// Makes sure the DC's history holds the profile: a history file of its serial number that holds
+// exactly these bytes, else a new file, read back. A history folder that is a link is refused.
 HistoryCopy KeepInHistory(ProfileFiles& files, const std::filesystem::path& backupFolder, const ProfileImage& image,
-                          const DcFirmware& firmware, std::chrono::system_clock::time_point readAt);
+                          const DcFirmware& firmware, std::chrono::system_clock::time_point readAt,
+                          HistoryMatch match = HistoryMatch::Newest);
 
 struct HistoryEntry {
     std::filesystem::path file;

@@ -51,13 +51,13 @@ std::vector<KeptFile> ProfileSession::FilesKept() {
     return files;
 }
 
-HistoryCopy ProfileSession::KeepInHistory(const ProfileImage& image) {
-    return profile::KeepInHistory(files_, backupFolder_, image, DcRuns(), std::chrono::system_clock::now());
+HistoryCopy ProfileSession::KeepInHistory(const ProfileImage& image, HistoryMatch match) {
+    return profile::KeepInHistory(files_, backupFolder_, image, DcRuns(), std::chrono::system_clock::now(), match);
 }
 
 bool ProfileSession::RemoveSourceWithCopyInHistory(int noCopy) {
     // Two DCs of one serial number must not leave a profile in the wrong watch alone.
-    const HistoryCopy copy = KeepInHistory(profile_.Image());
+    const HistoryCopy copy = KeepInHistory(profile_.Image(), HistoryMatch::Any);
     if (copy.error) {
         surface_.InsertTaskList(TaskIcon::Warning,
                                 FillPlaceholders(Text(noCopy), profile_.Source().file.string(), copy.error.message()), "",

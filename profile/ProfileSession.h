@@ -74,9 +74,9 @@ public:
     void SetDcClock();
     // Every file with a profile that this run leaves on disk and why, as far as they are there.
     std::vector<KeptFile> FilesKept();
-    // Keeps the profile in the DC's history, read as the DC now runs: the newest history file
-    // when that already holds it, else a new one.
-    HistoryCopy KeepInHistory(const ProfileImage& image);
+    // Keeps the profile in the DC's history, read as the DC now runs: a history file that
+    // already holds it (the newest, or with Any any of them), else a new one.
+    HistoryCopy KeepInHistory(const ProfileImage& image, HistoryMatch match = HistoryMatch::Newest);
     // Removes the file the profile to write back lies in, once the history holds a copy of it and
     // while it is still the file that was read. When no copy can be made it stays, and a row
     // (text noCopy: %1 the file, %2 the system's reason) says so. Whether it was removed.

@@ -275,6 +275,9 @@ TEST_F(ProfileFilesTest, TheHistoryKeepsEachProfileOnceInARowPackedSoThatZcatGiv
     const auto second = MakeProfileImage(512, 288, 320, 56, 9);
     const HistoryCopy b = KeepInHistory(files, dir.path(), *second, {"1B", 2}, at);
     EXPECT_EQ(b.file.filename(), "20261208T093512Z-2.fw1B.r2.bak.gz") << "the same second gets a name of its own";
+    const HistoryCopy any = KeepInHistory(files, dir.path(), *first, {}, at + 2h, HistoryMatch::Any);
+    EXPECT_EQ(any.file, a.file) << "a copy for a file about to go may be any of them";
+    EXPECT_FALSE(any.written);
     KeepInHistory(files, dir.path(), *MakeProfileImage(512, 288, 300, 4711), {}, at - 24h);
 
     const auto all = ListHistory(files, dir.path());
