@@ -87,7 +87,7 @@ inline constexpr int kRecoveryStep6 = 819;
 inline constexpr int kProfileKept = 830;  // %1 the backup file
 
 // The profile across runs: what was found, two profiles, the choices, the history, --restore.
-inline constexpr int kSaved = 850;          // %1 date, %2 file
+inline constexpr int kFoundSaved = 850;          // %1 date, %2 file
 inline constexpr int kBackupOtherSize = 851;     // %1 file, %2 where it went
 inline constexpr int kBackupOtherSerial = 852;   // %1 file, %2 serial inside, %3 where it went
 inline constexpr int kProfileChanged = 853;      // %1 saved on, %2 present blocks, %3 saved blocks
@@ -265,7 +265,7 @@ inline constexpr std::array kAll{
     kBackupRow, kRestoreRow, kBackupFailed, kHeaderMismatch, kBackupNotWritten, kBackupUnusable,
     kRecoveryTitle, kRecoveryQuestion, kRecoveryStep1, kRecoveryStep2, kRecoveryStep3, kRecoveryStep3a,
     kRecoveryStep3b, kRecoveryStep3c, kRecoveryStep4, kRecoveryStep5, kRecoveryStep6, kProfileKept,
-    kSaved, kBackupOtherSize, kBackupOtherSerial, kProfileChanged, kChoicePresent, kChoiceSaved,
+    kFoundSaved, kBackupOtherSize, kBackupOtherSerial, kProfileChanged, kChoicePresent, kChoiceSaved,
     kWritesBackPresent, kWritesBackSaved, kChoiceWriteBack, kChoiceKeep, kChoiceDiscard, kChoiceDelete,
     kConfirmDiscard, kHistoryNotWritten, kRestoreConfirm, kChoiceWrite, kChoiceDoNotWrite, kRestoreOtherSerial,
     kRestoreOtherSize, kRestoredFromFile, kProfilesKept, kAskRecover, kAskDiscard, kAskWhich, kAskRestore,

@@ -113,8 +113,8 @@ BackupOutcome TakeFoundProfile(ProfileSession& s, FoundBackup found) {
     const bool ours = st.CopiedFrom(block0);
     if (!ours)
         s.Ui().InsertTaskList(TaskIcon::Warning,
-                              FillPlaceholders(s.Text(text::kSaved), DateText(found.savedAt), found.record.file.string()),
-                              "", row::kSaved);
+                              FillPlaceholders(s.Text(text::kFoundSaved), DateText(found.savedAt), found.record.file.string()),
+                              "", row::kFoundSaved);
     if (ours) {
         // This run saved it from this very DC: what the DC holds now is what the run wrote there.
         st.Saved(std::move(found.image), found.record);
