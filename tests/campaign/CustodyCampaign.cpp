@@ -510,9 +510,11 @@ private:
             const fs::path& path = it->path();
             const std::string name = path.filename().string();
             if (userFiles_.count(path) || name == "VERNO.1B.FWR") continue;
+#ifndef _WIN32  // Windows keeps them private by where they lie, below the user's own folder
             const auto others = fs::perms::group_all | fs::perms::others_all;
             if ((fs::symlink_status(path).permissions() & others) != fs::perms::none)
                 return path.string() + " is readable by others";
+#endif
             if (lastRunEnded_ && IsOurTemporary(name)) return "a temporary file is left after a run that ended: " + name;
         }
         return {};
