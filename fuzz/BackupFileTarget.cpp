@@ -9,6 +9,7 @@
 #include "fuzz/Targets.h"
 #include "platform/Files.h"
 #include "profile/BackupFile.h"
+#include "profile/Gzip.h"
 #include "profile/ProfileFiles.h"
 #include "profile/ProfileRange.h"
 
@@ -107,8 +108,10 @@ BackupCheck DecodeAndCheck(std::span<const std::uint8_t> bytes) {
     return first;
 }
 
-// The same bytes as a file on disk: the reader answers alike.
+// The same bytes as a file on disk: the reader answers alike, unless they are a gzip member,
+// which the reader unpacks first.
 void ReadAndCheck(std::span<const std::uint8_t> bytes, BackupCheck decoded) {
+    if (profile::LooksGzipped(bytes) && profile::Gunzip(bytes, kBackupFileSize + 1)) return;
     const MemoryFile file(bytes);
     if (!file.Ok()) return;
     platform::SystemFiles disk;

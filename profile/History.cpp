@@ -102,9 +102,7 @@ Unpacked Unpack(ProfileFiles& files, const std::filesystem::path& file) {
     Unpacked out;
     platform::FileRead read = files.Fs().Read(file, kProfileFileLimit);
     if (read.status != platform::ReadStatus::Ok) return out;
-    if (LooksGzipped(read.bytes)) {
-        auto member = Gunzip(read.bytes, kBackupFileSize + 1);
-        if (!member) return out;
+    if (auto member = LooksGzipped(read.bytes) ? Gunzip(read.bytes, kBackupFileSize + 1) : std::nullopt) {
         out.bytes = std::move(member->bytes);
         if (member->mtime > 0) out.readAt = Clock::time_point(std::chrono::seconds(member->mtime));
     } else {

@@ -51,12 +51,8 @@ ProfileFile ProfileFiles::Read(const std::filesystem::path& file, std::uint16_t 
         case platform::ReadStatus::TooLarge: out.status = ProfileFileStatus::Damaged; return out;
     }
     std::vector<std::uint8_t> contents;
-    if (LooksGzipped(read.bytes)) {
-        auto member = Gunzip(read.bytes, kBackupFileSize + 1);
-        if (!member) {
-            out.status = ProfileFileStatus::Damaged;
-            return out;
-        }
+    // A plain backup file whose header happens to begin with the gzip signature stays plain.
+    if (auto member = LooksGzipped(read.bytes) ? Gunzip(read.bytes, kBackupFileSize + 1) : std::nullopt) {
         contents = std::move(member->bytes);
         if (member->mtime > 0) out.readAt = std::chrono::system_clock::time_point(std::chrono::seconds(member->mtime));
     } else {

@@ -47,7 +47,8 @@ std::vector<std::uint8_t> ReadProfileFile(const std::filesystem::path& path) {
     const int status = inflate(&z, Z_FINISH);
     out.resize(z.total_out);
     inflateEnd(&z);
-    return status == Z_STREAM_END ? out : std::vector<std::uint8_t>();
+    // A plain backup file may begin with the gzip signature by chance.
+    return status == Z_STREAM_END ? out : bytes;
 }
 
 bool FileHoldsProfile(const std::vector<std::uint8_t>& file, const ProfileAtStart& start) {

@@ -205,6 +205,14 @@ TEST_F(ProfileFilesTest, WhatIsNoProfileFileIsToldAsWhatItIs) {
     const ProfileFile read = files.Read(dir.path() / "p.bin", 512);
     ASSERT_EQ(read.status, ProfileFileStatus::Ok);
     EXPECT_EQ(read.image->ProfileBlockCount, 4);
+
+    // A plain file whose header happens to begin with the gzip signature.
+    auto odd = MakeProfileImage(512, 288, 312, 56);
+    odd->ProfileHeader[0] = 0x1F;
+    odd->ProfileHeader[1] = 0x8B;
+    odd->ProfileHeader[16] = Sum8(std::span(odd->ProfileHeader).first(16));
+    ASSERT_FALSE(files.CreateVerified(dir.path() / "gz.bin", EncodeBackupFile(*odd)).error);
+    EXPECT_EQ(files.Read(dir.path() / "gz.bin", 512).status, ProfileFileStatus::Ok);
 }
 
 TEST_F(ProfileFilesTest, OnlyTheFileThatWasReadIsRemovedAndSetAsideNeverLandsOnAnother) {
