@@ -135,6 +135,16 @@ Profile ProfileOfImage(const profile::ProfileImage& image) {
 
 struct RunTooLong {};
 
+// Where two profiles part, for a failure's message.
+std::string Difference(const std::optional<Profile>& held, const Profile& wanted) {
+    if (!held) return "the DC holds no profile";
+    if (held->header != wanted.header) return "another header";
+    if (held->blocks.size() != wanted.blocks.size())
+        return std::to_string(held->blocks.size() / 128) + " blocks instead of " + std::to_string(wanted.blocks.size() / 128);
+    const auto at = std::mismatch(held->blocks.begin(), held->blocks.end(), wanted.blocks.begin()).first - held->blocks.begin();
+    return "block " + std::to_string(at / 128) + " differs at byte " + std::to_string(at % 128);
+}
+
 // --- one sequence ---
 
 class Sequence {
@@ -405,7 +415,8 @@ private:
                 ++tally_.succeeded;
                 const std::optional<Profile> now = InMemory(Attached().Memory());
                 if (writtenBack && now != writtenBack)
-                    failed = "the run reported success, but the DC does not hold the profile it wrote back";
+                    failed = "the run reported success, but the DC does not hold the profile it wrote back (" +
+                             Difference(now, *writtenBack) + ")";
                 if (!writtenBack && atStart && now != atStart && summary->outcome != wizard::Outcome::Updated)
                     failed = "the run reported success, wrote nothing back, and the DC's profile changed";
             }
@@ -414,6 +425,12 @@ private:
         if (restore && chosenBefore && (!fs::is_regular_file(*restore) || ReadAll(*restore) != *chosenBefore))
             failed = "the file chosen for the restore was changed or removed";
         Note(what_);
+        // A replay shows what the run said too.
+        if (trace_) {
+            for (const RecordedRow& row : view.rows)
+                *trace_ += "       | " + row.event + (row.statuses.empty() ? "" : "  [" + row.status() + "]") + "\n";
+            for (const RecordedMessage& box : view.messages) *trace_ += "       # " + box.text.substr(0, 160) + "\n";
+        }
         UserComesBack();
         return failed;
     }
