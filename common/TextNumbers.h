@@ -150,6 +150,11 @@ inline constexpr int kChooseProfileTitle = 912;
 inline constexpr int kProfileFilesFilter = 913;
 inline constexpr int kBackupKeptNoCopy = 914;    // %1 file, %2 the system's reason
 inline constexpr int kOutcomeRestored = 915;
+// The cable dropped off the computer: the running step's status while it is awaited, when it is
+// back, and the failure when it did not come back.
+inline constexpr int kCableGone = 916;     // %1 the system's words, %2 seconds left
+inline constexpr int kCableBack = 917;     // %1 the device
+inline constexpr int kCableNotBack = 918;
 
 // The console's own words where the window's speak of buttons: at a keyboard, and with nobody
 // at the terminal. The controller picks them by the view's wording.
@@ -274,7 +279,7 @@ inline constexpr std::array kAll{
     kBackupEmpty, kClosedAtQuestion, kRecoveryQuestionChosen, kDiscardNoCopy, kKeptWaits, kKeptChosen, kKeptPresent,
     kKeptSaved, kKeptPrevious, kKeptAside, kVerdictFirmware, kVerdictNewFirmware, kVerdictOldFirmware, kVerdictNoAnswer,
     kVerdictProfileBack, kVerdictProfileOnDisk, kHistoryPruned, kRestoreButton, kChooseProfileTitle,
-    kProfileFilesFilter, kBackupKeptNoCopy, kOutcomeRestored,
+    kProfileFilesFilter, kBackupKeptNoCopy, kOutcomeRestored, kCableGone, kCableBack, kCableNotBack,
     kPlugInCableKeyboard, kPlugInCableUnattended, kDcSilentRunAgain, kUpdateFailedHintRunAgain,
     kBackupNotWrittenRunAgain, kBackupUnusableRunAgain, kRecoveryStep4Keyboard, kRecoveryStep4Unattended,
     kRecoveryStep6Keyboard, kRecoveryStep6Unattended, kAskSearchAgain, kAskReady, kCableOn,

@@ -79,6 +79,7 @@ ConsoleApp::ConsoleApp(Options options)
         log_ = std::make_unique<SupportLog>(*options_.logFolder);
         if (!log_->Ok()) std::cerr << "verno-update: " << log_->Problem() << "\n";
         view_.OnRowDone([this](const TaskRow& row) { log_->Row(row); });
+        view_.OnNotice([this](const std::string& what) { log_->Note(what); });
         if (options_.trace) Serial().SetTap([this](bool fromPc, std::span<const std::uint8_t> bytes) { log_->Wire(fromPc, bytes); });
         log_->Note(std::string("verno-update ") + ProgramVersion());
     }

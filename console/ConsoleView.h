@@ -68,6 +68,11 @@ public:
     void Flush();
     // Every finished row, also to this (the support log).
     void OnRowDone(std::function<void(const TaskRow&)> sink) { rowDone_ = std::move(sink); }
+    // Every notice for a support engineer, to this (the support log).
+    void OnNotice(std::function<void(const std::string&)> sink) { notice_ = std::move(sink); }
+    void Notice(const std::string& what) override {
+        if (notice_) notice_(what);
+    }
     // The fields every JSON line starts with: the cable's port, and the DC's serial once known.
     void SetJsonContext(std::function<nlohmann::ordered_json()> context) { context_ = std::move(context); }
     // The statuses that end a step (done, failed): as JSON, they come only with the finished row.
@@ -94,6 +99,7 @@ private:
     std::function<void()> languageSet_;
     bool callingLine_ = false;  // the line of a silent DC's calls waits for its end
     std::function<void(const TaskRow&)> rowDone_;
+    std::function<void(const std::string&)> notice_;
     std::function<nlohmann::ordered_json()> context_;
     std::vector<std::string> finalStatuses_;
     std::function<std::chrono::system_clock::time_point()> now_ = [] { return std::chrono::system_clock::now(); };

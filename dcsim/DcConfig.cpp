@@ -116,6 +116,8 @@ bool ApplyFault(const std::string& text, DcFaults& faults) {
         return ApplyNumberFault(name, arg, faults);
     } else if (name == "latency") {
         return Seconds(arg, faults.replyLatency);
+    } else if (name == "cable-out") {
+        return Seconds(arg, faults.cableOutSeconds);
     }
     if (name == "long-restart") {
         double seconds = 60.0;

@@ -70,14 +70,17 @@ struct DcFaults {
     std::optional<std::uint8_t> refusePayloadOf;  // reply 0xA5 to the first refusePayloadCount payloads
     int refusePayloadCount = 0;                   // of this command (0x97, 0xB2, 0xB5, 0xB7)
     std::optional<double> restartSeconds;  // overrides the config, e.g. 60 s (longer than the waits)
+    // The cable drops off the computer for that many seconds, then comes back; nothing crosses
+    // it meanwhile. The DC itself keeps its state.
+    double cableOutSeconds = 0.0;
     std::optional<FaultArming> armAt;      // absent: armed from the start
 };
 
 // Parses one "--fault" argument: NAME or NAME=ARG. Names: silent, refuse=CMD[:N] (CMD in hex),
-// lose-ack=K, power-loss=K, byte-at-a-time, latency=SECONDS, garbage=N, garble-reads=N, refuse-special-writes,
-// refuse-write=UNIT, unanswered=CMD[@UNIT] (CMD in hex), refuse-payload=CMD[:N] (hex),
-// corrupt-header, long-restart[=SECONDS]
-// (default 60), arm=CMD:N (CMD in hex). False for an unknown name or a bad argument.
+// lose-ack=K, power-loss=K, byte-at-a-time, latency=SECONDS, garbage=N, garble-reads=N,
+// refuse-special-writes, refuse-write=UNIT, unanswered=CMD[@UNIT] (CMD in hex),
+// refuse-payload=CMD[:N] (hex), corrupt-header, long-restart[=SECONDS] (default 60),
+// cable-out=SECONDS, arm=CMD:N (CMD in hex). False for an unknown name or a bad argument.
 bool ApplyFault(const std::string& text, DcFaults& faults);
 
 }  // namespace verno::dcsim

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "dcsim/SimulatedDc.h"
+#include "link/protocol/CableKeeper.h"
 #include "link/protocol/CommModule.h"
 #include "link/protocol/Port.h"
 #include "link/protocol/Pump.h"
@@ -13,9 +14,13 @@
 
 namespace verno::dcsim {
 
+// The cable is kept as the serial port keeps it (CableKeeper): when the DC's cableOutSeconds
+// switch drops it, writes fail as a vanished device's do until it is back.
 class SimulatedLink : public link::Port, public link::Pump {
 public:
     SimulatedLink(SimulatedDc& dc, link::VirtualClock& clock);
+    // Who is told when the cable goes and comes back.
+    void Watch(link::CableWatch* watch) { keeper_.Watch(watch); }
     void Attach(link::CommModule& comm);           // where received chunks go
     // Another DC on the cable from now on (the user swapped watches).
     void Plug(SimulatedDc& dc) { dc_ = &dc; }
@@ -34,6 +39,20 @@ public:
     std::size_t DeliveredBytes() const { return delivered_; }
 
 private:
+    // The cable as the keeper sees it.
+    class Cable final : public link::CableDevice {
+    public:
+        explicit Cable(SimulatedLink& link) : link_(link) {}
+        link::PortResult Write(std::span<const std::uint8_t> bytes) override;
+        std::optional<std::string> Lost() override;
+        std::optional<std::string> Reattach() override;
+
+    private:
+        SimulatedLink& link_;
+    };
+    // Whether the cable is off the computer now; starts a drop when its switch has just armed.
+    bool Out();
+
     SimulatedDc* dc_;
     link::VirtualClock& clock_;
     link::CommModule* comm_ = nullptr;
@@ -42,6 +61,10 @@ private:
     std::size_t delivered_ = 0;
     std::size_t failingLength_ = 0;
     int writesUntilFailure_ = 0;
+    std::optional<link::Seconds> backAt_;  // a drop under way: when the cable is back
+    bool dropped_ = false;                 // the armed switch has dropped the cable once
+    Cable cable_{*this};
+    link::CableKeeper keeper_;
 };
 
 }  // namespace verno::dcsim

@@ -65,7 +65,8 @@ void AddOptions(CLI::App& app, Options& o, std::optional<std::string>& version, 
     app.footer(
         "faults: silent, refuse=CMD[:N], refuse-payload=CMD[:N], lose-ack=K, power-loss=K, byte-at-a-time,\n"
         "  latency=S, garbage=N, refuse-special-writes, refuse-write=UNIT, unanswered=CMD[@UNIT],\n"
-        "  corrupt-header, long-restart[=S], arm=CMD:N (the others from that frame on); CMD in hex");
+        "  corrupt-header, long-restart[=S], garble-reads=N, cable-out=S, arm=CMD:N (the others from that frame on);\n"
+        "  CMD in hex");
     const auto twoCharacters = CLI::Validator(
         [](const std::string& v) { return v.size() == 2 ? std::string() : std::string("a version has two characters"); },
         "");
@@ -156,9 +157,11 @@ struct Pty {
     int master = -1;
     int slave = -1;
     std::string path;
-    ~Pty() {
+    ~Pty() { Close(); }
+    void Close() {
         if (slave >= 0) close(slave);
         if (master >= 0) close(master);
+        slave = master = -1;
     }
 };
 
@@ -284,8 +287,22 @@ bool OfferPty(Pty& pty, const std::filesystem::path& link) {
     return true;
 }
 
+// The cable drops off the computer: the pty and its link go away for that long (the PC's reads
+// fail as an unplugged converter's do), then a new pty takes the link. False when a stop signal
+// came meanwhile.
+bool Replug(Pty& pty, const std::filesystem::path& link, double seconds, int signalFd) {
+    pty.Close();
+    std::error_code ec;
+    if (!link.empty()) std::filesystem::remove(link, ec);
+    pollfd sig{signalFd, POLLIN, 0};
+    if (poll(&sig, 1, static_cast<int>(seconds * 1000)) > 0) return false;
+    return OfferPty(pty, link);
+}
+
 // Bytes in, paced replies out, until a stop signal; the model's time counts from start.
-void Serve(SimulatedDc& dc, const Pty& pty, int signalFd, std::chrono::steady_clock::time_point start) {
+void Serve(SimulatedDc& dc, Pty& pty, const std::filesystem::path& link, int signalFd,
+           std::chrono::steady_clock::time_point start) {
+    bool dropped = false;
     const auto now = [start] { return Seconds(std::chrono::steady_clock::now() - start); };
     std::vector<std::uint8_t> buffer(4096);
     for (;;) {
@@ -309,6 +326,13 @@ void Serve(SimulatedDc& dc, const Pty& pty, int signalFd, std::chrono::steady_cl
                 pollfd sig{signalFd, POLLIN, 0};
                 if (poll(&sig, 1, 10) > 0) break;
             }
+        }
+        if (const double out = dc.ActiveFaults().cableOutSeconds; out > 0 && !dropped) {
+            dropped = true;
+            if (!Replug(pty, link, out, signalFd)) break;
+            // What was on its way when the cable went is lost with it.
+            (void)dc.TakeDue(now());
+            continue;
         }
         const std::vector<std::uint8_t> due = dc.TakeDue(now());
         if (dc.ActiveFaults().byteAtATime) {
@@ -339,7 +363,7 @@ int main(int argc, char** argv) {
     Pty pty;
     if (!OfferPty(pty, o.link)) return 1;
 
-    Serve(dc, pty, signalFd, start);
+    Serve(dc, pty, o.link, signalFd, start);
 
     int rc = 0;
     if (!o.memoryOut.empty() && !WriteFile(o.memoryOut, dc.Memory())) {

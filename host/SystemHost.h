@@ -38,6 +38,7 @@ public:
     link::Pump& Pump() override { return port_; }
     link::MonotonicClock& Clock() override { return clock_; }
     void Attach(link::CommModule& comm) override { port_.Attach(comm); }
+    void WatchCable(link::CableWatch* watch) override { port_.Watch(watch); }
     std::optional<std::string> FindPort() override;
     bool CableWithoutDriver() override;
     link::PortOpenResult OpenPort(const std::string& path) override;

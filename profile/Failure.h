@@ -11,6 +11,7 @@ namespace verno::profile {
 
 enum class Failure {
     DcNotAnswering,   // the DC did not answer its identity
+    CableGone,        // the cable dropped off the computer and did not come back
     OtherModel,       // it names another model (the row given whole)
     BelowRequired,    // its firmware is older than the file can update (the row given whole)
     NewerRevision,    // it runs a newer revision than the file's
@@ -41,6 +42,7 @@ struct FailureRows {
 constexpr FailureRows RowsOf(Failure failure) {
     switch (failure) {
         case Failure::DcNotAnswering: return {text::kDcNotAnswering, TaskIcon::Error, true, false, "dc.not-answering"};
+        case Failure::CableGone: return {text::kCableNotBack, TaskIcon::Error, true, false, "cable.gone"};
         case Failure::OtherModel: return {0, TaskIcon::Error, false, false, "dc.other-model"};
         case Failure::BelowRequired: return {0, TaskIcon::Error, false, true, "dc.below-required"};
         case Failure::NewerRevision: return {text::kNoUpdateNeeded, TaskIcon::Warning, false, true, "dc.newer-revision"};

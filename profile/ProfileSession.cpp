@@ -26,6 +26,10 @@ void ProfileSession::DcIdentified(std::string identity, std::string version) {
 }
 
 void ProfileSession::Fail(Failure failure, std::initializer_list<std::string_view> values) {
+    // What looks like a DC that stopped answering was the cable, gone from the computer.
+    if (comm_.CableGone() && (failure == Failure::DcNotAnswering || failure == Failure::BackupNotRead ||
+                              failure == Failure::DataNotAccepted || failure == Failure::HeaderMismatch))
+        failure = Failure::CableGone;
     const FailureRows rows = RowsOf(failure);
     attemptFailed_ = true;
     if (rows.marksStatus) surface_.SetTaskStatus(Text(text::kFailed));

@@ -39,8 +39,12 @@ bool UploadCode(Session& s) {
     const BlocksResult sent = SendBlocks(s, s.Fw().Area1Blocks, s.Fw().Area1Records, link::wire::kWriteArea1Block, true);
     if (sent == BlocksResult::PortError) {
         // The area-1 upload stops the link on a port error and leaves the reporting to the
-        // steps after it.
+        // steps after it; a cable that dropped off and stayed away says so itself.
         comm.Abort();
+        if (comm.CableGone()) {
+            s.Fail(profile::Failure::CableGone);
+            return false;
+        }
         s.FailAttempt();  // no row of its own: the steps after it report
         s.Ui().ResetStage();
         return false;

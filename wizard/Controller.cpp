@@ -69,7 +69,10 @@ void IgnoringErrors(Step&& step) {
 Controller::Controller(View& view, Host& host)
     : view_(view), host_(host), link_(host.Port(), host.Pump()), comm_(link_, host.Clock(), link_) {
     host_.Attach(comm_);
+    host_.WatchCable(this);
 }
+
+Controller::~Controller() { host_.WatchCable(nullptr); }
 
 std::int16_t Controller::Stage() const {
     switch (state_) {
@@ -249,6 +252,7 @@ void Controller::NextClick() {
     // The identity read lets clicks run; a second Next meanwhile must not start a second test.
     if (state_ != State::PageOne) return;
     state_ = State::Testing;
+    cableGivenUp_ = false;
     // The identity read can take 23 seconds when nobody answers: show that the DC is being called.
     view_.EnableNext(false);
     view_.SetBusy(true);
@@ -261,7 +265,7 @@ void Controller::NextClick() {
     if (state_ != State::Testing) return;  // closed meanwhile
     view_.SetBusy(false);
     if (identity == update::IdentityCheck::NoAnswer) {
-        BackToPageOne(NextResult::NoAnswer, LoadText(text::kDcSilentAtNext));
+        BackToPageOne(NextResult::NoAnswer, LoadText(comm_.CableGone() ? text::kCableNotBack : text::kDcSilentAtNext));
         return;
     }
     if (identity == update::IdentityCheck::OtherModel) {
@@ -298,6 +302,7 @@ std::optional<update::DcCheck> Controller::CheckClick() {
 std::optional<update::RestoreFileResult> Controller::RestoreClick(const std::filesystem::path& file) {
     if (state_ != State::PageOne) return std::nullopt;
     state_ = State::Updating;
+    cableGivenUp_ = false;
     session_->Profile().StartAttempt();
     view_.ShowTaskLog(true);
     view_.EnableNext(false);
@@ -328,6 +333,7 @@ void Controller::BackToPageOne(NextResult why, const std::string& message) {
 }
 
 void Controller::StartUpdate() {
+    cableGivenUp_ = false;
     session_->Profile().StartAttempt();
     view_.ShowTaskLog(true);
     view_.EnableNext(false);
@@ -461,6 +467,45 @@ void Controller::EndProgram() {
     host_.EndProgram(exitStatus_);
 }
 
+// --- the cable dropped off ---
+
+void Controller::ShowCableState(const std::string& text, bool change) {
+    // On page 1 no row runs yet: the calls' caption says it. A change is also a line of its own
+    // where the running row's status is not seen (a console's output into a pipe).
+    const bool noRow = state_ == State::Testing || state_ == State::PageOne;
+    if (noRow || change) ShowCalling(text);
+    if (!noRow) SetTaskStatus(text);
+}
+
+void Controller::CableLost(const std::string& reason) {
+    cableLostReason_ = reason;
+    cableSecondsShown_ = -1;
+    view_.Notice("the cable's device went away: " + reason);
+}
+
+bool Controller::CableAwaited(int secondsLeft) {
+    if (cableGivenUp_) return false;
+    // The pump runs the user's Close; a Close ends the wait with the program.
+    host_.Pump().RunPending();
+    if (state_ == State::Ended) return false;
+    if (secondsLeft != cableSecondsShown_) {
+        const bool first = cableSecondsShown_ < 0;
+        cableSecondsShown_ = secondsLeft;
+        ShowCableState(FillPlaceholders(LoadText(text::kCableGone), cableLostReason_, std::to_string(secondsLeft)), first);
+    }
+    return true;
+}
+
+void Controller::CableBack(const std::string& device) {
+    view_.Notice("the cable is back on " + device);
+    ShowCableState(FillPlaceholders(LoadText(text::kCableBack), device), true);
+}
+
+void Controller::CableNotBack() {
+    if (!cableGivenUp_) view_.Notice("the cable did not come back");
+    cableGivenUp_ = true;
+}
+
 // --- what the procedures report through ---
 
 void Controller::InsertTaskList(TaskIcon icon, const std::string& event, const std::string& status,
@@ -486,7 +531,10 @@ MessageAnswer Controller::ShowMessage(const std::string& title, const std::strin
     // After the end nothing more is shown; whatever still runs comes to its end without a
     // decision being made for the user.
     if (state_ == State::Ended) return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Interrupted;
-    return view_.ShowMessage(title, text, icon, buttons);
+    const MessageAnswer answer = view_.ShowMessage(title, text, icon, buttons);
+    // The user has read it and may have plugged the cable in again: worth another wait.
+    cableGivenUp_ = false;
+    return answer;
 }
 
 void Controller::ShowCalling(const std::string& text) {

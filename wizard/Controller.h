@@ -52,9 +52,10 @@ enum ExitStatus : int {
     kExitStartUpFailed = 2,  // configuration record, catalogue, firmware file or port
 };
 
-class Controller final : public WizardSurface {
+class Controller final : public WizardSurface, private link::CableWatch {
 public:
     Controller(View& view, Host& host);
+    ~Controller() override;
     Controller(const Controller&) = delete;
     Controller& operator=(const Controller&) = delete;
 
@@ -122,6 +123,12 @@ private:
     void BackToPageOne(NextResult why, const std::string& message);
     void StartUpdate();
     void GoBack();
+    // --- CableWatch: the cable dropped off and is awaited; the running step's row says so ---
+    void CableLost(const std::string& reason) override;
+    bool CableAwaited(int secondsLeft) override;
+    void CableBack(const std::string& device) override;
+    void CableNotBack() override;
+    void ShowCableState(const std::string& text, bool change);
     // Before the end: the verdict after a recovery, and every file with a profile that stays.
     void TellTheEnd(bool recoveryRan, const std::optional<std::string>& dcVersion);
     void EndProgram();
@@ -146,6 +153,11 @@ private:
     std::string versionMet_;
     std::vector<profile::KeptFile> keptProfiles_;
     StartUpFailure startUpFailure_ = StartUpFailure::None;
+    std::string cableLostReason_;
+    int cableSecondsShown_ = -1;
+    // A wait for the cable ended without it: the steps that follow only look for it, until the
+    // user acts again (a new attempt, an answered box).
+    bool cableGivenUp_ = false;
     int exitStatus_ = kExitStartUpFailed;
 };
 

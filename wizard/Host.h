@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "common/WallClock.h"
+#include "link/protocol/CableKeeper.h"
 #include "link/protocol/CommModule.h"
 #include "link/protocol/MonotonicClock.h"
 #include "link/protocol/Port.h"
@@ -30,6 +31,8 @@ public:
     virtual link::MonotonicClock& Clock() = 0;
     // Where received bytes go from now on.
     virtual void Attach(link::CommModule& comm) = 0;
+    // Who is told when the cable drops off and comes back, and lets the port wait for it.
+    virtual void WatchCable(link::CableWatch* watch) = 0;
     // Looks for the cable afresh; its device, or nullopt when there is none.
     virtual std::optional<std::string> FindPort() = 0;
     // When FindPort found none: whether the cable is plugged in but has no driver to give it a port.

@@ -67,6 +67,9 @@ public:
     virtual void Decorate(const Titles& /*titles*/) {}
     virtual void Undecorate() {}
     virtual void SetCaptions(const Captions& /*captions*/) {}
+    // Something for a support engineer rather than the user (the cable's device went away, in the
+    // system's words): the console writes it to its support log.
+    virtual void Notice(const std::string& /*what*/) {}
     // A profile file to write back, chosen by the user in a file dialog that opens at `folder`;
     // nullopt when they chose none. A view without dialogs offers none.
     virtual std::optional<std::filesystem::path> ChooseProfileFile(const std::string& /*title*/,

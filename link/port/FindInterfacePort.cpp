@@ -1,5 +1,6 @@
 #include "link/port/FindInterfacePort.h"
 
+#include <QFileInfo>
 #include <QList>
 #include <QSerialPortInfo>
 
@@ -15,7 +16,8 @@ namespace {
 std::vector<PortCandidate> SystemPorts() {
     std::vector<PortCandidate> candidates;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        PortCandidate candidate{info.systemLocation().toStdString(), std::nullopt, std::nullopt};
+        PortCandidate candidate{info.systemLocation().toStdString(), std::nullopt, std::nullopt,
+                                info.serialNumber().toStdString()};
         if (info.hasVendorIdentifier()) candidate.vendorId = info.vendorIdentifier();
         if (info.hasProductIdentifier()) candidate.productId = info.productIdentifier();
         candidates.push_back(std::move(candidate));
@@ -40,6 +42,30 @@ std::optional<std::string> ChooseCablePort(std::span<const PortCandidate> candid
 }
 
 std::vector<std::string> FindCablePorts() { return CablePorts(SystemPorts()); }
+
+std::vector<std::string> PortsOf(const CableIdentity& identity, std::span<const PortCandidate> candidates) {
+    std::vector<std::string> ports;
+    for (const auto& candidate : candidates) {
+        if (candidate.vendorId != identity.vendorId || candidate.productId != identity.productId) continue;
+        // Two cables on one computer: only the converter with this serial number is this one.
+        if (!identity.serialNumber.empty() && candidate.serialNumber != identity.serialNumber) continue;
+        ports.push_back(candidate.path);
+    }
+    return ports;
+}
+
+std::vector<std::string> CablePortsOf(const CableIdentity& identity) { return PortsOf(identity, SystemPorts()); }
+
+std::optional<CableIdentity> IdentityOf(const std::string& path) {
+    const QString device = QFileInfo(QString::fromStdString(path)).canonicalFilePath();
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        const QString given = QString::fromStdString(path);
+        if (info.systemLocation() != device && info.systemLocation() != given && info.portName() != given) continue;
+        if (!info.hasVendorIdentifier() || !info.hasProductIdentifier()) return std::nullopt;
+        return CableIdentity{info.vendorIdentifier(), info.productIdentifier(), info.serialNumber().toStdString()};
+    }
+    return std::nullopt;
+}
 
 bool NamesCable(std::wstring_view hardwareIds) {
     // "USB\VID_0403&PID_F460&REV_0600", then "USB\VID_0403&PID_F460"; the letters in either case.

@@ -33,12 +33,28 @@ bool CableWithoutDriver();
 // list by another) name the cable's converter.
 bool NamesCable(std::wstring_view hardwareIds);
 
+// Which converter a device is: its USB identity and, where it has one, its serial number.
+struct CableIdentity {
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::string serialNumber;  // empty when the converter has none
+    bool operator==(const CableIdentity&) const = default;
+};
+
 // One serial device as the system lists it.
 struct PortCandidate {
     std::string path;
     std::optional<std::uint16_t> vendorId;
     std::optional<std::uint16_t> productId;
+    std::string serialNumber;
 };
+
+// The USB identity of the device at path (a link is followed); nullopt for a device without
+// one (a pseudo-terminal, a built-in port).
+std::optional<CableIdentity> IdentityOf(const std::string& path);
+// Every device that is that converter, looked up afresh.
+std::vector<std::string> CablePortsOf(const CableIdentity& identity);
+std::vector<std::string> PortsOf(const CableIdentity& identity, std::span<const PortCandidate> candidates);
 // The first candidate that is the cable, and all of them.
 std::optional<std::string> ChooseCablePort(std::span<const PortCandidate> candidates);
 std::vector<std::string> CablePorts(std::span<const PortCandidate> candidates);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -32,6 +33,7 @@ public:
     bool IsOpen() const;
     void Close();
     // The whole frame is in the driver when this returns Ok; nothing of it is left queued when not.
+    // Gone when the device went away.
     PortResult Write(std::span<const std::uint8_t> bytes);
     // Drops input pending in the driver and output not yet sent.
     void Clear();
@@ -39,8 +41,12 @@ public:
     // A device that fails at once (unplugged) still takes kInputWait, so that no caller spins.
     // The bytes stay valid until the next call.
     std::span<const std::uint8_t> Read();
+    // The system's words, once a read or write failed in the way that means the device went away
+    // (unplugged, its driver gone, the peer of a pseudo-terminal ended). Open clears it.
+    const std::optional<std::string>& Lost() const { return lost_; }
 
 private:
+    std::optional<std::string> lost_;
     struct System;
     std::unique_ptr<System> system_;
     std::array<std::uint8_t, 4096> buffer_{};

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <thread>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,6 +73,27 @@ void RequestLowLatency([[maybe_unused]] QSerialPort& port) {
 #endif
 }
 
+// After Qt reported a read or write error: whether the device went away, in the system's words.
+// A read of one byte tells (EIO, ENXIO, ENODEV, or the end of a hung-up line); a byte it happens
+// to get goes to `arrived`.
+std::optional<std::string> WentAway(QSerialPort& port, std::optional<std::uint8_t>& arrived) {
+    const int fd = static_cast<int>(port.handle());
+    if (fd < 0) return std::nullopt;
+    std::uint8_t byte = 0;
+    const ssize_t n = ::read(fd, &byte, 1);
+    if (n == 1) {
+        arrived = byte;
+        return std::nullopt;
+    }
+    if (n == 0) return std::string("hang-up");
+    if (errno == EIO || errno == ENXIO || errno == ENODEV) return SystemReason(errno);
+    return std::nullopt;
+}
+
+bool IsDeviceError(QSerialPort::SerialPortError error) {
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError || error == QSerialPort::WriteError;
+}
+
 }  // namespace
 
 SerialDevice::SerialDevice() : system_(std::make_unique<System>()) {}
@@ -80,6 +102,7 @@ SerialDevice::~SerialDevice() { Close(); }
 
 PortOpenResult SerialDevice::Open(const std::string& path) {
     Close();
+    lost_.reset();
     PortOpenResult result = Examine(path);
     if (result.error != PortOpenError::None) return result;
     QSerialPort& port = system_->port;
@@ -131,10 +154,13 @@ bool SerialDevice::IsOpen() const { return system_->port.isOpen(); }
 PortResult SerialDevice::Write(std::span<const std::uint8_t> bytes) {
     QSerialPort& port = system_->port;
     if (!port.isOpen()) return PortResult::NotOpen;
+    if (lost_) return PortResult::Gone;
     const auto size = static_cast<qint64>(bytes.size());
+    std::optional<std::uint8_t> ignored;
     if (port.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+        if (IsDeviceError(port.error())) lost_ = WentAway(port, ignored);
         port.clearError();
-        return PortResult::WriteFailed;
+        return lost_ ? PortResult::Gone : PortResult::WriteFailed;
     }
     // QSerialPort only writes from the event loop; push the frame out now, as the DC's reply
     // timeout starts with the send.
@@ -145,10 +171,11 @@ PortResult SerialDevice::Write(std::span<const std::uint8_t> bytes) {
         const auto error = port.error();
         const bool broken = !progressed && error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
         if (broken || std::chrono::steady_clock::now() >= deadline) {
+            if (IsDeviceError(error)) lost_ = WentAway(port, ignored);
             // Do not leave half a frame queued to go out ahead of the next one.
             port.clear(QSerialPort::Output);
             port.clearError();
-            return PortResult::WriteFailed;
+            return lost_ ? PortResult::Gone : PortResult::WriteFailed;
         }
     }
     return PortResult::Ok;
@@ -168,18 +195,22 @@ std::span<const std::uint8_t> SerialDevice::Read() {
         std::this_thread::sleep_for(kInputWait);
         return {};
     }
+    std::optional<std::uint8_t> arrived;
     if (port.bytesAvailable() == 0) {
         const auto start = std::chrono::steady_clock::now();
         if (!port.waitForReadyRead(static_cast<int>(kInputWait.count()))) {
+            if (!lost_ && IsDeviceError(port.error())) lost_ = WentAway(port, arrived);
             // A vanished device or a closed peer makes the wait return at once; never spin on it.
             if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(1))
                 std::this_thread::sleep_for(kInputWait);
             port.clearError();
         }
     }
-    const qint64 got = port.read(reinterpret_cast<char*>(buffer_.data()), static_cast<qint64>(buffer_.size()));
-    if (got <= 0) return {};
-    return std::span<const std::uint8_t>(buffer_.data(), static_cast<std::size_t>(got));
+    std::size_t count = 0;
+    if (arrived) buffer_[count++] = *arrived;
+    const qint64 got = port.read(reinterpret_cast<char*>(buffer_.data() + count), static_cast<qint64>(buffer_.size() - count));
+    if (got > 0) count += static_cast<std::size_t>(got);
+    return std::span<const std::uint8_t>(buffer_.data(), count);
 }
 
 }  // namespace verno::link

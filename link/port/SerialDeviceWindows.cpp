@@ -68,6 +68,8 @@ bool Configure(HANDLE file) {
     line.fErrorChar = FALSE;
     line.fNull = FALSE;
     line.fAbortOnError = FALSE;
+    // The driver's queues hold a whole profile block and its reply many times over.
+    SetupComm(file, 4096, 4096);
     if (!SetCommState(file, &line)) return false;
     // A read returns at once with what has arrived, or with the first byte that arrives within
     // the pump's step; a write gives up when the device takes no more.
@@ -79,6 +81,21 @@ bool Configure(HANDLE file) {
     return SetCommTimeouts(file, &timeouts) && PurgeComm(file, PURGE_RXCLEAR | PURGE_TXCLEAR);
 }
 
+// The errors a read or write of a COM port gives once its device went away: an unplugged USB
+// converter, a driver stopped or removed.
+bool MeansGone(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_BAD_COMMAND:
+        case ERROR_OPERATION_ABORTED:
+        case ERROR_GEN_FAILURE:
+        case ERROR_DEVICE_NOT_CONNECTED:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 SerialDevice::SerialDevice() : system_(std::make_unique<System>()) {}
@@ -87,6 +104,7 @@ SerialDevice::~SerialDevice() { Close(); }
 
 PortOpenResult SerialDevice::Open(const std::string& path) {
     Close();
+    lost_.reset();
     PortOpenResult result;
     const HANDLE file = CreateFileW(DeviceName(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -123,13 +141,19 @@ bool SerialDevice::IsOpen() const { return system_->file != INVALID_HANDLE_VALUE
 
 PortResult SerialDevice::Write(std::span<const std::uint8_t> bytes) {
     if (!IsOpen()) return PortResult::NotOpen;
+    if (lost_) return PortResult::Gone;
     DWORD written = 0;
     const auto size = static_cast<DWORD>(bytes.size());
     if (!WriteFile(system_->file, bytes.data(), size, &written, nullptr) || written != size) {
+        const DWORD error = GetLastError();
         // Do not leave half a frame queued to go out ahead of the next one.
         PurgeComm(system_->file, PURGE_TXABORT | PURGE_TXCLEAR);
         DWORD errors = 0;
         ClearCommError(system_->file, &errors, nullptr);
+        if (MeansGone(error)) {
+            lost_ = SystemReason(error);
+            return PortResult::Gone;
+        }
         return PortResult::WriteFailed;
     }
     return PortResult::Ok;
@@ -146,8 +170,10 @@ std::span<const std::uint8_t> SerialDevice::Read() {
     if (read && got > 0) return std::span<const std::uint8_t>(buffer_.data(), got);
     // An unplugged converter, or a closed peer under wine, fails every read at once; never spin on it.
     if (!read && IsOpen()) {
+        const DWORD error = GetLastError();
         DWORD errors = 0;
         ClearCommError(system_->file, &errors, nullptr);
+        if (!lost_ && MeansGone(error)) lost_ = SystemReason(error);
     }
     if (!read || std::chrono::steady_clock::now() - start < std::chrono::milliseconds(1))
         std::this_thread::sleep_for(kInputWait);

@@ -172,7 +172,9 @@ PortResult CommModule::SendBytes(int count) {
     std::array<std::uint8_t, 258> frame{};
     std::copy_n(txBuf_.begin(), count, frame.begin());
     frame[static_cast<std::size_t>(count)] = 0x00;
-    return port_.Write(std::span<const std::uint8_t>(frame.data(), static_cast<std::size_t>(count) + 1));
+    const PortResult result = port_.Write(std::span<const std::uint8_t>(frame.data(), static_cast<std::size_t>(count) + 1));
+    cableGone_ = result == PortResult::Gone;
+    return result;
 }
 
 void CommModule::ReceiveData(std::span<const std::uint8_t> chunk) {

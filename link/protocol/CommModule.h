@@ -89,6 +89,9 @@ public:
     // A new sequence of writes begins: a failure of an earlier command no longer keeps the next
     // code block's payload back.
     void ClearFailure() { TransferFailed = false; }
+    // The last frame did not go out because the cable's device went away and did not come back:
+    // the failure is the cable's, not a silent DC's.
+    bool CableGone() const { return cableGone_; }
 
     // Sizes RxBuf and the memory reply's buffer to indices 0..lastIndex (never below
     // kMinReceiveBuffer bytes); their contents are discarded.
@@ -142,6 +145,7 @@ private:
     bool CommError = false;
     bool LinkAborted = false;
     bool TransferFailed = false;
+    bool cableGone_ = false;
     std::array<std::uint8_t, 17> IdentityBytes{};
     std::string IdentityText;
 

@@ -9,7 +9,12 @@
 
 namespace verno::link {
 
-enum class PortResult { Ok, WriteFailed, NotOpen };
+enum class PortResult {
+    Ok,
+    WriteFailed,
+    NotOpen,
+    Gone,  // the cable's device went away and did not come back in time
+};
 
 // Why the cable's device could not be opened; each has its own advice for the user.
 enum class PortOpenError {

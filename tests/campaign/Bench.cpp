@@ -82,6 +82,7 @@ const char* VerdictName(Verdict verdict) {
         case Verdict::Updated: return "updated";
         case Verdict::Failed: return "failed";
         case Verdict::DcNotAnswering: return "DC not answering";
+        case Verdict::CableGone: return "cable gone";
         case Verdict::Refused: return "refused";
         case Verdict::NoUpdateNeeded: return "no update needed";
         case Verdict::Closed: return "closed";
@@ -97,6 +98,7 @@ Verdict VerdictOfRows(const std::vector<RecordedRow>& rows) {
     if (last == Text(text::kUpdateFailedHint) && rows.size() >= 2 && rows[rows.size() - 2].event == Text(text::kUpdateFailed))
         return Verdict::Failed;
     if (last == Text(text::kDcNotAnswering) && rows.size() == 2) return Verdict::DcNotAnswering;
+    if (last == Text(text::kCableNotBack) && rows.size() == 2) return Verdict::CableGone;
     if (last.starts_with(Text(text::kNotModel) + " ")) return Verdict::Refused;
     if (last == Text(text::kNoUpdateNeeded)) return Verdict::NoUpdateNeeded;
     return Verdict::NoVerdict;

@@ -31,6 +31,7 @@ enum class Verdict {
     Updated,         // R7
     Failed,          // R8
     DcNotAnswering,  // R2 right after the start row
+    CableGone,       // the cable dropped off and stayed away, right after the start row
     Refused,         // R3 / R4: another model or firmware below the required one
     NoUpdateNeeded,  // R5 as the last row
     Closed,          // the user closed the program while it ran

@@ -96,6 +96,12 @@ std::vector<Scenario> Campaign() {
         f = {};
         f.garbageBeforeReply = 3;
         add("garbage 3 bytes", p, f);
+        // The cable drops off the computer: back within the minute the program waits, or not.
+        f = {};
+        f.cableOutSeconds = 5.0;
+        add("cable out 5 s", p, f);
+        f.cableOutSeconds = 90.0;
+        add("cable out 90 s", p, f);
     }
 
     dcsim::DcFaults f;

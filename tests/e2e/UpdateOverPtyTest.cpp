@@ -198,6 +198,30 @@ TEST_F(UpdateOverPty, RestoreFromTheHistoryReportsRestoredAndThePruneKeepsTheNew
     EXPECT_TRUE(fs::exists(file)) << "the DC held the same profile: no second file, and the newest stays";
 }
 
+// The cable drops off the computer in the middle of the upload and is back four seconds later,
+// at the same place: the program waits for it, says so, and the update goes on to its end.
+TEST_F(UpdateOverPty, ACableThatDropsDuringTheUploadIsWaitedForAndTheUpdateEnds) {
+    constexpr int kEightBlocks = 319;
+    UseSmallFirmware();
+    const pid_t first = StartDc("initial", {}, kEightBlocks);
+    const auto before = StopDc(first, "initial");
+    const pid_t dc = StartDc("dc", {"--memory-in", (work / "initial.out").string(), "--fault", "cable-out=4",
+                                    "--fault", "arm=B5:5"},
+                             kEightBlocks);
+    EXPECT_EQ(Wait(Spawn({(bundle / "verno-update").string(), "--port", (work / "dc").string(), "--recover", "keep",
+                          "--log", (work / "logs").string()},
+                         work / "update.log")),
+              0)
+        << ReadText(work / "update.log");
+    const auto after = StopDc(dc, "dc");
+    ExpectProfileEqual(before, after, 16 * (kEightBlocks / 8 * 8) + kBlock);
+    const std::string out = ReadText(work / "update.log");
+    EXPECT_NE(out.find("The cable is gone"), std::string::npos) << out;
+    EXPECT_NE(out.find("The cable is back on " + (work / "dc").string()), std::string::npos) << out;
+    const std::string log = ReadText(fs::directory_iterator(work / "logs")->path());
+    EXPECT_NE(log.find("the cable's device went away: "), std::string::npos) << "the system's words, for support";
+}
+
 // Ctrl-C or a hang-up in the middle of the upload, with nobody to answer: the backup stays, the
 // program says where, and the next run writes it back.
 class InterruptedOverPty : public UpdateOverPty, public ::testing::WithParamInterface<int> {};

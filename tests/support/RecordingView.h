@@ -76,6 +76,8 @@ public:
         fileDialogs.push_back(folder);
         return chosenFile;
     }
+    void Notice(const std::string& what) override { notices.push_back(what); }
+    std::vector<std::string> notices;                 // for the support log
     std::vector<std::filesystem::path> fileDialogs;   // where each file dialog opened
     std::optional<std::filesystem::path> chosenFile;  // what the user picks there
     std::vector<std::string> calls;  // what each call of a DC on Next showed

@@ -42,6 +42,7 @@ public:
     link::Pump& Pump() override { return link; }
     link::MonotonicClock& Clock() override { return clock; }
     void Attach(link::CommModule& comm) override { link.Attach(comm); }
+    void WatchCable(link::CableWatch* watch) override { link.Watch(watch); }
     std::optional<std::string> FindPort() override {
         if (cablesMissing > 0) {
             --cablesMissing;

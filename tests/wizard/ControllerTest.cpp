@@ -574,6 +574,50 @@ TEST(WizardRestore, TheWindowChoosesTheFileInADialogAtTheHistoryFolder) {
     EXPECT_EQ(w.controller.ChooseAndRestoreClick(), update::RestoreFileResult::Restored);
 }
 
+// ---- the cable drops off the computer ----
+
+TEST(WizardCable, OutForSecondsDuringTheUploadIsWaitedForWithACountdownAndTheUpdateGoesOn) {
+    dcsim::DcFaults faults;
+    faults.cableOutSeconds = 5.0;
+    faults.armAt = dcsim::FaultArming{0xB5, 3};
+    Wizard w({}, faults);
+    const auto profileBefore = ProfileBytes(w.host.dc);
+    ASSERT_TRUE(w.controller.Load());
+    w.controller.NextClick();
+
+    EXPECT_EQ(w.view.rows.back().event, Text(text::kUpdateDone));
+    EXPECT_EQ(ProfileBytes(w.host.dc), profileBefore);
+    const auto& statuses = w.view.FindRowWithId("upload.area1")->statuses;
+    const std::string gone = FillPlaceholders(Text(text::kCableGone), "the simulated cable is out", "%");
+    const auto countdown = std::count_if(statuses.begin(), statuses.end(), [&](const std::string& status) {
+        return status.starts_with(gone.substr(0, gone.find('%')));
+    });
+    EXPECT_GE(countdown, 4) << "a second at a time";
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), FillPlaceholders(Text(text::kCableBack), "sim")), statuses.end());
+    EXPECT_EQ(w.view.notices.front(), "the cable's device went away: the simulated cable is out");
+}
+
+TEST(WizardCable, AwayLongerThanAMinuteIsToldAsTheCablesAndTheRecoveryWaitsForItAgain) {
+    dcsim::DcFaults faults;
+    faults.cableOutSeconds = 100.0;
+    faults.armAt = dcsim::FaultArming{0xB5, 3};
+    Wizard w({}, faults);
+    const auto profileBefore = ProfileBytes(w.host.dc);
+    ASSERT_TRUE(w.controller.Load());
+    const link::Seconds began = w.host.clock.Now();
+    w.controller.NextClick();
+    ASSERT_NE(w.view.FindRowWithId("cable.gone"), nullptr);
+    EXPECT_EQ(w.view.FindRowWithId("dc.not-answering"), nullptr) << "not a silent DC";
+    EXPECT_LT(w.host.clock.Now() - began, link::Seconds(100.0)) << "one minute's wait, not one for every step after it";
+    ASSERT_FALSE(w.controller.ProfileSafe());
+
+    // Close: the recovery waits for the cable anew, and it comes back within that minute.
+    w.view.answers = {MessageAnswer::WriteBack, MessageAnswer::Ok};
+    w.controller.CloseClick();
+    EXPECT_EQ(ProfileBytes(w.host.dc), profileBefore);
+    EXPECT_TRUE(w.controller.Summary().recovered);
+}
+
 // Close clicked at a moment of the update: when the DC has taken `frames` frames of `command`.
 void CloseWhen(Wizard& w, std::uint8_t command, int frames) {
     w.host.link.SetOnPump([&w, command, frames] {
@@ -645,6 +689,7 @@ public:
     link::Pump& Pump() override { return inner.Pump(); }
     link::MonotonicClock& Clock() override { return inner.Clock(); }
     void Attach(link::CommModule& comm) override { inner.Attach(comm); }
+    void WatchCable(link::CableWatch* watch) override { inner.WatchCable(watch); }
     std::optional<std::string> FindPort() override { return inner.FindPort(); }
     link::PortOpenResult OpenPort(const std::string& path) override { return inner.OpenPort(path); }
     void ClosePort() override { std::fputs("port closed\n", stderr); }

@@ -14,14 +14,17 @@ namespace {
 
 TEST(CableDiscovery, PicksOnlyTheCablesConverter) {
     const std::vector<PortCandidate> ports{
-        {"/dev/ttyS0", std::nullopt, std::nullopt},
-        {"/dev/ttyUSB0", 0x0403, 0x6001},  // same maker, another converter
-        {"/dev/ttyUSB1", 0x0403, 0xF460},
-        {"/dev/ttyUSB2", 0x0403, 0xF460},
+        {"/dev/ttyS0", std::nullopt, std::nullopt, ""},
+        {"/dev/ttyUSB0", 0x0403, 0x6001, "FT1"},  // same maker, another converter
+        {"/dev/ttyUSB1", 0x0403, 0xF460, "FTAB12"},
+        {"/dev/ttyUSB2", 0x0403, 0xF460, "FTCD34"},
     };
     EXPECT_EQ(ChooseCablePort(ports), "/dev/ttyUSB1");
     EXPECT_EQ(CablePorts(ports), (std::vector<std::string>{"/dev/ttyUSB1", "/dev/ttyUSB2"}));
     EXPECT_EQ(ChooseCablePort(std::span(ports).first(2)), std::nullopt);
+    // A cable that came back under another name is the one with its converter's serial number.
+    EXPECT_EQ(PortsOf({0x0403, 0xF460, "FTCD34"}, ports), std::vector<std::string>{"/dev/ttyUSB2"});
+    EXPECT_EQ(PortsOf({0x0403, 0xF460, ""}, ports), (std::vector<std::string>{"/dev/ttyUSB1", "/dev/ttyUSB2"}));
 }
 
 TEST(CableDiscovery, OverrideComesBeforeTheEnvironment) {
