@@ -155,6 +155,8 @@ inline constexpr int kOutcomeRestored = 915;
 inline constexpr int kCableGone = 916;     // %1 the system's words, %2 seconds left
 inline constexpr int kCableBack = 917;     // %1 the device
 inline constexpr int kCableNotBack = 918;
+// A profile written back is read back block by block.
+inline constexpr int kCheckingBlocks = 919;  // %1 percent
 
 // The console's own words where the window's speak of buttons: at a keyboard, and with nobody
 // at the terminal. The controller picks them by the view's wording.
@@ -279,7 +281,7 @@ inline constexpr std::array kAll{
     kBackupEmpty, kClosedAtQuestion, kRecoveryQuestionChosen, kDiscardNoCopy, kKeptWaits, kKeptChosen, kKeptPresent,
     kKeptSaved, kKeptPrevious, kKeptAside, kVerdictFirmware, kVerdictNewFirmware, kVerdictOldFirmware, kVerdictNoAnswer,
     kVerdictProfileBack, kVerdictProfileOnDisk, kHistoryPruned, kRestoreButton, kChooseProfileTitle,
-    kProfileFilesFilter, kBackupKeptNoCopy, kOutcomeRestored, kCableGone, kCableBack, kCableNotBack,
+    kProfileFilesFilter, kBackupKeptNoCopy, kOutcomeRestored, kCableGone, kCableBack, kCableNotBack, kCheckingBlocks,
     kPlugInCableKeyboard, kPlugInCableUnattended, kDcSilentRunAgain, kUpdateFailedHintRunAgain,
     kBackupNotWrittenRunAgain, kBackupUnusableRunAgain, kRecoveryStep4Keyboard, kRecoveryStep4Unattended,
     kRecoveryStep6Keyboard, kRecoveryStep6Unattended, kAskSearchAgain, kAskReady, kCableOn,

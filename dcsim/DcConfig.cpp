@@ -95,6 +95,7 @@ bool ApplyNumberFault(std::string_view name, std::string_view arg, DcFaults& fau
     if (name == "power-loss") faults.powerLossAtBlock = value;
     if (name == "garbage") faults.garbageBeforeReply = value;
     if (name == "garble-reads") faults.garbledReads = value;
+    if (name == "garble-writes") faults.garbledWrites = value;
     return true;
 }
 
@@ -112,7 +113,7 @@ bool ApplyFault(const std::string& text, DcFaults& faults) {
     } else if (name == "unanswered" || name == "refuse" || name == "refuse-payload" || name == "arm") {
         return ApplyCommandFault(name, arg, faults);
     } else if (name == "refuse-write" || name == "lose-ack" || name == "power-loss" || name == "garbage" ||
-               name == "garble-reads") {
+               name == "garble-reads" || name == "garble-writes") {
         return ApplyNumberFault(name, arg, faults);
     } else if (name == "latency") {
         return Seconds(arg, faults.replyLatency);

@@ -62,6 +62,8 @@ struct DcFaults {
     // The first N memory reads answered with one byte of the block changed, each a different
     // one: the reply carries no checksum that would show it.
     int garbledReads = 0;
+    // The first N 0xB5 payloads are stored with one byte changed, and acknowledged all the same.
+    int garbledWrites = 0;
     bool refuseSpecialWrites = false;  // NAK 0xB5 payloads at units 3072 and 3080
     std::optional<std::uint16_t> refuseWriteAt;  // NAK 0xB5 payloads at this unit
     std::optional<std::uint8_t> unansweredCommand;  // frames of this command are heard, never answered
@@ -78,7 +80,7 @@ struct DcFaults {
 
 // Parses one "--fault" argument: NAME or NAME=ARG. Names: silent, refuse=CMD[:N] (CMD in hex),
 // lose-ack=K, power-loss=K, byte-at-a-time, latency=SECONDS, garbage=N, garble-reads=N,
-// refuse-special-writes, refuse-write=UNIT, unanswered=CMD[@UNIT] (CMD in hex),
+// garble-writes=N, refuse-special-writes, refuse-write=UNIT, unanswered=CMD[@UNIT] (CMD in hex),
 // refuse-payload=CMD[:N] (hex), corrupt-header, long-restart[=SECONDS] (default 60),
 // cable-out=SECONDS, arm=CMD:N (CMD in hex). False for an unknown name or a bad argument.
 bool ApplyFault(const std::string& text, DcFaults& faults);

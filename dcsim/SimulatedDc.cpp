@@ -485,6 +485,11 @@ void SimulatedDc::StoreCodeBlock(Seconds at, std::span<const std::uint8_t> data,
     }
     if (command_ == kWriteArea1Block) {
         Store(memory_, (std::size_t{unit_} + kStagingOffsetUnits) * 16, data.first(kBlockBytes));
+        const std::size_t garbled = (std::size_t{unit_} + kStagingOffsetUnits) * 16 + 5;
+        if (Armed() && writesGarbled_ < faults.garbledWrites && garbled < memory_.size()) {
+            memory_[garbled] ^= 0x5A;
+            ++writesGarbled_;
+        }
         area1Bytes_[unit_] = data[kBlockBytes];
     } else {
         Store(codeStore_, std::size_t{unit_} * 16, data.first(kBlockBytes));

@@ -167,6 +167,7 @@ private:
     int refused_ = 0;
     int payloadsRefused_ = 0;
     int readsGarbled_ = 0;
+    int writesGarbled_ = 0;
     int protocolErrors_ = 0;
     int restarts_ = 0;
     int connectionsEnded_ = 0;

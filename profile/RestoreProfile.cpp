@@ -8,6 +8,7 @@
 #include "profile/BackupProfile.h"
 #include "profile/Block0.h"
 #include "profile/Geometry.h"
+#include "profile/ProfileRead.h"
 #include "common/RowIds.h"
 
 namespace verno::profile {
@@ -35,6 +36,8 @@ bool SendPieces(ProfileSession& s, const ProfileRow& row) {
     return taken;
 }
 
+bool IsFallbackAddress(std::int16_t address) { return address == kFallbackAddressA || address == kFallbackAddressB; }
+
 // Writes the blocks; a refused write of one of the two special blocks sends the rest in pieces.
 // True when the DC took everything.
 bool WriteBlocks(ProfileSession& s, int count) {
@@ -49,7 +52,7 @@ bool WriteBlocks(ProfileSession& s, int count) {
     }
     if (failedAt == 0) return true;
     const std::int16_t address = rows[static_cast<std::size_t>(failedAt - 1)][0];
-    if (address != kFallbackAddressA && address != kFallbackAddressB) return false;
+    if (!IsFallbackAddress(address)) return false;
     s.Comm().ClearFailure();
     bool taken = true;
     for (int k = failedAt; k <= count; ++k) {
@@ -57,6 +60,47 @@ bool WriteBlocks(ProfileSession& s, int count) {
         taken = SendPieces(s, rows[static_cast<std::size_t>(k - 1)]) && taken;
     }
     return taken;
+}
+
+// One block written again, in pieces where the DC refuses the whole of a special block.
+bool WriteBlockAgain(ProfileSession& s, const ProfileRow& row) {
+    if (s.Comm().WriteCodeBlock(static_cast<std::uint16_t>(row[0]), link::wire::kWriteArea1Block, Payload(row)) ==
+        link::LinkStatus::Ok)
+        return true;
+    if (!IsFallbackAddress(row[0])) return false;
+    s.Comm().ClearFailure();
+    return SendPieces(s, row);
+}
+
+enum class Landed { Yes, Differs, NotRead };
+
+// Whether the block reads back as it was written. A read can be garbled on the line, so a block
+// is called different only when two reads agree on it.
+Landed BlockLanded(ProfileSession& s, const ProfileRow& row) {
+    std::array<std::uint8_t, link::kBlockBytes> written{};
+    for (std::size_t k = 0; k < written.size(); ++k) written[k] = static_cast<std::uint8_t>(row[k + 1]);
+    const auto unit = static_cast<std::uint16_t>(row[0] + kProfileAreaStart);
+    const link::MemoryBlock first = s.Comm().ReadMemory(unit, unit);
+    if (first.status != link::LinkStatus::Ok) return Landed::NotRead;
+    if (first.bytes == written) return Landed::Yes;
+    const ReadBlock agreed = ReadBlockAgreed(s.Comm(), unit);
+    if (agreed.status == BlockRead::NotRead) return Landed::NotRead;
+    return agreed.status == BlockRead::Ok && agreed.bytes == written ? Landed::Yes : Landed::Differs;
+}
+
+// An acknowledged write says the DC took a frame, not that the right bytes landed: a slow DC
+// has taken a resent header as payload. Every block is read back; one that differs is written
+// once more. True when all read back as written.
+bool BlocksLanded(ProfileSession& s, int count) {
+    const ProfileTable& rows = s.Profile().Image().ProfileBlocks;
+    for (int j = 1; j <= count; ++j) {
+        s.Ui().SetTaskStatus(FillPlaceholders(s.Text(text::kCheckingBlocks), Percent(j, count)));
+        const ProfileRow& row = rows[static_cast<std::size_t>(j - 1)];
+        Landed landed = BlockLanded(s, row);
+        if (landed == Landed::Differs && WriteBlockAgain(s, row)) landed = BlockLanded(s, row);
+        if (landed != Landed::Yes) return false;
+    }
+    return true;
 }
 
 // Writes the header last and reads it back: only an equal header read back counts.
@@ -85,7 +129,7 @@ bool RestoreProfile(ProfileSession& s) {
     s.Ui().InsertTaskList(TaskIcon::Information, s.Text(text::kRestoreRow), "", row::kRestore);
     s.Comm().ClearFailure();
     const int count = std::clamp<int>(st.Image().ProfileBlockCount, 0, static_cast<int>(kProfileRows));
-    if (!WriteBlocks(s, count)) {
+    if (!WriteBlocks(s, count) || !BlocksLanded(s, count)) {
         st.WriteBackFailed();
         s.Fail(Failure::DataNotAccepted);
     } else if (!HeaderWrittenBack(s)) {

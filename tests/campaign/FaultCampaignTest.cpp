@@ -49,9 +49,11 @@ const Phase kCloseArea2{"close area 2", 0xB9, {0xB8, 1}, Text(text::kUploadArea2
 const Phase kVerification{"verification", 0x84, {0x84, 4}, Text(text::kVerifyStart)};
 const Phase kRestoreBlocks{"restore blocks", 0xB5, {0xB5, kArea1Blocks + 1}, Text(text::kRestoreRow)};
 const Phase kRestoreHeader{"restore header", 0xB2, {0xB2, 1}, Text(text::kRestoreRow)};
-// Block 0 read back after the header: the 101st block read (block 0 and the 48 blocks of the
-// backup, each read twice, then block 0 twice before the restore writes).
-const Phase kHeaderReadBack{"header read-back", 0xB4, {0xB4, 101}, Text(text::kRestoreRow)};
+// The written blocks read back: from the 101st block read (block 0 and the 48 blocks of the
+// backup, each read twice, then block 0 twice before the restore writes); block 0 read back
+// after the header is the 149th.
+const Phase kBlocksReadBack{"restore read-back", 0xB4, {0xB4, 101}, Text(text::kRestoreRow)};
+const Phase kHeaderReadBack{"header read-back", 0xB4, {0xB4, 149}, Text(text::kRestoreRow)};
 const Phase kClock{"clock", 0x97, {0x97, 1}, Text(text::kRestoreRow)};
 const Phase kEnd{"end of connection", 0xA8, {0xA8, 1}, Text(text::kRestoreRow)};
 // The restart's length is fixed when the area is closed.
@@ -76,7 +78,7 @@ std::vector<Scenario> Campaign() {
     };
     const std::vector<Phase> phases{kNextIdentity, kIdentity, kBackup,        kArea1,         kCloseArea1,
                                     kRestart,      kArea2,    kCloseArea2,    kVerification,  kRestoreBlocks,
-                                    kRestoreHeader, kHeaderReadBack, kClock, kEnd};
+                                    kBlocksReadBack, kRestoreHeader, kHeaderReadBack, kClock, kEnd};
     for (const Phase& p : phases) {
         dcsim::DcFaults f;
         f.silent = true;
@@ -116,6 +118,12 @@ std::vector<Scenario> Campaign() {
     add("loses an ack", kRestoreBlocks, f);
     f.loseAckOfCodeBlock = kArea1Blocks;
     add("loses the last ack", kArea1, f);
+
+    f = {};
+    f.garbledWrites = 1;
+    add("keeps a block changed", kRestoreBlocks, f);
+    f.garbledWrites = kAlways;
+    add("keeps every block changed", kRestoreBlocks, f);
 
     f = {};
     f.powerLossAtBlock = 1;

@@ -355,15 +355,36 @@ TEST_F(ProfileTest, RestorePutsTheProfileBackAndRemovesTheFileItRead) {
     EXPECT_FALSE(std::filesystem::exists(BackupPath()));
     ASSERT_EQ(ui.rows.size(), 1u);
     EXPECT_EQ(ui.rows[0].event, "T796");
-    EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T875", "T876", "T777"}));
+    EXPECT_EQ(ui.rows[0].statuses, (std::vector<std::string>{"", "25%", "50%", "75%", "100%", "T919", "T919", "T919",
+                                                             "T919", "T875", "T876", "T777"}));
     ASSERT_TRUE(dc.ClockRecord().has_value());
     EXPECT_EQ((*dc.ClockRecord())[0], 0x26);  // 12/07/26
-    // Block 0 twice (the same DC: its profile is on disk already), the blocks, the header to unit
-    // 4, its read-back, then 2 s and 1 s pauses around it.
-    EXPECT_EQ(Count(0xB4), 3);
+    // Block 0 twice (the same DC: its profile is on disk already), the four blocks read back, the
+    // header to unit 4, its read-back, then 2 s and 1 s pauses around it.
+    EXPECT_EQ(Count(0xB4), 7);
     EXPECT_EQ(Last(0xB2)->bytes, (std::vector<std::uint8_t>{0xB2, 0x00, 0x04}));
     EXPECT_GE(Last(0x97)->at - Last(0xB2)->at, link::Seconds(3.0));
     EXPECT_TRUE(st().FilesKept().empty());
+}
+
+TEST_F(ProfileTest, ABlockThatReadsBackOtherThanWrittenIsWrittenOnceMore) {
+    BackupProfile(*session);
+    const auto before = ProfileBytes();
+    dc.ClearReceived();
+    dc.Faults().garbledWrites = 1;
+    EXPECT_TRUE(RestoreProfile(*session));
+    EXPECT_EQ(ProfileBytes(), before);
+    EXPECT_EQ(Count(0xB5), 5);
+
+    // A DC that never keeps what it acknowledges: the write back fails and the file stays.
+    NewSession();
+    BackupProfile(*session);
+    dc.Faults().garbledWrites = 1000;
+    ui.rows.clear();
+    EXPECT_FALSE(RestoreProfile(*session));
+    EXPECT_EQ(st().Where(), ProfileWhere::Saved);
+    EXPECT_EQ(ui.Events().back(), "T790");
+    EXPECT_TRUE(std::filesystem::exists(BackupPath()));
 }
 
 TEST_F(ProfileTest, OnlyTheFileThatWasReadIsRemovedAfterTheWriteBack) {
