@@ -157,6 +157,8 @@ inline constexpr int kCableBack = 917;     // %1 the device
 inline constexpr int kCableNotBack = 918;
 // A profile written back is read back block by block.
 inline constexpr int kCheckingBlocks = 919;  // %1 percent
+// Why the system may not sleep or shut down now, as the system shows it.
+inline constexpr int kWritingDcMemory = 920;
 
 // The console's own words where the window's speak of buttons: at a keyboard, and with nobody
 // at the terminal. The controller picks them by the view's wording.
@@ -282,6 +284,7 @@ inline constexpr std::array kAll{
     kKeptSaved, kKeptPrevious, kKeptAside, kVerdictFirmware, kVerdictNewFirmware, kVerdictOldFirmware, kVerdictNoAnswer,
     kVerdictProfileBack, kVerdictProfileOnDisk, kHistoryPruned, kRestoreButton, kChooseProfileTitle,
     kProfileFilesFilter, kBackupKeptNoCopy, kOutcomeRestored, kCableGone, kCableBack, kCableNotBack, kCheckingBlocks,
+    kWritingDcMemory,
     kPlugInCableKeyboard, kPlugInCableUnattended, kDcSilentRunAgain, kUpdateFailedHintRunAgain,
     kBackupNotWrittenRunAgain, kBackupUnusableRunAgain, kRecoveryStep4Keyboard, kRecoveryStep4Unattended,
     kRecoveryStep6Keyboard, kRecoveryStep6Unattended, kAskSearchAgain, kAskReady, kCableOn,

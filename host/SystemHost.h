@@ -11,6 +11,7 @@
 
 #include "common/Places.h"
 #include "common/WallClock.h"
+#include "host/SystemStayAwake.h"
 #include "link/port/SerialPort.h"
 #include "link/protocol/MonotonicClock.h"
 #include "wizard/Host.h"
@@ -55,6 +56,7 @@ public:
     std::filesystem::path UserFirmwareFolder() override { return places_.userFirmwareFolder; }
     std::filesystem::path BackupFolder() override;
     platform::FileSystem& Files() override { return files_; }
+    platform::StayAwake& Awake() override { return awake_; }
 
     void StartProgram(const std::filesystem::path& program) override;
     [[noreturn]] void EndProgram(int status) override;
@@ -74,6 +76,7 @@ private:
     link::SteadyClock clock_;
     SystemWallClock wall_;
     platform::SystemFiles files_;
+    SystemStayAwake awake_;
 };
 
 }  // namespace verno::host

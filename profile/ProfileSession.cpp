@@ -19,6 +19,14 @@ ProfileSession::ProfileSession(link::CommModule& comm, const firmware::FirmwareI
       backupFolder_(std::move(backupFolder)),
       setPriority_(std::move(setPriority)) {}
 
+void ProfileSession::HoldAwake() {
+    if (awakeHolds_++ == 0) awake_->Hold(Text(text::kWritingDcMemory));
+}
+
+void ProfileSession::ReleaseAwake() {
+    if (--awakeHolds_ == 0) awake_->Release();
+}
+
 void ProfileSession::DcIdentified(std::string identity, std::string version) {
     identity_ = std::move(identity);
     // An identity that carries no version leaves the one known so far.

@@ -18,6 +18,7 @@
 #include "link/protocol/CommModule.h"
 #include "platform/Files.h"
 #include "platform/ProcessPriority.h"
+#include "platform/StayAwake.h"
 #include "profile/Failure.h"
 #include "profile/History.h"
 #include "profile/ProfileFiles.h"
@@ -49,6 +50,8 @@ public:
     std::uint32_t SetPriority(std::uint32_t priorityClass) { return setPriority_(priorityClass); }
     ProfileState& Profile() { return profile_; }
     const ProfileState& Profile() const { return profile_; }
+    // What holds off sleep, shutdown and log-off while a WritingDc lives; by default nothing.
+    void StayAwakeWith(platform::StayAwake& awake) { awake_ = &awake; }
 
     // The attached DC's identity and firmware, as its identity and revision were last read.
     const std::string& Identity() const { return identity_; }
@@ -83,6 +86,10 @@ public:
     bool RemoveSourceWithCopyInHistory(int noCopy);
 
 private:
+    friend class WritingDc;
+    void HoldAwake();
+    void ReleaseAwake();
+
     link::CommModule& comm_;
     const firmware::FirmwareImage& fw_;
     WizardSurface& surface_;
@@ -95,6 +102,22 @@ private:
     std::string dcVersion_;  // two single-byte characters; empty until an identity gave one
     std::optional<std::uint8_t> dcRevision_;
     bool attemptFailed_ = false;
+    platform::NoStayAwake noAwake_;
+    platform::StayAwake* awake_ = &noAwake_;
+    int awakeHolds_ = 0;
+};
+
+// While one lives the DC's memory is being written: the system does not sleep, shut down or log
+// off. They nest; the hold ends with the outermost.
+class WritingDc {
+public:
+    explicit WritingDc(ProfileSession& s) : s_(s) { s_.HoldAwake(); }
+    ~WritingDc() { s_.ReleaseAwake(); }
+    WritingDc(const WritingDc&) = delete;
+    WritingDc& operator=(const WritingDc&) = delete;
+
+private:
+    ProfileSession& s_;
 };
 
 }  // namespace verno::profile

@@ -125,6 +125,7 @@ bool RestoreProfile(ProfileSession& s) {
     const KeptWhy held = st.SourceIsChosenFile() ? KeptWhy::PreviousProfile : KeptWhy::PresentProfile;
     if (CopyWhatTheDcHolds(s, held) != Guard::Ok) return false;
 
+    const WritingDc writing(s);
     st.WritingBack();
     s.Ui().InsertTaskList(TaskIcon::Information, s.Text(text::kRestoreRow), "", row::kRestore);
     s.Comm().ClearFailure();

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QSystemTrayIcon>
 #include <QTranslator>
 
@@ -14,6 +15,10 @@
 #include "shell/TaskLog.h"
 #include "shell/TitleBar.h"
 #include "common/TextNumbers.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace verno::shell {
 
@@ -81,6 +86,25 @@ MFUMain::MFUMain(wizard::Host& host, Dialogs& dialogs, QWidget* parent)
     connect(backCmd_, &QPushButton::clicked, this, [this] { controller_.BackClick(); });
     connect(closeCmd_, &QPushButton::clicked, this, [this] { controller_.CloseClick(); });
     connect(restoreCmd_, &QPushButton::clicked, this, [this] { controller_.ChooseAndRestoreClick(); });
+    // Log-off and shutdown ask every program first (Windows: WM_QUERYENDSESSION): "not now"
+    // while the DC's memory is written.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (SessionMayEnd() || !manager.allowsInteraction()) return;
+        manager.cancel();
+        manager.release();
+    });
+}
+
+void MFUMain::HoldOffSessionEnd(const std::optional<std::string>& why) {
+    sessionEndHeldOff_ = why.has_value();
+#ifdef _WIN32
+    // The reason Windows shows beside the program when the user tries to shut down anyway.
+    const auto window = reinterpret_cast<HWND>(winId());
+    if (why)
+        ShutdownBlockReasonCreate(window, QString::fromStdString(*why).toStdWString().c_str());
+    else
+        ShutdownBlockReasonDestroy(window);
+#endif
 }
 
 MFUMain::~MFUMain() = default;

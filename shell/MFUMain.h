@@ -63,6 +63,9 @@ public:
     void SetLanguage(const std::string& tag) override;
     std::optional<std::filesystem::path> ChooseProfileFile(const std::string& title, const std::filesystem::path& folder,
                                                            const std::string& filter) override;
+    void HoldOffSessionEnd(const std::optional<std::string>& why) override;
+    // Whether the desktop session may end now (log-off, shutdown): not while the DC is written.
+    bool SessionMayEnd() const { return !sessionEndHeldOff_; }
 
     // The controls, for the tests and for accessibility tools.
     TitleBar& XPForm() { return *xpForm_; }
@@ -98,6 +101,7 @@ private:
     QPushButton* restoreCmd_;  // a saved profile written back instead of an update
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<QTranslator> qtTexts_;  // Qt's own words (Yes, No, OK, Cancel) in the language
+    bool sessionEndHeldOff_ = false;
     wizard::Controller controller_;  // last: it shows through the controls above
 };
 

@@ -156,7 +156,10 @@ UpdateResult UpdateFirmware(Session& s) {
         if (backup == profile::BackupOutcome::Closed) return Closed(s);
         backupFailed = backup == profile::BackupOutcome::Refused || backup == profile::BackupOutcome::ReadFailed;
     }
-    // Not even a block header goes to a DC whose profile could not be saved.
+    // Not even a block header goes to a DC whose profile could not be saved. From the first code
+    // block until the profile is back and checked the system may not sleep.
+    std::optional<profile::WritingDc> writing;
+    if (!backupFailed) writing.emplace(s);
     const Verification verification = backupFailed ? Verification::Failed : RunUpload(s);
     return Finish(s, verification == Verification::NotUpdated, UpdateResult::Updated);
 }

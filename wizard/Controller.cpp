@@ -165,6 +165,7 @@ bool Controller::InitInfo() {
     session_ = std::make_unique<update::Session>(
         comm_, host_.Clock(), link_, *firmware_, *this, host_.Wall(), host_.Files(), host_.BackupFolder(),
         [this](std::uint32_t priorityClass) { return host_.SetPriority(priorityClass); });
+    session_->StayAwakeWith(*this);
     // What a killed run left half-written goes before anything else is read.
     session_->Files().RemoveAbandoned(host_.BackupFolder());
 
@@ -504,6 +505,16 @@ void Controller::CableBack(const std::string& device) {
 void Controller::CableNotBack() {
     if (!cableGivenUp_) view_.Notice("the cable did not come back");
     cableGivenUp_ = true;
+}
+
+void Controller::Hold(const std::string& why) {
+    host_.Awake().Hold(why);
+    view_.HoldOffSessionEnd(why);
+}
+
+void Controller::Release() {
+    host_.Awake().Release();
+    view_.HoldOffSessionEnd(std::nullopt);
 }
 
 // --- what the procedures report through ---

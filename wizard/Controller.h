@@ -52,7 +52,7 @@ enum ExitStatus : int {
     kExitStartUpFailed = 2,  // configuration record, catalogue, firmware file or port
 };
 
-class Controller final : public WizardSurface, private link::CableWatch {
+class Controller final : public WizardSurface, private link::CableWatch, private platform::StayAwake {
 public:
     Controller(View& view, Host& host);
     ~Controller() override;
@@ -129,6 +129,9 @@ private:
     void CableBack(const std::string& device) override;
     void CableNotBack() override;
     void ShowCableState(const std::string& text, bool change);
+    // --- StayAwake: the system's hold and the window's answer to the session's end together ---
+    void Hold(const std::string& why) override;
+    void Release() override;
     // Before the end: the verdict after a recovery, and every file with a profile that stays.
     void TellTheEnd(bool recoveryRan, const std::optional<std::string>& dcVersion);
     void EndProgram();

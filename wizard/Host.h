@@ -18,6 +18,7 @@
 #include "link/protocol/Port.h"
 #include "link/protocol/Pump.h"
 #include "platform/Files.h"
+#include "platform/StayAwake.h"
 
 namespace verno::wizard {
 
@@ -57,6 +58,8 @@ public:
     virtual std::filesystem::path BackupFolder() = 0;
     // The disk the profile's files are read from and written to. Lives as long as the host.
     virtual platform::FileSystem& Files() = 0;
+    // Holds off the system's sleep and shutdown. Lives as long as the host.
+    virtual platform::StayAwake& Awake() = 0;
 
     // The follow-up program named by the configuration record; its result is not used.
     virtual void StartProgram(const std::filesystem::path& program) = 0;

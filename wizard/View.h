@@ -70,6 +70,9 @@ public:
     // Something for a support engineer rather than the user (the cable's device went away, in the
     // system's words): the console writes it to its support log.
     virtual void Notice(const std::string& /*what*/) {}
+    // While why is given the DC's memory is being written: the window asks the desktop session
+    // not to end (log-off, shutdown). nullopt: it may again.
+    virtual void HoldOffSessionEnd(const std::optional<std::string>& /*why*/) {}
     // A profile file to write back, chosen by the user in a file dialog that opens at `folder`;
     // nullopt when they chose none. A view without dialogs offers none.
     virtual std::optional<std::filesystem::path> ChooseProfileFile(const std::string& /*title*/,

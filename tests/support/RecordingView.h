@@ -77,7 +77,9 @@ public:
         return chosenFile;
     }
     void Notice(const std::string& what) override { notices.push_back(what); }
+    void HoldOffSessionEnd(const std::optional<std::string>& why) override { sessionEndHeld.push_back(why.has_value()); }
     std::vector<std::string> notices;                 // for the support log
+    std::vector<bool> sessionEndHeld;                 // each hold (true) and release (false)
     std::vector<std::filesystem::path> fileDialogs;   // where each file dialog opened
     std::optional<std::filesystem::path> chosenFile;  // what the user picks there
     std::vector<std::string> calls;  // what each call of a DC on Next showed

@@ -71,6 +71,7 @@ public:
     std::filesystem::path UserFirmwareFolder() override { return folder.path(); }
     std::filesystem::path BackupFolder() override { return folder.path(); }
     platform::FileSystem& Files() override { return *files; }
+    platform::StayAwake& Awake() override { return awakeLog; }
 
     void StartProgram(const std::filesystem::path& program) override {
         started.push_back(program);
@@ -82,6 +83,22 @@ public:
         trace.push_back("end");
         if (onEnd) onEnd();
     }
+
+    // Each hold and release of the system's sleep, with the frames the DC had heard by then.
+    class AwakeLog final : public platform::StayAwake {
+    public:
+        explicit AwakeLog(SimulatedHost& host) : host_(host) {}
+        void Hold(const std::string& why) override { events.push_back("hold (" + why + ") " + Heard()); }
+        void Release() override { events.push_back("release " + Heard()); }
+        std::vector<std::string> events;
+
+    private:
+        std::string Heard() const {
+            return "after " + std::to_string(host_.dc.Counters(0xB5).frames) + " B5, " +
+                   std::to_string(host_.dc.Counters(0xB2).frames) + " B2";
+        }
+        SimulatedHost& host_;
+    };
 
     TempFolder folder;
     link::VirtualClock clock;
@@ -101,6 +118,7 @@ public:
     int exitStatus = -1;
     std::function<void()> onOpenPort;
     std::function<void()> onEnd;
+    AwakeLog awakeLog{*this};
 };
 
 }  // namespace verno

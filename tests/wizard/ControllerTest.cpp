@@ -268,6 +268,10 @@ TEST(WizardUpdate, AWholeUpdateShowsItsTasksAndEndsWithTheVerdict) {
     EXPECT_EQ(w.host.priorities.back(), 0x20u);
     EXPECT_TRUE(w.view.messages.empty());
     EXPECT_EQ(w.controller.ExitStatus(), kExitUpdated);
+    // No sleep and no end of the session from the first code block until the header is back.
+    EXPECT_EQ(w.host.awakeLog.events, (std::vector<std::string>{"hold (" + Text(text::kWritingDcMemory) + ") after 0 B5, 0 B2",
+                                                                 "release after 68 B5, 1 B2"}));
+    EXPECT_EQ(w.view.sessionEndHeld, (std::vector<bool>{true, false}));
 }
 
 // ---- Back ----
@@ -394,6 +398,10 @@ TEST(WizardClose, AfterAnInterruptedUpdateRecoversTheProfileFirst) {
     ASSERT_NE(w.view.FindRowWithId("recovery.verdict"), nullptr);
     EXPECT_EQ(w.view.FindRowWithId("recovery.verdict")->event, verdict);
     EXPECT_TRUE(w.controller.Summary().recovered);
+    // Let go while the recovery question waited for the user; held again for the write back.
+    EXPECT_EQ(w.host.awakeLog.events.size(), 4u);
+    EXPECT_EQ(w.host.awakeLog.events[1], "release after 5 B5, 0 B2");
+    EXPECT_EQ(w.host.awakeLog.events[2].substr(0, 5), "hold ");
 }
 
 TEST(WizardClose, AnInterruptedRecoveryKeepsTheBackupFileAndSaysWhere) {
@@ -690,6 +698,7 @@ public:
     link::MonotonicClock& Clock() override { return inner.Clock(); }
     void Attach(link::CommModule& comm) override { inner.Attach(comm); }
     void WatchCable(link::CableWatch* watch) override { inner.WatchCable(watch); }
+    platform::StayAwake& Awake() override { return inner.Awake(); }
     std::optional<std::string> FindPort() override { return inner.FindPort(); }
     link::PortOpenResult OpenPort(const std::string& path) override { return inner.OpenPort(path); }
     void ClosePort() override { std::fputs("port closed\n", stderr); }
