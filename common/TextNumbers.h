@@ -158,7 +158,7 @@ inline constexpr int kCableNotBack = 918;
 // A profile written back is read back block by block.
 inline constexpr int kCheckingBlocks = 919;  // %1 percent
 // Why the system may not sleep or shut down now, as the system shows it.
-inline constexpr int kWritingDcMemory = 920;
+inline constexpr int kWritingDcMemory = 937;
 
 // The console's own words where the window's speak of buttons: at a keyboard, and with nobody
 // at the terminal. The controller picks them by the view's wording.
