@@ -65,8 +65,8 @@ void AddOptions(CLI::App& app, Options& o, std::optional<std::string>& version, 
     app.footer(
         "faults: silent, refuse=CMD[:N], refuse-payload=CMD[:N], lose-ack=K, power-loss=K, byte-at-a-time,\n"
         "  latency=S, garbage=N, refuse-special-writes, refuse-write=UNIT, unanswered=CMD[@UNIT],\n"
-        "  corrupt-header, long-restart[=S], garble-reads=N, cable-out=S, arm=CMD:N (the others from that frame on);\n"
-        "  CMD in hex");
+        "  corrupt-header, long-restart[=S], garble-reads=N, garble-writes=N, cable-out=S,\n"
+        "  arm=CMD:N (the others from that frame on); CMD in hex");
     const auto twoCharacters = CLI::Validator(
         [](const std::string& v) { return v.size() == 2 ? std::string() : std::string("a version has two characters"); },
         "");
