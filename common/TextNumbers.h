@@ -228,6 +228,7 @@ inline constexpr int kCheckNotForIt = 950;
 inline constexpr int kCheckProfileWaits = 951;   // %1 the backup file
 inline constexpr int kSummaryPort = 952;
 inline constexpr int kSummarySerial = 953;
+inline constexpr int kSummaryCable = 938;  // the converter's serial number
 inline constexpr int kSummaryBefore = 954;
 inline constexpr int kSummaryAfter = 955;
 inline constexpr int kSummaryTime = 956;
@@ -293,7 +294,7 @@ inline constexpr std::array kAll{
     kIdentityGarbled, kPortStaleLock,
     kSecondsLeft, kCheckHeading, kCheckIdentity, kCheckVersion, kCheckVersionRevision, kCheckSerial, kCheckProfile,
     kCheckProfileBlocks, kCheckFirmware, kCheckWouldUpdate, kCheckNotForIt, kCheckProfileWaits, kSummaryPort,
-    kSummarySerial, kSummaryBefore, kSummaryAfter, kSummaryTime, kSummaryOutcome, kOutcomeUpdated,
+    kSummarySerial, kSummaryCable, kSummaryBefore, kSummaryAfter, kSummaryTime, kSummaryOutcome, kOutcomeUpdated,
     kOutcomeNoUpdateNeeded, kOutcomeChecked, kOutcomeFailed, kOutcomeBecause, kSummaryWouldUpdate,
     kSummaryWouldNotUpdate, kSummaryKeptSentence, kSummaryKept, kStoppedEarly, kSeeRowsAbove, kBenchNoCable,
     kBenchNotStarted, kBenchNotStartedReason, kBenchKilled, kBenchNoResult, kHistoryDate, kHistoryBlocks,

@@ -37,6 +37,7 @@ CableReport CableReport::Failed(std::string port, std::string reason) {
 
 nlohmann::ordered_json CableReport::ToJson() const {
     nlohmann::ordered_json line = {{"type", "result"}, {"port", port}};
+    line["cable"] = cable.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(cable);
     line["serial"] = serial ? nlohmann::ordered_json(SerialText()) : nlohmann::ordered_json(nullptr);
     line["version_before"] = versionBefore;
     line["version_after"] = versionAfter;
@@ -55,6 +56,7 @@ nlohmann::ordered_json CableReport::ToJson() const {
 CableReport CableReport::FromJson(const nlohmann::json& line) {
     CableReport r;
     r.port = TextOr(line, "port");
+    r.cable = TextOr(line, "cable");
     if (const auto serial = Optional<std::string>(line, "serial")) r.serial = std::stoi(*serial);
     r.versionBefore = TextOr(line, "version_before");
     r.versionAfter = TextOr(line, "version_after");
@@ -110,13 +112,13 @@ std::string AlignedColumns(const std::vector<std::vector<std::string>>& rows) {
 }
 
 std::string SummaryTable(const std::vector<CableReport>& reports, const TextLookup& text) {
-    std::vector<std::vector<std::string>> rows = {{text(text::kSummaryPort), text(text::kSummarySerial),
+    std::vector<std::vector<std::string>> rows = {{text(text::kSummaryPort), text(text::kSummaryCable), text(text::kSummarySerial),
                                                    text(text::kSummaryBefore), text(text::kSummaryAfter),
                                                    text(text::kSummaryTime), text(text::kSummaryOutcome)}};
     for (const CableReport& r : reports) {
         char seconds[16];
         std::snprintf(seconds, sizeof seconds, "%.0f s", r.seconds);
-        rows.push_back({r.port, r.SerialText(), r.versionBefore.empty() ? "-" : r.versionBefore,
+        rows.push_back({r.port, r.cable.empty() ? "-" : r.cable, r.SerialText(), r.versionBefore.empty() ? "-" : r.versionBefore,
                         r.versionAfter.empty() ? "-" : r.versionAfter, seconds, OutcomeColumn(r, text)});
     }
     return AlignedColumns(rows);

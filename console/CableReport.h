@@ -14,6 +14,7 @@ namespace verno::console {
 
 struct CableReport {
     std::string port;
+    std::string cable;          // the converter's serial number, where it has one
     std::optional<int> serial;  // once block 0 was read
     std::string versionBefore;  // what the DC ran when it was met
     std::string versionAfter;   // what it runs now

@@ -12,6 +12,7 @@
 #include "common/Version.h"
 #include "console/CloseRequest.h"
 #include "console/Terminal.h"
+#include "link/port/FindInterfacePort.h"
 #include "profile/BackupFile.h"
 #include "profile/History.h"
 #include "profile/ProfileFiles.h"
@@ -100,6 +101,7 @@ link::PortOpenResult ConsoleApp::OpenPort(const std::string& path) {
     const link::PortOpenResult result = SystemHost::OpenPort(path);
     if (result.opened) {
         port_ = path;
+        if (const auto identity = link::IdentityOf(path)) cable_ = identity->serialNumber;
         view_.Flush();
         if (!options_.json) std::cerr << "verno-update: " << FillPlaceholders(controller_.LoadText(text::kCableOn), path) << "\n";
         if (log_) log_->Note("port " + path);
@@ -242,6 +244,7 @@ CableReport ConsoleApp::Report(double seconds) {
     const wizard::RunSummary summary = controller.Summary();
     CableReport r;
     r.port = port_;
+    r.cable = cable_;
     r.serial = DcSerial();
     r.seconds = seconds;
     for (const profile::KeptFile& kept : summary.kept) {

@@ -58,6 +58,7 @@ private:
     bool interactive_;
     int recoveryAttempts_ = 0;
     std::string port_;  // as named, then as opened
+    std::string cable_;  // the converter's serial number: which physical cable, whatever its port
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::unique_ptr<SupportLog> log_;
     ConsoleView view_;

@@ -150,6 +150,7 @@ TEST(ConsoleView, IsoTimesCarryTheirZone) {
 TEST(CableReport, ComesBackFromItsJsonLineAndSumsUpInTheTable) {
     CableReport kept = CableReport::Failed("/dev/ttyUSB0", "The dive computer did not accept the data.");
     kept.serial = 4711;
+    kept.cable = "FT1ABCDE";
     kept.versionBefore = kept.versionAfter = "1A";
     kept.profileKeptIn = "/home/diver/.local/state/verno/6978.004711.bin";
     kept.seconds = 61.26;
@@ -166,16 +167,17 @@ TEST(CableReport, ComesBackFromItsJsonLineAndSumsUpInTheTable) {
     EXPECT_FALSE(back.Succeeded());
     // German words: the heading "Seriennr." and "Anschluss" and an umlaut in "Blöcke" take a column each.
     const std::map<int, std::string> german{
-        {text::kSummaryPort, "Anschluss"}, {text::kSummarySerial, "Seriennr."}, {text::kSummaryBefore, "Vorher"},
+        {text::kSummaryPort, "Anschluss"}, {text::kSummaryCable, "Kabel"}, {text::kSummarySerial, "Seriennr."},
+        {text::kSummaryBefore, "Vorher"},
         {text::kSummaryAfter, "Nachher"}, {text::kSummaryTime, "Dauer"}, {text::kSummaryOutcome, "Ergebnis"},
         {text::kOutcomeUpdated, "aktualisiert"}, {text::kOutcomeFailed, "fehlgeschlagen"}, {text::kOutcomeBecause, "%1: %2"},
         {text::kSummaryKeptSentence, "Profil aufbewahrt in %1"}};
     const auto table = SummaryTable({back, updated}, [&](int n) { return german.at(n); });
     EXPECT_EQ(table,
-              "Anschluss      Seriennr.  Vorher  Nachher  Dauer  Ergebnis\n"
-              "/dev/ttyUSB0   004711     1A      1A       61 s   fehlgeschlagen: The dive computer did not accept the data. "
+              "Anschluss      Kabel     Seriennr.  Vorher  Nachher  Dauer  Ergebnis\n"
+              "/dev/ttyUSB0   FT1ABCDE  004711     1A      1A       61 s   fehlgeschlagen: The dive computer did not accept the data. "
               "Profil aufbewahrt in /home/diver/.local/state/verno/6978.004711.bin\n"
-              "/dev/ttyUSB10  -          1A      1B       0 s    aktualisiert\n");
+              "/dev/ttyUSB10  -         -          1A      1B       0 s    aktualisiert\n");
     EXPECT_EQ(AlignedColumns({{"Blöcke", "x"}, {"Bytes", "y"}}), "Blöcke  x\nBytes   y\n");
 }
 
