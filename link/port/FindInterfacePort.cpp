@@ -1,6 +1,6 @@
 #include "link/port/FindInterfacePort.h"
+#include "link/port/SerialDevice.h"
 
-#include <QFileInfo>
 #include <QList>
 #include <QSerialPortInfo>
 
@@ -57,7 +57,7 @@ std::vector<std::string> PortsOf(const CableIdentity& identity, std::span<const 
 std::vector<std::string> CablePortsOf(const CableIdentity& identity) { return PortsOf(identity, SystemPorts()); }
 
 std::optional<CableIdentity> IdentityOf(const std::string& path) {
-    const QString device = QFileInfo(QString::fromStdString(path)).canonicalFilePath();
+    const QString device = QString::fromStdString(DevicePath(path));
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         const QString given = QString::fromStdString(path);
         if (info.systemLocation() != device && info.systemLocation() != given && info.portName() != given) continue;

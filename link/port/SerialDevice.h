@@ -15,6 +15,10 @@
 
 namespace verno::link {
 
+// The device a path names, links followed (a udev alias, the simulated DC's pty); the path itself
+// when it names no file (a COM port).
+std::string DevicePath(const std::string& path);
+
 class SerialDevice {
 public:
     // How long a read waits for its first byte: the pump's step.

@@ -2,11 +2,11 @@
 
 #include "link/port/PortLock.h"
 
-#include <QFileInfo>
 #include <QSerialPort>
 #include <QString>
 
 #include <cerrno>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 
@@ -96,6 +96,19 @@ bool IsDeviceError(QSerialPort::SerialPortError error) {
 
 }  // namespace
 
+std::string DevicePath(const std::string& path) {
+    // Device aliases are links in /dev (udev's, the simulated DC's pty), so following the last
+    // component is enough. Not realpath: under umockdev's test bed (0.17) it smashes the stack.
+    std::filesystem::path device(path);
+    std::error_code error;
+    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(device, error); ++hops) {
+        const std::filesystem::path target = std::filesystem::read_symlink(device, error);
+        if (error) break;
+        device = target.is_absolute() ? target : device.parent_path() / target;
+    }
+    return device.lexically_normal().string();
+}
+
 SerialDevice::SerialDevice() : system_(std::make_unique<System>()) {}
 
 SerialDevice::~SerialDevice() { Close(); }
@@ -107,9 +120,7 @@ PortOpenResult SerialDevice::Open(const std::string& path) {
     if (result.error != PortOpenError::None) return result;
     QSerialPort& port = system_->port;
     // A symlink (the simulated DC's pty, a udev alias) is opened as the device it names.
-    QString name = QString::fromStdString(path);
-    const QString canonical = QFileInfo(name).canonicalFilePath();
-    if (!canonical.isEmpty()) name = canonical;
+    const QString name = QString::fromStdString(DevicePath(path));
     port.setPortName(name);
 
     const bool configured = port.open(QIODevice::ReadWrite) && port.setBaudRate(static_cast<qint32>(kBaudRate)) &&

@@ -98,6 +98,9 @@ bool MeansGone(DWORD error) {
 
 }  // namespace
 
+// COM ports are no files, and their names no links.
+std::string DevicePath(const std::string& path) { return path; }
+
 SerialDevice::SerialDevice() : system_(std::make_unique<System>()) {}
 
 SerialDevice::~SerialDevice() { Close(); }
