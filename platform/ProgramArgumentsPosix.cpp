@@ -2,6 +2,6 @@
 
 namespace verno::platform {
 
-std::vector<std::string> ProgramArguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return WithHelpAsked({argv + 1, argv + argc}); }
 
 }  // namespace verno::platform

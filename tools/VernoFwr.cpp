@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -16,6 +18,7 @@
 #include "firmware/FirmwareFile.h"
 #include "firmware/FirmwarePacker.h"
 #include "host/WrappedHelp.h"
+#include "platform/ProgramArguments.h"
 
 namespace fw = verno::firmware;
 
@@ -75,7 +78,7 @@ const char* CauseId(fw::FileCause cause) {
 }
 
 int Info(const std::string& file, bool json) {
-    const fw::DecodeResult decoded = fw::LoadFirmwareFile(file);
+    const fw::DecodeResult decoded = fw::LoadFirmwareFile(std::filesystem::u8path(file));
     if (!decoded.ok()) {
         if (json) {
             const nlohmann::ordered_json error = {
@@ -130,7 +133,7 @@ int Write(const std::string& out, const fw::FirmwareSource& source) {
         std::cerr << "verno-fwr: " << why << "; nothing was written\n";
         return kExitUsage;
     }
-    std::ofstream file(out, std::ios::binary | std::ios::trunc);
+    std::ofstream file(std::filesystem::u8path(out), std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     file.close();
     if (!file) {
@@ -141,7 +144,7 @@ int Write(const std::string& out, const fw::FirmwareSource& source) {
 }
 
 std::optional<std::vector<fw::CodeBlock>> AreaFromBinary(const std::string& path, long startUnit) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     if (!in) return std::nullopt;
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<fw::CodeBlock> blocks;
@@ -233,7 +236,10 @@ int main(int argc, char** argv) {
     packing->add_option("OUT", out, "The file to write")->required();
 
     try {
-        app.parse(argc, argv);
+        // UTF-8 from the wide command line on Windows, so that a Greek or Japanese path arrives whole.
+        std::vector<std::string> args = verno::platform::ProgramArguments(argc, argv);
+        std::reverse(args.begin(), args.end());  // as CLI11 takes them
+        app.parse(args);
     } catch (const CLI::Success& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {

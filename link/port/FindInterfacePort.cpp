@@ -5,6 +5,7 @@
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cwctype>
 #include <vector>
@@ -16,7 +17,7 @@ namespace {
 std::vector<PortCandidate> SystemPorts() {
     std::vector<PortCandidate> candidates;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        PortCandidate candidate{info.systemLocation().toStdString(), std::nullopt, std::nullopt,
+        PortCandidate candidate{PortName(info.systemLocation().toStdString()), std::nullopt, std::nullopt,
                                 info.serialNumber().toStdString()};
         if (info.hasVendorIdentifier()) candidate.vendorId = info.vendorIdentifier();
         if (info.hasProductIdentifier()) candidate.productId = info.productIdentifier();
@@ -25,7 +26,19 @@ std::vector<PortCandidate> SystemPorts() {
     return candidates;
 }
 
+bool IsComName(std::string_view name) {
+    const auto letter = [&](std::size_t i, char c) { return std::toupper(static_cast<unsigned char>(name[i])) == c; };
+    if (name.size() < 4 || !letter(0, 'C') || !letter(1, 'O') || !letter(2, 'M')) return false;
+    return std::all_of(name.begin() + 3, name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 }  // namespace
+
+std::string PortName(std::string path) {
+    if (path.starts_with("\\\\.\\") && IsComName(std::string_view(path).substr(4))) path.erase(0, 4);
+    if (path.ends_with(':') && IsComName(std::string_view(path).substr(0, path.size() - 1))) path.pop_back();
+    return path;
+}
 
 std::vector<std::string> CablePorts(std::span<const PortCandidate> candidates) {
     std::vector<std::string> cables;
@@ -88,9 +101,9 @@ bool CableWithoutDriver() { return false; }
 #endif
 
 std::optional<std::string> FindInterfacePort(const std::optional<std::string>& overridePath) {
-    if (overridePath && !overridePath->empty()) return overridePath;
+    if (overridePath && !overridePath->empty()) return PortName(*overridePath);
     if (const char* fromEnvironment = std::getenv(kPortEnvironmentVariable); fromEnvironment && *fromEnvironment)
-        return std::string(fromEnvironment);
+        return PortName(fromEnvironment);
     return ChooseCablePort(SystemPorts());
 }
 

@@ -23,6 +23,10 @@ inline constexpr const char* kPortEnvironmentVariable = "VERNO_PORT";
 // 0403:F460 the system lists. nullopt: no cable.
 std::optional<std::string> FindInterfacePort(const std::optional<std::string>& overridePath = std::nullopt);
 
+// A port as Windows users write and read it: \\.\COM3 (the system's list) and COM3: (older
+// habits) are COM3. Any other path stays as it is.
+std::string PortName(std::string path);
+
 // Every attached cable's device, looked up afresh; empty when there is none.
 std::vector<std::string> FindCablePorts();
 

@@ -33,6 +33,12 @@ TEST(CableDiscovery, OverrideComesBeforeTheEnvironment) {
     EXPECT_EQ(FindInterfacePort(), "/tmp/verno-dc");
     EXPECT_EQ(FindInterfacePort(""), "/tmp/verno-dc");
     qunsetenv(kPortEnvironmentVariable);
+    // COM ports as Windows users see them, whichever way they were written.
+    EXPECT_EQ(FindInterfacePort("COM5:"), "COM5");
+    EXPECT_EQ(FindInterfacePort("\\\\.\\COM12"), "COM12");
+    EXPECT_EQ(FindInterfacePort("com3"), "com3");
+    EXPECT_EQ(FindInterfacePort("/dev/ttyUSB0:"), "/dev/ttyUSB0:");
+    EXPECT_EQ(FindInterfacePort("\\\\.\\pipe\\x"), "\\\\.\\pipe\\x");
 }
 
 TEST(CableDiscovery, NamesTheConvertersHardwareIdsInAnyCase) {
